@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages varn needs (skipping those already present),
+# then configures and builds into build/. A second run takes seconds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  # compiler and build
+  g++ cmake ninja-build pkg-config
+  # libraries
+  qt6-base-dev libgl-dev libpulse-dev libmp3lame-dev libmpg123-dev libcli11-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run time: sound server and tools, a Japanese font, a display for the window
+  pulseaudio pulseaudio-utils fonts-noto-cjk xvfb xauth
+  # independent MP3 encoder and decoder, used by the tests to check our files
+  lame mpg123
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build build -- -j"$(nproc)"

@@ -1,0 +1,41 @@
+#include "app/program_setup.h"
+
+#include "app/setting_keys.h"
+#include "settings/folders.h"
+#include "util/error_catch.h"
+
+namespace varn {
+
+namespace {
+std::string ChosenAppFolder(const std::string& appFolder) {
+  SetAppFolder(appFolder);
+  return AppFolder();
+}
+}  // namespace
+
+ProgramServices::ProgramServices(const std::string& appFolder)
+    : store_(ChosenAppFolder(appFolder), DefaultUserConfigRoot()), log_(clock_) {
+  store_.ChooseAtStartup();
+  SetActiveStore(&store_);
+  SetActiveLog(&log_);
+}
+
+ProgramServices::~ProgramServices() {
+  if (ActiveLog() == &log_) SetActiveLog(nullptr);
+  if (ActiveStore() == &store_) SetActiveStore(nullptr);
+}
+
+bool ProgramServices::ApplyStartupSettings() {
+  int errorCatch = ReadKeyInt("ErrorCatch");
+  if (errorCatch == 0 && RegularFileExists(AppFolder() + "ec.txt")) errorCatch = 1;
+  SetErrorCatch(errorCatch);
+  log_.SetEnabled(ReadKeyInt("LogError") != 0);
+  log_.SetExtension(".txt");
+  dataFolder_ = NormaliseFolder(ReadKeyText("Soundpath"), false);
+  if (dataFolder_.empty()) dataFolder_ = SettingDefault("Soundpath");
+  log_.SetFolder(dataFolder_);
+  EnsureFolder(dataFolder_);
+  return FolderExists(dataFolder_);
+}
+
+}  // namespace varn

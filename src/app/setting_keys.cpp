@@ -1,0 +1,150 @@
+#include "app/setting_keys.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "settings/folders.h"
+#include "settings/setting_value.h"
+#include "settings/settings_store.h"
+#include "util/numeric.h"
+#include "util/text.h"
+
+namespace varn {
+
+namespace {
+
+using enum KeyScope;
+using enum SettingType;
+constexpr DialogRange kFlag{0, 1, "0"};
+
+// clang-format off
+constexpr std::array kCatalogue = {
+  // Global keys.
+  SettingKeyInfo{"ErrorCatch", Global, Integer, "0"},
+  SettingKeyInfo{"LogError", Global, Integer, "1"},
+  SettingKeyInfo{"LangMode", Global, Integer, "0"},
+  SettingKeyInfo{"Soundpath", Global, Text, "", DefaultKind::DataFolder},
+  SettingKeyInfo{"TimerUpdateInt", Global, Integer, "10", DefaultKind::Fixed, DialogRange{1, 1000, "0"}},
+  SettingKeyInfo{"ShowLevelValues", Global, Integer, "1", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"NumRec", Global, Integer, "1", DefaultKind::Fixed, DialogRange{1, 8, "0"}},
+  SettingKeyInfo{"MaxNumX", Global, Integer, "4", DefaultKind::Fixed, DialogRange{1, 8, "0"}},
+  SettingKeyInfo{"SelectedSetting", Global, Integer, "1", DefaultKind::Fixed, DialogRange{1, 8, "0"}},
+  SettingKeyInfo{"ShowRecButton", Global, Integer, "1", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"ShowChName", Global, Integer, "1", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"VULevelTrim", Global, Text, "-20.0", DefaultKind::Fixed, DialogRange{-60, 60, "0.0"}},
+  SettingKeyInfo{"MonDeviceName", Global, Text, ""},
+  SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},
+  SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"WindowWidth", Global, Real, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"WindowState", Global, Short, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"LogWindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"LogWindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"LogWindowHeight", Global, Real, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"LogWindowWidth", Global, Real, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"LogWindowState", Global, Short, "", DefaultKind::WindowCurrent},
+  SettingKeyInfo{"TabWidth_LV_", Column, Integer, "900"},
+  // Channel keys.
+  SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
+  SettingKeyInfo{"DeviceName_", Channel, Text, ""},
+  SettingKeyInfo{"RecMode_", Channel, Integer, "3"},
+  SettingKeyInfo{"RecFreq_", Channel, Integer, "44100"},
+  SettingKeyInfo{"BitRate_", Channel, Integer, "160"},
+  SettingKeyInfo{"BufferSec_", Channel, Integer, "3", DefaultKind::Fixed, DialogRange{3, 100, "0.0"}},
+  SettingKeyInfo{"RecLevelDB_", Channel, Real, "0", DefaultKind::Fixed, DialogRange{-99, 40, "0.0"}},
+  SettingKeyInfo{"ArcOn_", Channel, Integer, "1", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"StereoMode_", Channel, Integer, "0"},
+  SettingKeyInfo{"VUValueShows_", Channel, Integer, "0"},
+  SettingKeyInfo{"FFTOffset_", Channel, Real, "50"},
+  // Setting-set keys.
+  SettingKeyInfo{"WaveRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
+  SettingKeyInfo{"FFTRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
+  SettingKeyInfo{"PeakHoldSec_", Set, Real, "2", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
+  SettingKeyInfo{"FFTAvrSec_", Set, Real, "0.7"},
+  SettingKeyInfo{"MaxGateLevel_", Set, Real, "0", DefaultKind::Fixed, DialogRange{-99, 40, "0.0"}},
+  SettingKeyInfo{"MinGateLevel_", Set, Real, "-90", DefaultKind::Fixed, DialogRange{-99, 40, "0.0"}},
+  SettingKeyInfo{"MinGateSpan_", Set, Integer, "300", DefaultKind::Fixed, DialogRange{1, 1000, "0"}},
+  SettingKeyInfo{"FFTInfinite_", Set, Integer, "0", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"PuchiSense_", Set, Integer, "50", DefaultKind::Fixed, DialogRange{0, 100, "0"}},
+  SettingKeyInfo{"PuchiOKLength_", Set, Real, "1"},
+  SettingKeyInfo{"FFTSense_", Set, Integer, "50", DefaultKind::Fixed, DialogRange{0, 100, "0"}},
+};
+// clang-format on
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && s.size() <= 9 &&
+         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::span<const SettingKeyInfo> SettingCatalogue() { return kCatalogue; }
+
+const SettingKeyInfo* FindSettingKey(std::string_view key, int* number) {
+  for (const auto& info : kCatalogue) {
+    if (info.scope == Global) {
+      if (EqualsIgnoreCase(key, info.name)) {
+        if (number) *number = 0;
+        return &info;
+      }
+      continue;
+    }
+    if (!StartsWithIgnoreCase(key, info.name)) continue;
+    const std::string_view digits = key.substr(info.name.size());
+    if (!AllDigits(digits) || digits.front() == '0') continue;
+    if (number) *number = std::stoi(std::string(digits));
+    return &info;
+  }
+  return nullptr;
+}
+
+std::string SettingDefault(std::string_view key) {
+  int number = 0;
+  const SettingKeyInfo* info = FindSettingKey(key, &number);
+  if (!info) return "";
+  switch (info->defaultKind) {
+    case DefaultKind::Fixed: return std::string(info->defaultText);
+    case DefaultKind::DataFolder: return NormaliseFolder(AppFolder(), false) + "varn_data/";
+    case DefaultKind::ChannelName: return "系統名" + std::to_string(number);
+    case DefaultKind::WindowCurrent: return "";
+  }
+  return "";
+}
+
+std::string ChannelKey(std::string_view stem, int channelIndex) {
+  return std::string(stem) + std::to_string(channelIndex + 1);
+}
+
+std::string SetKey(std::string_view stem, int set) { return std::string(stem) + std::to_string(set); }
+
+int32_t ReadKeyInt(std::string_view key) {
+  const std::string def = SettingDefault(key);
+  const int32_t fallback = TextToInt(def).value_or(0);
+  return TextToInt(ReadSetting(key, def)).value_or(fallback);
+}
+
+int16_t ReadKeyShort(std::string_view key) {
+  const std::string def = SettingDefault(key);
+  const int16_t fallback = TextToShort(def).value_or(0);
+  return TextToShort(ReadSetting(key, def)).value_or(fallback);
+}
+
+float ReadKeyReal(std::string_view key) {
+  const std::string def = SettingDefault(key);
+  const float fallback = TextToReal(def).value_or(0.0f);
+  return TextToReal(ReadSetting(key, def)).value_or(fallback);
+}
+
+std::string ReadKeyText(std::string_view key) { return ReadSetting(key, SettingDefault(key)); }
+
+double ClampToDialogRange(std::string_view key, double value) {
+  const SettingKeyInfo* info = FindSettingKey(key);
+  if (!info || !info->range) return value;
+  double v = std::clamp(value, info->range->min, info->range->max);
+  if (info->range->pattern == "0") return RoundHalfEven(v);
+  return RoundHalfEven(v * 10.0) / 10.0;
+}
+
+}  // namespace varn

@@ -1,0 +1,69 @@
+#pragma once
+// The one catalogue of every persistent setting: key, type, default and the
+// range the settings dialogs accept. Every reader and writer of a setting
+// goes through it, so a key's default is written in one place only.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace varn {
+
+enum class SettingType { Integer, Short, Real, Text };
+
+// Global keys have a fixed name; the others end in "_" and take a number:
+// the 1-based channel number, the setting set 1..8, or a log column 1..5.
+enum class KeyScope { Global, Channel, Set, Column };
+
+enum class DefaultKind {
+  Fixed,          // defaultText
+  DataFolder,     // the program folder + "varn_data/"
+  ChannelName,    // "系統名" + channel number
+  WindowCurrent,  // the window's current value (no stored default)
+};
+
+struct DialogRange {
+  double min;
+  double max;
+  std::string_view pattern;  // "0" whole numbers, "0.0" one decimal
+};
+
+struct SettingKeyInfo {
+  std::string_view name;  // the full key, or the stem ending in "_"
+  KeyScope scope;
+  SettingType type;
+  std::string_view defaultText;
+  DefaultKind defaultKind = DefaultKind::Fixed;
+  std::optional<DialogRange> range = std::nullopt;
+};
+
+std::span<const SettingKeyInfo> SettingCatalogue();
+
+// The catalogue entry of a full key ("NumRec", "DeviceName_3"), found
+// without regard to case; `number` receives the key's number (0 for global
+// keys). nullptr for a key the program does not know.
+const SettingKeyInfo* FindSettingKey(std::string_view key, int* number = nullptr);
+
+// The default text of a full key; "" for unknown keys and for keys whose
+// default is a window's current value.
+std::string SettingDefault(std::string_view key);
+
+// "DeviceName_" and channel index 2 give "DeviceName_3".
+std::string ChannelKey(std::string_view stem, int channelIndex);
+// "MaxGateLevel_" and set 3 give "MaxGateLevel_3".
+std::string SetKey(std::string_view stem, int set);
+
+// Typed reads through the active store with the catalogue's default. A
+// stored value that does not convert gives the default.
+int32_t ReadKeyInt(std::string_view key);
+int16_t ReadKeyShort(std::string_view key);
+float ReadKeyReal(std::string_view key);
+std::string ReadKeyText(std::string_view key);
+
+// The dialogs' rule: the value clamped to the key's range and rounded to its
+// pattern ("0" or "0.0"). Keys without a range are returned unchanged.
+double ClampToDialogRange(std::string_view key, double value);
+
+}  // namespace varn

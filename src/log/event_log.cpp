@@ -1,0 +1,132 @@
+#include "log/event_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "settings/folders.h"
+#include "settings/settings_store.h"
+#include "util/error_catch.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace varn {
+
+namespace {
+
+EventLog* gActiveLog = nullptr;
+
+std::string DateText(const DateTime& d, const char* sep) {
+  return PadNumber(d.year, 4) + sep + PadNumber(d.month, 2) + sep + PadNumber(d.day, 2);
+}
+
+// Appends with one write so a line is never interleaved with another writer's.
+bool AppendLine(const std::string& path, const std::string& line) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  size_t done = 0;
+  bool ok = true;
+  while (done < line.size()) {
+    const ssize_t n = write(fd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return (close(fd) == 0) && ok;
+}
+
+}  // namespace
+
+std::string GetDateTimeText(const ClockReading& now, DateTimeStyle style, DateTimeParts parts) {
+  const bool plain = style == DateTimeStyle::Plain;
+  std::string text = DateText(now.local, plain ? "/" : "");
+  if (parts == DateTimeParts::DateOnly) return text;
+  double t = now.secondsSinceMidnight;
+  if (t >= 86399.999) t = 86399.999;
+  if (t < 0) t = 0;
+  const int whole = static_cast<int>(t);
+  const char* timeSep = plain ? ":" : "";
+  text += plain ? " " : "";
+  text += PadNumber(whole / 3600, 2) + timeSep + PadNumber(whole / 60 % 60, 2) + timeSep +
+          PadNumber(whole % 60, 2);
+  return text;
+}
+
+std::string UtcDateTimeText(const ClockReading& now) {
+  const DateTime& u = now.utc;
+  return DateText(u, "/") + " " + PadNumber(u.hour, 2) + ":" + PadNumber(u.minute, 2) + ":" +
+         PadNumber(u.second, 2);
+}
+
+EventLog::EventLog(const Clock& clock) : clock_(clock) {}
+
+void EventLog::LogEvent(std::string_view message, int channel, int side) {
+  TrappedStep([&] {
+    const ClockReading now = clock_.Now();
+    const std::string local = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
+    const std::string utc = UtcDateTimeText(now);
+    const std::string chLabel = channel == -1 ? "" : "ch" + std::to_string(channel + 1);
+    const std::string sideLabel = side == -1 ? "" : (side != 0 ? "Rch" : "Lch");
+    std::string text = utc;
+    for (const std::string_view part : {std::string_view(chLabel), std::string_view(sideLabel), message}) {
+      if (part.empty()) continue;
+      text += ' ';
+      text += part;
+    }
+    WriteLogLine(text, false);
+    if (sink_) sink_->AddLine(local, utc, chLabel, sideLabel, std::string(message));
+    lastLogTime_ = static_cast<float>(now.secondsSinceMidnight);
+  });
+}
+
+std::string EventLog::CurrentFilePath(bool toDiagnostics) const {
+  const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
+  const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
+  return NormaliseFolder(folder, false) + std::string(kAppTitle) +
+         GetDateTimeText(clock_.Now(), DateTimeStyle::Compact, DateTimeParts::DateOnly) + ext;
+}
+
+void EventLog::WriteLogLine(std::string_view text, bool toDiagnostics) {
+  if (!enabled_) return;
+  TrappedStep([&] {
+    const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
+    if (!FolderExists(folder)) MakeFolder(folder);
+    if (!FolderExists(folder)) return;  // dropped: nowhere to write
+    // One reading for the file name and the line, so a line written at
+    // midnight carries the date of the file it is in.
+    const ClockReading now = clock_.Now();
+    const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
+    const std::string path =
+        NormaliseFolder(folder, false) + std::string(kAppTitle) +
+        GetDateTimeText(now, DateTimeStyle::Compact, DateTimeParts::DateOnly) + ext;
+    std::string line = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
+    line += ' ';
+    line += text;
+    line += "\r\n";
+    AppendLine(path, line);
+  });
+}
+
+bool EventLog::WriteSeparatorIfDue() {
+  if (lastLogTime_ == -1 || ElapsedSec(lastLogTime_, clock_) <= 3.0f) return false;
+  LogEvent(kSeparatorLine, -1, -1);
+  lastLogTime_ = -1;
+  return true;
+}
+
+void SetActiveLog(EventLog* log) { gActiveLog = log; }
+EventLog* ActiveLog() { return gActiveLog; }
+
+void LogEvent(std::string_view message, int channel, int side) {
+  if (gActiveLog) gActiveLog->LogEvent(message, channel, side);
+}
+
+void WriteLogLine(std::string_view text, bool toDiagnostics) {
+  if (gActiveLog) gActiveLog->WriteLogLine(text, toDiagnostics);
+}
+
+}  // namespace varn

@@ -1,0 +1,171 @@
+#include "settings/settings_store.h"
+
+#include <cstdlib>
+
+#include "settings/folders.h"
+#include "settings/ini_document.h"
+#include "util/error_catch.h"
+#include "util/text.h"
+#include "util/text_file.h"
+
+namespace varn {
+
+namespace {
+
+const SettingsStore* gActiveStore = nullptr;
+
+std::string EmptyAsMarker(std::string_view value) {
+  return value.empty() ? std::string(kEmptyMarker) : std::string(value);
+}
+
+std::string MarkerAsEmpty(std::string value) {
+  return value == kEmptyMarker ? std::string() : value;
+}
+
+// Reads one value of a section; nullopt when the key or the file is missing.
+std::optional<std::string> LookUp(const std::string& path, std::string_view section,
+                                  std::string_view key) {
+  const auto text = ReadWholeFile(path);
+  if (!text) return std::nullopt;
+  return IniDocument::Parse(*text).Get(section, key);
+}
+
+bool Store(const std::string& path, std::string_view section, std::string_view key,
+           std::string_view value) {
+  const auto text = ReadWholeFile(path);
+  if (!text && RegularFileExists(path)) return false;  // there, but unreadable: leave it alone
+  IniDocument doc = text ? IniDocument::Parse(*text) : IniDocument();
+  doc.Set(section, key, value);
+  return ReplaceFileContents(path, doc.Text());
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::string appFolder, std::string userConfigRoot)
+    : appFolder_(NormaliseFolder(appFolder, false)), userRoot_(std::move(userConfigRoot)) {}
+
+void SettingsStore::ChooseAtStartup() {
+  const std::string path = appFolder_ + std::string(kAppTitle) + ".ini";
+  iniPath_ = RegularFileExists(path) ? path : std::string();
+}
+
+StoreChoice SettingsStore::ResolveStore(std::string_view storeName, int mode) const {
+  if (!storeName.empty()) {
+    const std::string path = appFolder_ + std::string(storeName) + ".ini";
+    if (RegularFileExists(path)) return {StoreBackend::Ini, path};
+    return {StoreBackend::User, std::string(storeName)};
+  }
+  if (mode == 1) {
+    const std::string path = appFolder_ + std::string(kAppTitle) + ".ini";
+    if (RegularFileExists(path)) return {StoreBackend::Ini, path};
+    return {StoreBackend::User, std::string()};
+  }
+  if (!iniPath_.empty()) return {StoreBackend::Ini, iniPath_};
+  return {StoreBackend::User, std::string(kAppTitle)};
+}
+
+std::string SettingsStore::ReadSetting(std::string_view key, std::string_view defaultText,
+                                       int mode, std::string_view storeName) const {
+  return Trapped(std::string(), [&] {
+    const StoreChoice c = ResolveStore(storeName, mode);
+    if (c.backend == StoreBackend::Ini) return IniReadValue(key, defaultText, c.location, {}, true);
+    return RegReadValue(key, defaultText, c.location);
+  });
+}
+
+void SettingsStore::WriteSetting(std::string_view key, std::string_view value, int mode,
+                                 std::string_view storeName) const {
+  TrappedStep([&] {
+    const StoreChoice c = ResolveStore(storeName, mode);
+    if (c.backend == StoreBackend::Ini)
+      IniWriteValue(key, value, c.location, {});
+    else
+      RegWriteValue(key, value, c.location);
+  });
+}
+
+std::string SettingsStore::IniReadValue(std::string_view key, std::string_view defaultText,
+                                        std::string_view iniFile, std::string_view section,
+                                        bool writeBackDefault) const {
+  const std::string path =
+      iniFile.empty() ? appFolder_ + std::string(kAppTitle) + ".ini" : std::string(iniFile);
+  const std::string_view sec = section.empty() ? kIniSection : section;
+  const auto found = LookUp(path, sec, key);
+  std::string text = found ? std::string(CutUtf8(*found, kIniValueMaxBytes)) : std::string();
+  if (const size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  if (!found || text == kMissingMarker) {
+    text = std::string(defaultText);
+    if (writeBackDefault) IniWriteValue(key, text, path, sec);
+  }
+  return MarkerAsEmpty(std::move(text));
+}
+
+bool SettingsStore::IniWriteValue(std::string_view key, std::string_view value,
+                                  std::string_view iniFile, std::string_view section) const {
+  const std::string path =
+      iniFile.empty() ? appFolder_ + std::string(kAppTitle) + ".ini" : std::string(iniFile);
+  return Store(path, section.empty() ? kIniSection : section, key, EmptyAsMarker(value));
+}
+
+std::string SettingsStore::UserStorePath(std::string_view storeName) const {
+  std::string name = ToLowerAscii(storeName.empty() ? kAppTitle : storeName);
+  for (char& c : name)
+    if (c == '/') c = '_';
+  return NormaliseFolder(userRoot_, false) + ToLowerAscii(kCompanyName) + "/" + name + ".conf";
+}
+
+std::string SettingsStore::RegReadValue(std::string_view key, std::string_view defaultText,
+                                        std::string_view storeName) const {
+  std::string result(defaultText);
+  if (const auto found = LookUp(UserStorePath(storeName), kIniSection, key)) {
+    // A value that does not fit the 256-byte buffer fails the query; the
+    // default stays.
+    if (found->size() <= kUserValueMaxBytes) result = CutAtNull(*found);
+  }
+  return MarkerAsEmpty(std::move(result));
+}
+
+int SettingsStore::RegWriteValue(std::string_view key, std::string_view value,
+                                 std::string_view storeName) const {
+  const std::string path = UserStorePath(storeName);
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && !EnsureFolder(path.substr(0, slash))) return 0;
+  return Store(path, kIniSection, key, EmptyAsMarker(value)) ? 1 : 0;
+}
+
+bool SettingsStore::RegRemoveValue(std::string_view key, std::string_view storeName) const {
+  const std::string path = UserStorePath(storeName);
+  const auto text = ReadWholeFile(path);
+  if (!text) return false;
+  IniDocument doc = IniDocument::Parse(*text);
+  if (!doc.Remove(kIniSection, key)) return false;
+  return ReplaceFileContents(path, doc.Text());
+}
+
+std::string DefaultUserConfigRoot() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return xdg;
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.config";
+  return AppFolder() + ".config";
+}
+
+void SetActiveStore(const SettingsStore* store) { gActiveStore = store; }
+const SettingsStore* ActiveStore() { return gActiveStore; }
+
+std::string ReadSetting(std::string_view key, std::string_view defaultText) {
+  return gActiveStore ? gActiveStore->ReadSetting(key, defaultText) : std::string();
+}
+
+void WriteSetting(std::string_view key, std::string_view value) {
+  if (gActiveStore) gActiveStore->WriteSetting(key, value);
+}
+void WriteSetting(std::string_view key, const char* value) {
+  WriteSetting(key, std::string_view(value));
+}
+void WriteSetting(std::string_view key, const std::string& value) {
+  WriteSetting(key, std::string_view(value));
+}
+void WriteSetting(std::string_view key, int32_t value) { WriteSetting(key, std::to_string(value)); }
+void WriteSetting(std::string_view key, int16_t value) { WriteSetting(key, std::to_string(value)); }
+void WriteSetting(std::string_view key, float value) { WriteSetting(key, ShortestText(value)); }
+
+}  // namespace varn

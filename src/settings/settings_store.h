@@ -1,0 +1,91 @@
+#pragma once
+// The settings store. Every persistent setting is text under a key, kept
+// either in the file varn.ini next to the program (when that file exists at
+// start-up) or in the per-user store ${XDG_CONFIG_HOME:-~/.config}/varnaudio/
+// varn.conf. The choice is made once at start-up and holds for the run.
+//
+// Rules both back ends keep: "***" stands for an empty value; a missing key
+// gives the caller's default; the ini back end writes that default back (so
+// the file documents every key the program reads), the per-user store never
+// does.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varn {
+
+inline constexpr std::string_view kEmptyMarker = "***";
+inline constexpr std::string_view kMissingMarker = "ISDEFAULT";
+inline constexpr std::string_view kIniSection = "conf";
+inline constexpr std::string_view kCompanyName = "VarnAudio";
+inline constexpr size_t kIniValueMaxBytes = 254;   // the profile reader's 255-byte buffer
+inline constexpr size_t kUserValueMaxBytes = 255;  // the per-user store's 256-byte buffer
+
+enum class StoreBackend { Ini, User };
+
+struct StoreChoice {
+  StoreBackend backend = StoreBackend::User;
+  std::string location;  // the ini file path, or the per-user store name
+};
+
+class SettingsStore {
+ public:
+  // appFolder: the program folder; userConfigRoot: the folder that holds the
+  // company folder of the per-user store (normally ~/.config).
+  SettingsStore(std::string appFolder, std::string userConfigRoot);
+
+  // Fixes the ini path for the run: set only when varn.ini is an ordinary
+  // file in the program folder now. Never creates the file.
+  void ChooseAtStartup();
+  const std::string& IniPath() const { return iniPath_; }
+  const std::string& AppFolderPath() const { return appFolder_; }
+
+  StoreChoice ResolveStore(std::string_view storeName = {}, int mode = 0) const;
+
+  std::string ReadSetting(std::string_view key, std::string_view defaultText, int mode = 0,
+                          std::string_view storeName = {}) const;
+  void WriteSetting(std::string_view key, std::string_view value, int mode = 0,
+                    std::string_view storeName = {}) const;
+
+  // Ini back end. An empty iniFile means the program's own varn.ini, an
+  // empty section means "conf".
+  std::string IniReadValue(std::string_view key, std::string_view defaultText,
+                           std::string_view iniFile, std::string_view section,
+                           bool writeBackDefault) const;
+  bool IniWriteValue(std::string_view key, std::string_view value, std::string_view iniFile,
+                     std::string_view section) const;
+
+  // Per-user back end (the per-user registry key of the program's first
+  // home). An empty store name means the program's title.
+  std::string RegReadValue(std::string_view key, std::string_view defaultText,
+                           std::string_view storeName = {}) const;
+  int RegWriteValue(std::string_view key, std::string_view value,
+                    std::string_view storeName = {}) const;
+  bool RegRemoveValue(std::string_view key, std::string_view storeName = {}) const;
+  std::string UserStorePath(std::string_view storeName = {}) const;
+
+ private:
+  std::string appFolder_;
+  std::string userRoot_;
+  std::string iniPath_;
+};
+
+// ${XDG_CONFIG_HOME:-$HOME/.config}
+std::string DefaultUserConfigRoot();
+
+// The process-wide store that ReadSetting and WriteSetting below use. Set
+// once at start-up; tests install their own.
+void SetActiveStore(const SettingsStore* store);
+const SettingsStore* ActiveStore();
+
+// Reads through the active store; "" when there is none.
+std::string ReadSetting(std::string_view key, std::string_view defaultText);
+void WriteSetting(std::string_view key, std::string_view value);
+void WriteSetting(std::string_view key, const char* value);
+void WriteSetting(std::string_view key, const std::string& value);
+void WriteSetting(std::string_view key, int32_t value);
+void WriteSetting(std::string_view key, int16_t value);
+void WriteSetting(std::string_view key, float value);
+
+}  // namespace varn

@@ -1,0 +1,162 @@
+#include "settings/settings_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "settings/setting_value.h"
+#include "support/temp_dir.h"
+
+namespace varn {
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  test::TempDir app;
+  test::TempDir home;
+  std::string IniPath() { return app / "varn.ini"; }
+  std::string UserPath() { return home / "varnaudio/varn.conf"; }
+};
+
+TEST_F(SettingsStoreTest, WithoutAnIniFileEverythingGoesToThePerUserStore) {
+  SettingsStore store(app.Path(), home.Path());
+  store.ChooseAtStartup();
+  EXPECT_EQ(store.IniPath(), "");
+  store.WriteSetting("NumRec", "4");
+  EXPECT_EQ(store.ReadSetting("NumRec", "1"), "4");
+  EXPECT_NE(test::ReadText(UserPath()).find("NumRec=4"), std::string::npos);
+
+  // An ini file created later in the run is not used until the next start.
+  test::WriteText(IniPath(), "[conf]\nNumRec=7\n");
+  EXPECT_EQ(store.ReadSetting("NumRec", "1"), "4");
+  SettingsStore next(app.Path(), home.Path());
+  next.ChooseAtStartup();
+  EXPECT_EQ(next.ReadSetting("NumRec", "1"), "7");
+}
+
+TEST_F(SettingsStoreTest, OnlyTheIniStoreWritesDefaultsBack) {
+  SettingsStore user(app.Path(), home.Path());
+  user.ChooseAtStartup();
+  EXPECT_EQ(user.ReadSetting("MaxNumX", "4"), "4");
+  EXPECT_FALSE(test::PathExists(UserPath()));
+
+  test::WriteText(IniPath(), "[conf]\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  EXPECT_EQ(ini.IniPath(), IniPath());
+  EXPECT_EQ(ini.ReadSetting("MaxNumX", "4"), "4");
+  EXPECT_EQ(ini.ReadSetting("MonDeviceName", ""), "");
+  const std::string text = test::ReadText(IniPath());
+  EXPECT_NE(text.find("MaxNumX=4"), std::string::npos);
+  EXPECT_NE(text.find("MonDeviceName=***"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, EmptyValuesAreStoredAsTheMarkerInBothStores) {
+  test::WriteText(IniPath(), "[conf]\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  ini.WriteSetting("ChName_1", "");
+  EXPECT_EQ(ini.ReadSetting("ChName_1", "default"), "");
+  EXPECT_NE(test::ReadText(IniPath()).find("ChName_1=***"), std::string::npos);
+
+  EXPECT_EQ(ini.RegWriteValue("ChName_1", ""), 1);
+  EXPECT_EQ(ini.RegReadValue("ChName_1", "default"), "");
+  EXPECT_NE(test::ReadText(UserPath()).find("ChName_1=***"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, IsDefaultStoredInTheFileCountsAsMissing) {
+  test::WriteText(IniPath(), "[conf]\nBufferDelay=ISDEFAULT\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  EXPECT_EQ(ini.ReadSetting("BufferDelay", "300"), "300");
+  EXPECT_NE(test::ReadText(IniPath()).find("BufferDelay=300"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, IniValuesComeBackCutTo254BytesOnACharacterBoundary) {
+  test::WriteText(IniPath(), "[conf]\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  ini.WriteSetting("Long", std::string(300, 'a'));
+  EXPECT_EQ(ini.ReadSetting("Long", ""), std::string(254, 'a'));
+  std::string jp;
+  for (int i = 0; i < 100; ++i) jp += "系";  // 300 bytes
+  ini.WriteSetting("Name", jp);
+  const std::string back = ini.ReadSetting("Name", "");
+  EXPECT_EQ(back.size(), 252u);  // 84 whole characters
+  EXPECT_EQ(back, jp.substr(0, 252));
+}
+
+TEST_F(SettingsStoreTest, PerUserValuesAreTrimmedAndTooLongOnesGiveTheDefault) {
+  SettingsStore user(app.Path(), home.Path());
+  user.ChooseAtStartup();
+  ASSERT_EQ(user.RegWriteValue("Pad", "x"), 1);
+  test::WriteText(UserPath(), "[conf]\nPad=  spaced  \nLong=" + std::string(256, 'b') +
+                                  "\nFits=" + std::string(255, 'c') + "\n");
+  EXPECT_EQ(user.ReadSetting("Pad", ""), "spaced");
+  EXPECT_EQ(user.ReadSetting("Long", "dflt"), "dflt");
+  EXPECT_EQ(user.ReadSetting("Fits", ""), std::string(255, 'c'));
+  EXPECT_TRUE(user.RegRemoveValue("Pad"));
+  EXPECT_EQ(user.ReadSetting("Pad", "gone"), "gone");
+}
+
+TEST_F(SettingsStoreTest, ResolveStoreFollowsTheNamedStoreAndMode) {
+  SettingsStore store(app.Path(), home.Path());
+  store.ChooseAtStartup();
+  EXPECT_EQ(store.ResolveStore().backend, StoreBackend::User);
+  EXPECT_EQ(store.ResolveStore().location, "varn");
+
+  test::WriteText(app / "other.ini", "");
+  const StoreChoice named = store.ResolveStore("other", 0);
+  EXPECT_EQ(named.backend, StoreBackend::Ini);
+  EXPECT_EQ(named.location, app / "other.ini");
+  EXPECT_EQ(store.ResolveStore("missing", 0).backend, StoreBackend::User);
+  EXPECT_EQ(store.UserStorePath("Missing"), home / "varnaudio/missing.conf");
+
+  // Mode 1 looks for varn.ini now rather than at start-up.
+  EXPECT_EQ(store.ResolveStore("", 1).backend, StoreBackend::User);
+  test::WriteText(IniPath(), "");
+  EXPECT_EQ(store.ResolveStore("", 1).backend, StoreBackend::Ini);
+  EXPECT_EQ(store.ResolveStore("", 0).backend, StoreBackend::User);
+}
+
+TEST_F(SettingsStoreTest, AFolderNamedLikeTheIniFileIsNotChosen) {
+  ASSERT_EQ(mkdir(IniPath().c_str(), 0755), 0);
+  SettingsStore store(app.Path(), home.Path());
+  store.ChooseAtStartup();
+  EXPECT_EQ(store.IniPath(), "");
+}
+
+TEST_F(SettingsStoreTest, AnUnreadableIniFileGivesDefaultsAndIsLeftAlone) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  test::WriteText(IniPath(), "[conf]\nNumRec=3\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  chmod(IniPath().c_str(), 0);
+  EXPECT_EQ(ini.ReadSetting("NumRec", "1"), "1");
+  ini.WriteSetting("NumRec", "5");
+  chmod(IniPath().c_str(), 0644);
+  EXPECT_EQ(test::ReadText(IniPath()), "[conf]\nNumRec=3\n");
+}
+
+TEST(SettingValue, BadTextGivesTheDefault) {
+  test::TempDir app;
+  test::TempDir home;
+  test::WriteText(app / "varn.ini",
+                  "[conf]\nA=abc\nB=2.5\nC=3.5\nD=99999999999\nE=70000\nF=1e40\nG= 12 \n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  SetActiveStore(&ini);
+  EXPECT_EQ(ReadIntSetting("A", 7), 7);
+  EXPECT_EQ(ReadIntSetting("B", 0), 2);  // halves to even
+  EXPECT_EQ(ReadIntSetting("C", 0), 4);
+  EXPECT_EQ(ReadIntSetting("D", 7), 7);  // does not fit 32 bits
+  EXPECT_EQ(ReadShortSetting("E", 1), 1);
+  EXPECT_FLOAT_EQ(ReadRealSetting("F", 1.5f), 1.5f);
+  EXPECT_EQ(ReadIntSetting("G", 0), 12);
+  EXPECT_FLOAT_EQ(ReadRealSetting("Missing", 0.7f), 0.7f);
+  EXPECT_NE(test::ReadText(app / "varn.ini").find("Missing=0.7"), std::string::npos);
+  SetActiveStore(nullptr);
+  EXPECT_EQ(ReadSetting("A", "x"), "");  // no store: an empty value
+}
+
+}  // namespace
+}  // namespace varn
