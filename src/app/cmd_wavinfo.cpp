@@ -22,6 +22,7 @@ int RunWavinfo(const std::string& path) {
             << "FormatCode=" << w.FormatCode << "\n"
             << "DurationMs=" << w.DurationMs << "\n"
             << "FormatTag=" << w.FormatTag << "\n";
+  if (w.Valid != 1) std::cerr << "varn: " << path << " cannot be read as a WAV file\n";
   return w.Valid == 1 ? 0 : 1;
 }
 

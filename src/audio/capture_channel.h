@@ -1,0 +1,47 @@
+#pragma once
+// The capture record of one channel: its format, its device and the ring of
+// buffers the device fills. The blocks are read in place by the analysis and
+// the monitor output; only the archive gets a (gain-adjusted) copy.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/segment_table.h"
+#include "audio/wave_format.h"
+#include "audio/wave_header.h"
+
+namespace varn {
+
+class WaveInStream;  // an open capture device (audio/wave_service.h)
+
+struct CaptureChannel {
+  int32_t BitRate = 0;           // kbit/s of the MP3 archive; 0 = WAV
+  int32_t SamplesPerBuffer = 0;  // S
+  int32_t FormatCode = 3;        // 2 mono 16-bit, 3 stereo 16-bit
+  WaveFormat Format;
+  std::shared_ptr<WaveInStream> Device;  // open device, or null
+  int32_t DeviceId = -1;
+  int32_t BufferSec = 3;
+  int32_t BufferCount = 0;  // B
+  std::unique_ptr<WaveHeader[]> Headers;
+  int32_t NextBuffer = 0;   // the buffer expected to complete next
+  float RecLevelDb = 0.0f;  // gain in dB of the analysis and archive copies
+
+  // Sample storage: B blocks of S frames each, interleaved 16-bit PCM
+  // (SampleBlocks), and the archive's copies (RecordBlocks, archiving only).
+  std::vector<int16_t> SampleBlocks;
+  std::vector<int16_t> RecordBlocks;
+  SegmentTable Segments;
+
+  int ChannelCount() const { return Format.channels; }
+  // Block i's first sample (B blocks of S * channels samples each).
+  int16_t* Block(int i) {
+    return SampleBlocks.data() + static_cast<size_t>(i) * SamplesPerBuffer * Format.channels;
+  }
+  const int16_t* Block(int i) const {
+    return SampleBlocks.data() + static_cast<size_t>(i) * SamplesPerBuffer * Format.channels;
+  }
+};
+
+}  // namespace varn
