@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "app/program_setup.h"
 #include "app/setting_keys.h"
+#include "settings/ini_document.h"
 #include "settings/setting_value.h"
 
 namespace varn {
@@ -63,6 +64,11 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
   set->add_option("KEY", *key, "Setting key")->required();
   set->add_option("VALUE", *value, "New value (empty text is allowed)")->required();
   set->callback([&options, key, value, &exitCode] {
+    if (!IniDocument::IsUsableKey(*key)) {
+      std::cerr << "varn: \"" << *key << "\" cannot be a setting key\n";
+      exitCode = 2;
+      return;
+    }
     ProgramServices services(options.appFolder);
     WarnIfUnusable(*key, *value);
     WriteSetting(*key, *value);

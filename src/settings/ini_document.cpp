@@ -89,22 +89,30 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
   return ValueOf(lines_[*i]);
 }
 
-void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+bool IniDocument::IsUsableKey(std::string_view key) {
+  if (key.empty() || TrimBlanks(key) != key) return false;
+  if (key.front() == ';' || key.front() == '#' || key.front() == '[') return false;
+  return key.find_first_of("=\r\n") == std::string_view::npos;
+}
+
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IsUsableKey(key)) return false;
   const std::string line = std::string(key) + "=" + OneLine(value);
   if (const auto i = FindKey(section, key)) {
     lines_[*i] = line;
-    return;
+    return true;
   }
   if (const auto body = SectionBody(section)) {
     // After the section's last non-blank line, so blank separators stay put.
     size_t at = body->second;
     while (at > body->first && TrimBlanks(lines_[at - 1]).empty()) --at;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
-    return;
+    return true;
   }
   if (!lines_.empty() && !TrimBlanks(lines_.back()).empty()) lines_.emplace_back();
   lines_.push_back("[" + std::string(section) + "]");
   lines_.push_back(line);
+  return true;
 }
 
 bool IniDocument::Remove(std::string_view section, std::string_view key) {

@@ -20,8 +20,12 @@ class IniDocument {
   // removed and one pair of enclosing quotes taken off. nullopt when absent.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
   // Replaces the key's value, or adds the key at the end of its section, or
-  // adds the section at the end of the text.
-  void Set(std::string_view section, std::string_view key, std::string_view value);
+  // adds the section at the end of the text. False (and nothing changed) for
+  // a key that could not be read back as itself.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+  // A key that survives a write and a read: not empty, no "=" or line break,
+  // no surrounding blanks, not looking like a comment or a section header.
+  static bool IsUsableKey(std::string_view key);
   bool Remove(std::string_view section, std::string_view key);
 
   std::string Text() const;

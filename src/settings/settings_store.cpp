@@ -35,7 +35,7 @@ bool Store(const std::string& path, std::string_view section, std::string_view k
   const auto text = ReadWholeFile(path);
   if (!text && RegularFileExists(path)) return false;  // there, but unreadable: leave it alone
   IniDocument doc = text ? IniDocument::Parse(*text) : IniDocument();
-  doc.Set(section, key, value);
+  if (!doc.Set(section, key, value)) return false;
   return ReplaceFileContents(path, doc.Text());
 }
 

@@ -56,6 +56,8 @@ TEST_F(CliTest, ConfigWithoutAnIniFileUsesThePerUserStore) {
             std::string::npos);
   EXPECT_FALSE(test::PathExists(app / "varn.ini"));
   EXPECT_EQ(Varn("config get NotAKey").output, "\n");
+  EXPECT_EQ(Varn("config set 'A=B' 1").exitCode, 2);
+  EXPECT_EQ(test::ReadText(home / "varnaudio/varn.conf").find("A=B"), std::string::npos);
 }
 
 TEST_F(CliTest, ConfigListShowsGlobalChannelAndSetKeys) {

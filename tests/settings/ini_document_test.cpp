@@ -29,6 +29,14 @@ TEST(IniDocument, AValueCannotBreakOutOfItsLine) {
   EXPECT_FALSE(doc.Get("conf", "two").has_value());
 }
 
+TEST(IniDocument, RefusesKeysThatWouldNotReadBack) {
+  IniDocument doc;
+  for (const char* bad : {"", "a=b", " lead", "trail ", "[conf]", ";x", "two\nlines"})
+    EXPECT_FALSE(doc.Set("conf", bad, "1")) << bad;
+  EXPECT_EQ(doc.Text(), "");
+  EXPECT_TRUE(doc.Set("conf", "TabWidth_LV_1", "900"));
+}
+
 TEST(IniDocument, IgnoresCommentsStrayLinesAndAByteOrderMark) {
   const auto doc = IniDocument::Parse("\xEF\xBB\xBF[conf]\n;A=1\n#B=2\ngarbage line\nC=3");
   EXPECT_FALSE(doc.Get("conf", "A").has_value());
