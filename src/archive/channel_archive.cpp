@@ -111,7 +111,7 @@ void ChannelArchive::StopArchive() {
       // new hour began and no block came since).
       int32_t produced = 0;
       if (encoder_->EncFlush(encoded_, produced) && produced > 0) {
-        const std::string file = buffer_.FileName.empty() ? record_.CurrentPath : std::string();
+        const std::string file = buffer_.FileName.empty() ? record_.CurrentPath : buffer_.FileName;
         if (WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, file, 0) == 0)
           Diagnostic("zrec mp3 write err " + record_.CurrentPath);
       }
