@@ -30,6 +30,9 @@ C_mp3acm& ChannelArchive::Encoder() {
 }
 
 int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
+  // A run that was never stopped still holds buffered audio and encoder
+  // frames: write them out before the buffer is reset.
+  if (archiving_) StopArchive();
   return Trapped<int32_t>(0, [&] {
     archiving_ = start.archiveOn;
     bitRate_ = start.bitRate < 1 ? 0 : start.bitRate;

@@ -97,6 +97,18 @@ TEST_F(ChannelArchiveTest, ARestartWithinTheSameSecondKeepsTheEarlierFile) {
   EXPECT_EQ(MakeRecordPath(0, Data(), ".wav", clock), Data() + "ch1/20261206091320_3.wav");
 }
 
+TEST_F(ChannelArchiveTest, AStartWithoutAStopStillWritesOutTheLastRun) {
+  const ArchiveStart s = Wav(8000, 2, 2304);
+  archive.StartArchive(s);
+  const std::string first = record.CurrentPath;
+  FeedRamp(archive, s, 5);
+  EXPECT_EQ(ReadWavInfo(first).DataSize, 0);  // all still buffered
+  clock.Advance(1.0);
+  archive.StartArchive(s);
+  EXPECT_EQ(test::ReadPcmWav(first), test::Ramp(0, 5 * 2304, 2));
+  EXPECT_NE(record.CurrentPath, first);
+}
+
 TEST_F(ChannelArchiveTest, WavFilesJoinWithoutAGapAcrossTheHour) {
   const ArchiveStart s = Wav(44100, 2, 12700);
   clock.Set(DateTime{2026, 12, 6, 9, 59, 50, 0});
