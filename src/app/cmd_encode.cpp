@@ -1,0 +1,151 @@
+// varn encode IN.wav OUT.mp3 [--bitrate K] and varn decode IN.mp3 OUT.wav:
+// the codec object's file conversions, with a progress bar on a terminal
+// and Ctrl-C to stop (the unfinished target is removed).
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include "app/commands.h"
+#include "app/program_setup.h"
+#include "archive/mp3acm.h"
+#include "archive/mpeg_info.h"
+#include "archive/wav_file.h"
+
+namespace varn {
+namespace {
+
+constexpr int kExitCanceled = 130;
+constexpr int kBarWidth = 40;
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) { gInterrupted = 1; }
+
+// Ctrl-C asks the conversion to stop at the next piece instead of killing
+// the process, so the half-written target is cleaned up.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    gInterrupted = 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &old_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &old_, nullptr); }
+
+ private:
+  struct sigaction old_ {};
+};
+
+class ProgressBar {
+ public:
+  ProgressBar() : shown_(isatty(STDERR_FILENO) == 1) {}
+  void Show(float fraction) {
+    if (!shown_) return;
+    const float f = fraction < 0 ? 0 : fraction > 1 ? 1 : fraction;
+    const int filled = static_cast<int>(f * kBarWidth);
+    std::fprintf(stderr, "\r%3d%% [%s%s]", static_cast<int>(f * 100),
+                 std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(kBarWidth - filled), ' ').c_str());
+    std::fflush(stderr);
+  }
+  void Finish(bool complete) {
+    if (!shown_) return;
+    if (complete) Show(1.0f);
+    std::fputc('\n', stderr);
+  }
+
+ private:
+  bool shown_;
+};
+
+void Attach(C_mp3acm& codec, ProgressBar& bar) {
+  codec.EncProg = [&bar](float rate, int32_t& cancel) {
+    bar.Show(rate);
+    if (gInterrupted) cancel = 1;
+  };
+}
+
+// Why an encode could not start, in the operator's terms.
+std::string EncodeRefusal(const std::string& in, int32_t kbps) {
+  const WavInfo info = ReadWavInfo(in);
+  if (info.Valid != 1) return in + " cannot be read as a WAV file";
+  if (info.BitsPerSample != 16 || (info.Channels != 1 && info.Channels != 2))
+    return "only 16-bit mono or stereo PCM can be encoded";
+  if (!CanEncodeMp3(info.SampleRate, info.Channels, kbps))
+    return std::to_string(kbps) + " kbit/s at " + std::to_string(info.SampleRate) +
+           " Hz is not a bit rate MP3 defines for that rate";
+  return "";
+}
+
+int Finish(C_mp3acm& codec, ProgressBar& bar, bool ok, const std::string& what) {
+  bar.Finish(ok);
+  if (ok) return 0;
+  if (codec.Canceled() != 0) {
+    std::cerr << "varn: " << what << " canceled\n";
+    return kExitCanceled;
+  }
+  std::cerr << "varn: " << what << " failed\n";
+  return 1;
+}
+
+int RunEncode(const CommonOptions& options, const std::string& in, const std::string& out,
+              int32_t kbps) {
+  ProgramServices services(options.appFolder);
+  services.ApplyStartupSettings();
+  if (const std::string refusal = EncodeRefusal(in, kbps); !refusal.empty()) {
+    std::cerr << "varn: " << refusal << "\n";
+    return 1;
+  }
+  C_mp3acm codec;
+  ProgressBar bar;
+  Attach(codec, bar);
+  InterruptGuard guard;
+  const bool ok = codec.EncFromWavfile(in, out, kbps);
+  return Finish(codec, bar, ok, "encoding " + in);
+}
+
+int RunDecode(const CommonOptions& options, const std::string& in, const std::string& out) {
+  ProgramServices services(options.appFolder);
+  services.ApplyStartupSettings();
+  MpegInfo info;
+  if (ReadMpegInfo(in, info) != 1) {
+    std::cerr << "varn: " << in << " cannot be read as an MPEG audio file\n";
+    return 1;
+  }
+  C_mp3acm codec;
+  ProgressBar bar;
+  Attach(codec, bar);
+  InterruptGuard guard;
+  const bool ok = codec.DecFrommp3file(in, out);
+  return Finish(codec, bar, ok, "decoding " + in);
+}
+
+const CommandRegistration kEncode(40, [](CLI::App& app, const CommonOptions& options,
+                                         int& exitCode) {
+  auto* cmd = app.add_subcommand("encode", "Convert a 16-bit WAV file to MP3");
+  auto in = std::make_shared<std::string>();
+  auto out = std::make_shared<std::string>();
+  auto kbps = std::make_shared<int32_t>(160);
+  cmd->add_option("IN", *in, "WAV file")->required();
+  cmd->add_option("OUT", *out, "MP3 file to write (replaced if it exists)")->required();
+  cmd->add_option("--bitrate", *kbps, "Bit rate in kbit/s (default 160)");
+  cmd->callback([&options, in, out, kbps, &exitCode] { exitCode = RunEncode(options, *in, *out, *kbps); });
+});
+
+const CommandRegistration kDecode(41, [](CLI::App& app, const CommonOptions& options,
+                                         int& exitCode) {
+  auto* cmd = app.add_subcommand("decode", "Convert an MPEG audio (MP3) file to a 16-bit WAV file");
+  auto in = std::make_shared<std::string>();
+  auto out = std::make_shared<std::string>();
+  cmd->add_option("IN", *in, "MPEG audio file")->required();
+  cmd->add_option("OUT", *out, "WAV file to write (replaced if it exists)")->required();
+  cmd->callback([&options, in, out, &exitCode] { exitCode = RunDecode(options, *in, *out); });
+});
+
+}  // namespace
+}  // namespace varn

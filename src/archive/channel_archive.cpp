@@ -1,0 +1,155 @@
+#include "archive/channel_archive.h"
+
+#include <cmath>
+
+#include "archive/archive_texts.h"
+#include "archive/record_path.h"
+#include "archive/wav_file.h"
+#include "log/event_log.h"
+#include "util/error_catch.h"
+
+namespace varn {
+
+namespace {
+
+constexpr int32_t kEncodedBytesPerKbps = 182;
+
+void Diagnostic(const std::string& text) { WriteLogLine(text, true); }
+
+std::string Num(int64_t v) { return std::to_string(v); }
+
+}  // namespace
+
+ChannelArchive::ChannelArchive(int32_t ch, ArchiveChannel& record, const Clock& clock,
+                               std::string dataFolder)
+    : ch_(ch), record_(record), clock_(clock), dataFolder_(std::move(dataFolder)) {}
+
+C_mp3acm& ChannelArchive::Encoder() {
+  if (!encoder_) encoder_ = std::make_unique<C_mp3acm>();
+  return *encoder_;
+}
+
+int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
+  // A run that was never stopped still holds buffered audio and encoder
+  // frames: write them out before the buffer is reset.
+  if (archiving_) StopArchive();
+  return Trapped<int32_t>(0, [&] {
+    archiving_ = start.archiveOn;
+    bitRate_ = start.bitRate < 1 ? 0 : start.bitRate;
+    rate_ = start.rate;
+    bits_ = start.bits;
+    channels_ = start.channels;
+    record_.RolloverPending = 0;
+    if (!archiving_) {
+      // Nothing is named, written or encoded in this run.
+      buffer_ = DiskBuffer{};
+      return bitRate_;
+    }
+    if (bitRate_ > 0) {
+      WavInfo info;
+      info.Valid = 1;
+      info.SampleRate = rate_;
+      info.BitsPerSample = static_cast<int16_t>(bits_);
+      info.Channels = static_cast<int16_t>(channels_);
+      info.BlockAlign = start.blockAlign;
+      info.FormatCode = channels_ == 1 ? 2 : 3;
+      info.FormatTag = 1;
+      C_mp3acm& encoder = Encoder();
+      if (encoder.EncInit(bitRate_, &info)) {
+        encoder.EncSizeFixed(1);
+      } else {
+        // MP3 cannot carry this run (96000 Hz, say): keep the audio as WAV
+        // rather than lose it.
+        WriteLogLine(std::string(kEncoderInitFailed) + std::to_string(ch_ + 1), false);
+        bitRate_ = 0;
+      }
+    }
+    record_.Extension = bitRate_ > 0 ? ".mp3" : ".wav";
+    record_.CurrentPath = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
+    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, record_.CurrentPath, 0);
+    ResetDiskBuffer(buffer_, bitRate_, rate_, channels_);
+    return bitRate_;
+  });
+}
+
+void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) {
+  if (!archiving_) return;
+  TrappedStep([&] {
+    try {
+      if (record_.RolloverPending == 1) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+      const std::string& path = record_.CurrentPath;
+      if (bitRate_ == 0) {
+        WriteDiskBuffer(buffer_, ch_, bytes, byteCount, path, 0);
+      } else if (byteCount > 0) {
+        const size_t room = static_cast<size_t>(bitRate_) * kEncodedBytesPerKbps + 1;
+        if (encoded_.size() < room) encoded_.resize(room);
+        int32_t used = 0;
+        int32_t produced = 0;
+        if (!Encoder().EncProc(bytes, byteCount, encoded_, used, produced)) {
+          Diagnostic("mp3enc err EncProc Failed pl=" + Num(ch_) + " l=" + Num(bufferIndex) +
+                     " FN=" + path);
+        } else if (produced <= 0) {
+          Diagnostic("mp3enc err tUsed(1)=" + Num(produced) + "pl=" + Num(ch_) + " FN=" + path);
+        } else {
+          const int32_t accepted = WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, path, 0);
+          if (used != byteCount)
+            Diagnostic("mp3enc err tUsed(0)=" + Num(used) + " tBytes=" + Num(byteCount) +
+                       " pl=" + Num(ch_) + " FN=" + path);
+          if (accepted == 0) Diagnostic("zrec mp3 write err " + path);
+        }
+      }
+      record_.RolloverPending = 0;
+    } catch (...) {
+      Diagnostic("zrec ProgressionRecord err " + record_.CurrentPath);
+      throw;
+    }
+  });
+}
+
+void ChannelArchive::StopArchive() {
+  TrappedStep([&] {
+    if (archiving_ && bitRate_ > 0 && encoder_ && encoder_->Stream) {
+      // The frames the encoder still holds are the last moments before the
+      // stop; they belong to the file the buffer fills (the old one if a
+      // new hour began and no block came since).
+      int32_t produced = 0;
+      if (encoder_->EncFlush(encoded_, produced) && produced > 0) {
+        const std::string file = buffer_.FileName.empty() ? record_.CurrentPath : buffer_.FileName;
+        if (WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, file, 0) == 0)
+          Diagnostic("zrec mp3 write err " + record_.CurrentPath);
+      }
+    }
+    if (bitRate_ > 0 && encoder_) encoder_->AcmClose();
+    if (archiving_) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+    archiving_ = false;
+  });
+}
+
+void ChannelArchive::BeginNewFile() {
+  TrappedStep([&] {
+    record_.RolloverPending = 1;
+    record_.CurrentPath = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
+    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, record_.CurrentPath, 0);
+  });
+}
+
+void RolloverArchives(std::span<ChannelArchive* const> archives) {
+  for (ChannelArchive* archive : archives) {
+    if (!archive) continue;
+    const ArchiveChannel& r = archive->Record();
+    if (r.Capturing == 1 && r.ArcOn == 1 && archive->Archiving()) archive->BeginNewFile();
+  }
+}
+
+bool HourlyRollover::Tick(const Clock& clock, std::span<ChannelArchive* const> archives) {
+  const double t = clock.SecondsSinceMidnight();
+  if (!(t > 0.01 && t < 86399.99)) return false;
+  const auto second = static_cast<int64_t>(std::floor(t));
+  if (second == lastSecond_) return false;
+  lastSecond_ = second;
+  if (second % 3600 != 0) return false;
+  RolloverArchives(archives);
+  return true;
+}
+
+}  // namespace varn

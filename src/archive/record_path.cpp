@@ -1,0 +1,29 @@
+#include "archive/record_path.h"
+
+#include "archive/file_access.h"
+#include "log/event_log.h"
+#include "settings/folders.h"
+
+namespace varn {
+
+namespace {
+// Far more than a second can ever need; past it the last name is returned
+// and the write that follows reports the trouble.
+constexpr int kMaxSuffix = 9999;
+}  // namespace
+
+std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
+                           const Clock& clock) {
+  const std::string folder = NormaliseFolder(dataFolder, false) + "ch" + std::to_string(ch + 1);
+  // A folder that cannot be made shows up later as failed writes.
+  EnsureFolder(folder);
+  const std::string stem =
+      NormaliseFolder(folder, false) +
+      GetDateTimeText(clock.Now(), DateTimeStyle::Compact, DateTimeParts::DateAndTime);
+  std::string path = stem + std::string(extension);
+  for (int n = 1; n <= kMaxSuffix && FileExists(path); ++n)
+    path = stem + "_" + std::to_string(n) + std::string(extension);
+  return path;
+}
+
+}  // namespace varn

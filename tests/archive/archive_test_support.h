@@ -1,0 +1,76 @@
+#pragma once
+// Shared pieces of the archive tests: a log that writes into the test's
+// folder on a set clock, PCM signals and WAV files, and the independent
+// command-line tools (lame, mpg123) that make and check real MP3 files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "log/event_log.h"
+#include "support/temp_dir.h"
+#include "util/clock.h"
+
+namespace varn::test {
+
+// Installs an event log on `clock` writing into `folder` for its lifetime.
+class LogCapture {
+ public:
+  LogCapture(const Clock& clock, const std::string& folder);
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  // The texts of today's event and diagnostics files ("" when absent).
+  std::string Events() const;
+  std::string Diagnostics() const;
+  // How many lines of the file contain `text`.
+  int CountEvents(const std::string& text) const;
+  int CountDiagnostics(const std::string& text) const;
+
+ private:
+  EventLog log_;
+  EventLog* previous_;
+};
+
+// Interleaved 16-bit frames counting up by one per frame from `start`
+// (every channel of a frame holds the same value), wrapping at 16 bits.
+std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels);
+// A sine of `hz` at about -12 dBFS.
+std::vector<int16_t> Sine(double hz, int rate, int64_t frames, int channels);
+
+void WritePcmWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples);
+// The samples of a 16-bit WAV file's data chunk.
+std::vector<int16_t> ReadPcmWav(const std::string& path);
+
+// Runs a shell command line; true when it exits with 0.
+bool Shell(const std::string& commandLine);
+
+// Decodes with the mpg123 command-line tool into a WAV file and returns its
+// description through rate, channels and frames; false when mpg123 fails.
+struct Decoded {
+  int rate = 0;
+  int channels = 0;
+  int64_t frames = 0;
+  std::vector<int16_t> samples;
+};
+bool DecodeWithMpg123(const std::string& mp3, const std::string& workFolder, Decoded& out);
+
+// What `mpg123 -t -v` says about a file: the version ("1.0", "2.0", "2.5"),
+// layer ("III"), "cbr128" or "vbr", rate, mode ("j-s", "mono", ...) and the
+// number of frames it decoded.
+struct Mpg123View {
+  std::string version;
+  std::string layer;
+  std::string bitrate;
+  int rate = 0;
+  std::string mode;
+  int frames = 0;
+};
+bool ViewWithMpg123(const std::string& mp3, Mpg123View& out);
+
+// main_data_begin of every layer III frame of an MPEG file without tags, in
+// order: 0 for a frame that borrows nothing from the frames before it.
+std::vector<int> MainDataBegins(const std::vector<uint8_t>& file);
+
+}  // namespace varn::test
