@@ -65,6 +65,52 @@ TEST(Fft, MatchesADirectTransformOfRandomInput) {
     ASSERT_LE(std::fabs(f.RealOut(m) - direct[m]), 1e-9L * largest) << "bin " << m;
 }
 
+// The transform exactly as described: 11-bit reversal, the twiddle advanced
+// by its recurrence inside every group, no scaling. The object must give the
+// same bits, however it arranges the work.
+std::vector<double> LiteralTransform(const std::vector<double>& input) {
+  const int n = static_cast<int>(input.size());
+  std::vector<double> re(n), im(n);
+  for (int i = 0; i < n; ++i) {
+    int r = 0;
+    for (int b = 0, v = i; b < 11; ++b, v /= 2) r = 2 * r + v % 2;
+    re[r] = input[i];
+    im[i] = 0;
+  }
+  for (int blockEnd = 1, blockSize = 2; blockSize <= n; blockEnd = blockSize, blockSize *= 2) {
+    const double theta = 6.28318530717958 / blockSize;
+    const double alpha = 2.0 * std::sin(theta / 2) * std::sin(theta / 2);
+    const double beta = std::sin(theta);
+    for (int s = 0; s < n; s += blockSize) {
+      double wr = 1.0, wi = 0.0;
+      for (int m = 0; m < blockEnd; ++m) {
+        const int k = s + m, j = k + blockEnd;
+        if (j > n - 1) break;
+        const double tr = wr * re[j] - wi * im[j];
+        const double ti = wr * im[j] + wi * re[j];
+        re[j] = re[k] - tr;
+        im[j] = im[k] - ti;
+        re[k] = re[k] + tr;
+        im[k] = im[k] + ti;
+        const double nextWr = wr - (alpha * wr + beta * wi);
+        wi = wi - (alpha * wi - beta * wr);
+        wr = nextWr;
+      }
+    }
+  }
+  return re;
+}
+
+TEST(Fft, GivesTheBitsOfTheLiteralAlgorithm) {
+  std::mt19937_64 gen(99);
+  std::uniform_int_distribution<int> sample(-32767, 32767);
+  std::vector<double> x(kN);
+  for (double& v : x) v = sample(gen) / 10.0;
+  const C_FFT f = Transformed(x);
+  const std::vector<double> literal = LiteralTransform(x);
+  for (int m = 0; m < kN; ++m) ASSERT_EQ(f.RealOut(m), literal[m]) << "bin " << m;
+}
+
 TEST(Fft, LeavesItsInputSoOneSampleCanBeReplacedAndTransformedAgain) {
   C_FFT f;
   f.Init(kN);
