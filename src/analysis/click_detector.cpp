@@ -51,21 +51,46 @@ void ClickDetector::Process(int channel, std::span<const Frame> block, const Cli
   // expressed as a multiple: the block is not examined.
   if ((left && t.left < 1) || (right && t.right < 1)) return;
 
-  auto step = [&](int side, int16_t sample, int32_t threshold) {
-    const int32_t d = static_cast<int32_t>(sample) - previous_[side];
-    int32_t& since = sinceClick_[side];
-    if (d > threshold && since >= t.lockout) {
-      if (events)
-        events->Event(ClickMessage(static_cast<double>(d) / threshold), channel, side);
-      since = 0;
-    }
-    if (++since == 2147483647) since = kClickCounterStart;
-    previous_[side] = sample;
-  };
+  // The sides' state lives in locals while the block runs; it is written
+  // back before an event is reported, so a failing report keeps what was
+  // reached.
+  int32_t prevL = previous_[kLeftSide];
+  int32_t prevR = previous_[kRightSide];
+  int32_t sinceL = sinceClick_[kLeftSide];
+  int32_t sinceR = sinceClick_[kRightSide];
+  const int64_t lockoutLess1 = static_cast<int64_t>(t.lockout) - 1;
   for (const Frame& f : block) {
-    if (left) step(kLeftSide, f.L, t.left);
-    if (right) step(kRightSide, f.R, t.right);
+    if (left) {
+      const int32_t d = f.L - prevL;
+      prevL = f.L;
+      // d > TL and since >= K, as one test: both differences are negative.
+      // On noise the step test alone is a coin toss the processor cannot
+      // predict, so it must not be a branch of its own.
+      if (((t.left - static_cast<int64_t>(d)) & (lockoutLess1 - sinceL)) < 0) [[unlikely]] {
+        sinceL = 0;
+        Report(channel, kLeftSide, d, t.left, {prevL, prevR, sinceL, sinceR}, events);
+      }
+      sinceL = sinceL == kClickCounterStart ? sinceL : sinceL + 1;  // stops one short of 2^31 - 1
+    }
+    if (right) {
+      const int32_t d = f.R - prevR;
+      prevR = f.R;
+      if (((t.right - static_cast<int64_t>(d)) & (lockoutLess1 - sinceR)) < 0) [[unlikely]] {
+        sinceR = 0;
+        Report(channel, kRightSide, d, t.right, {prevL, prevR, sinceL, sinceR}, events);
+      }
+      sinceR = sinceR == kClickCounterStart ? sinceR : sinceR + 1;
+    }
   }
+  previous_ = {static_cast<int16_t>(prevL), static_cast<int16_t>(prevR)};
+  sinceClick_ = {sinceL, sinceR};
+}
+
+void ClickDetector::Report(int channel, int side, int32_t step, int32_t threshold,
+                           std::array<int32_t, 4> reached, AnalysisEvents* events) {
+  previous_ = {static_cast<int16_t>(reached[0]), static_cast<int16_t>(reached[1])};
+  sinceClick_ = {reached[2], reached[3]};
+  if (events) events->Event(ClickMessage(static_cast<double>(step) / threshold), channel, side);
 }
 
 }  // namespace varn

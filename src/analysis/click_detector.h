@@ -53,6 +53,11 @@ class ClickDetector {
   int32_t FramesSinceClick(int side) const { return sinceClick_[side]; }
 
  private:
+  // Logs one click; `reached` holds the previous samples and counters of
+  // both sides at that frame.
+  [[gnu::noinline, gnu::cold]] void Report(int channel, int side, int32_t step, int32_t threshold,
+                                           std::array<int32_t, 4> reached, AnalysisEvents* events);
+
   std::array<int16_t, 2> previous_{0, 0};
   std::array<int32_t, 2> sinceClick_{kClickCounterStart, kClickCounterStart};
 };

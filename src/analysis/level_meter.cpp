@@ -29,28 +29,27 @@ double PeakDb(int32_t largestMagnitude) {
 }
 
 LevelRecord BlockLevels(std::span<const Frame> block, bool stereoCapture) {
+  // Integer sums of squares are exact, so they equal the double sums for
+  // any block shorter than a few minutes of full scale.
   int32_t maxL = 0;
   int32_t maxR = 0;
-  double sumL = 0.0;
-  double sumR = 0.0;
-  if (stereoCapture) {
-    for (const Frame& f : block) {
-      const int32_t l = f.L;
-      const int32_t r = f.R;
-      maxL = std::max(maxL, std::abs(l));
-      maxR = std::max(maxR, std::abs(r));
-      sumL += static_cast<double>(l * l);
-      sumR += static_cast<double>(r * r);
-    }
-  } else {
-    for (const Frame& f : block) {
-      const int32_t l = f.L;
-      maxL = std::max(maxL, std::abs(l));
-      sumL += static_cast<double>(l * l);
-    }
+  int64_t sumL = 0;
+  int64_t sumR = 0;
+  for (const Frame& f : block) {
+    const int32_t l = f.L;
+    const int32_t r = f.R;
+    maxL = std::max(maxL, l < 0 ? -l : l);
+    maxR = std::max(maxR, r < 0 ? -r : r);
+    sumL += l * l;
+    sumR += r * r;
+  }
+  if (!stereoCapture) {
+    maxR = 0;
+    sumR = 0;
   }
   const auto count = static_cast<int64_t>(block.size());
-  return LevelRecord{RmsDb(sumL, count), RmsDb(sumR, count), PeakDb(maxL), PeakDb(maxR)};
+  return LevelRecord{RmsDb(static_cast<double>(sumL), count), RmsDb(static_cast<double>(sumR), count),
+                     PeakDb(maxL), PeakDb(maxR)};
 }
 
 void LevelWindow::Reset(int32_t size) {

@@ -20,10 +20,24 @@ void LowLevelMonitor::Process(int channel, std::span<const Frame> block, StereoM
   if (length_ < 1) return;
   const bool left = WatchesLeft(mode);
   const bool right = WatchesRight(mode);
-  for (const Frame& f : block) {
-    if (left) sumL_ += static_cast<double>(f.L * f.L);
-    if (right) sumR_ += static_cast<double>(f.R * f.R);
-    if (++fill_ >= length_) Evaluate(channel, mode, minGateLevel, events);
+  size_t i = 0;
+  while (i < block.size()) {
+    // Up to the end of the block or of the window, whichever comes first.
+    const size_t room = static_cast<size_t>(length_ - fill_);
+    const size_t end = block.size() - i < room ? block.size() : i + room;
+    // Squares of 16-bit samples summed in 64-bit integers are exact, as the
+    // double sums are for any window shorter than several minutes.
+    int64_t sumL = 0;
+    int64_t sumR = 0;
+    for (size_t k = i; k < end; ++k) {
+      sumL += static_cast<int32_t>(block[k].L) * block[k].L;
+      sumR += static_cast<int32_t>(block[k].R) * block[k].R;
+    }
+    if (left) sumL_ += static_cast<double>(sumL);
+    if (right) sumR_ += static_cast<double>(sumR);
+    fill_ += static_cast<int64_t>(end - i);
+    i = end;
+    if (fill_ >= length_) Evaluate(channel, mode, minGateLevel, events);
   }
 }
 

@@ -21,6 +21,9 @@
 namespace varn {
 
 inline constexpr int32_t kSpectrumPoints = 2048;
+// A stored row: bins 0..1024 and zero padding, so loops over whole rows have
+// a fixed length the compiler can vectorise.
+inline constexpr int32_t kRowStride = 1032;
 // History lengths in rows: at least 4, and at most this many, so a
 // hand-edited time cannot make a channel allocate or scan without bound.
 inline constexpr int32_t kMaxSpectrumRows = 1024;
@@ -29,7 +32,7 @@ inline constexpr int32_t kMaxSpectrumRows = 1024;
 // PeakHoldSec_; each at least 4.
 int32_t SpectrumHistoryRows(int32_t sampleRate, int32_t segmentLength, float seconds);
 
-// Rows of kSpectrumBins values in a ring, oldest first. Advancing drops the
+// Rows of kRowStride values in a ring, oldest first. Advancing drops the
 // oldest row and hands it back as the newest: the same as moving rows
 // 1..n-1 down by one, without moving anything.
 class SpectrumHistory {
@@ -44,6 +47,31 @@ class SpectrumHistory {
   std::vector<double> values_;
   int32_t rows_ = 0;
   int32_t oldest_ = 0;
+};
+
+// The per-bin sum or maximum of the newest `window` rows of a history, kept
+// up to date with a few passes over one row per new row instead of a pass
+// over every row (a history can hold hundreds of rows at high rates). The
+// rows of the last completed chunk of `window` rows are folded from the
+// newest back (suffixes), the rows of the chunk being filled are folded as
+// they come (prefix), and the window is one suffix combined with the prefix.
+// Maxima are exact; sums differ from a front-to-back sum only in rounding.
+class SlidingRows {
+ public:
+  enum class Op { Sum, Max };
+  // As if `window` rows of zeros had come before.
+  void Reset(Op op, int32_t window);
+  // After `history` got its newest row.
+  void Push(const SpectrumHistory& history);
+  // The aggregate of the newest `window` rows, kRowStride values.
+  void Result(double* out) const;
+
+ private:
+  Op op_ = Op::Sum;
+  int32_t window_ = 0;
+  int32_t filled_ = 0;            // rows in the chunk being filled
+  std::vector<double> suffix_;    // window rows: fold of rows i..window-1 of the last chunk
+  std::vector<double> prefix_;    // fold of the chunk being filled
 };
 
 struct SpectrumInputs {
@@ -76,8 +104,9 @@ class SpectrumAnalyser {
   int32_t HoldRows() const { return averages_.Rows(); }         // m
   double OlderChange() const { return change0_; }
   double NewerChange() const { return change1_; }
-  std::span<const double> Averaged() const { return averaged_; }
-  std::span<const double> Hold() const { return hold_; }
+  // kSpectrumBins values each.
+  std::span<const double> Averaged() const { return {averaged_.data(), kSpectrumBins}; }
+  std::span<const double> Hold() const { return {hold_.data(), kSpectrumBins}; }
 
  private:
   void TakeTransform();
@@ -87,6 +116,9 @@ class SpectrumAnalyser {
   int32_t fill_ = 0;
   SpectrumHistory transforms_;  // S: n rows of |real part| per bin
   SpectrumHistory averages_;    // H: m rows of averaged spectra
+  SlidingRows transformSum_;    // over all of S: the averaged spectrum
+  SlidingRows newerHalfSum_;    // over the newer half of H: the reference spectrum
+  SlidingRows averagesMax_;     // over all of H: the hold curve
   std::vector<double> infinitePeak_;
   std::vector<double> averaged_;  // A, for the view
   std::vector<double> hold_;      // hold curve, for the view

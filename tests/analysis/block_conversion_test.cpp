@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 #include "analysis_test_support.h"
 
 namespace varn {
@@ -147,6 +150,43 @@ TEST(ConvertBlock, StereoModesChooseTheSides) {
   // A mono capture fills L only, whatever the mode.
   for (StereoMode m : {StereoMode::Stereo, StereoMode::MonoMix, StereoMode::MonoRight})
     EXPECT_EQ(Pairs(Convert({7, -32768}, 1, 0.0f, m)), (P{{7, 0}, {-32767, 0}}));
+}
+
+// Every mode and gain against the formula written out plainly: nearest
+// integer with halves to even, then saturation to +-32767.
+TEST(ConvertBlock, AgreesWithThePlainFormulaForEveryModeAndGain) {
+  std::mt19937 gen(5);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::vector<int16_t> in(2 * 4000);
+  for (int16_t& v : in) v = static_cast<int16_t>(sample(gen));
+  in[0] = -32768;
+  in[1] = -32768;
+  in[2] = 3;  // odd sums with both parities of their halves
+  in[3] = 2;
+  in[4] = 5;
+  in[5] = 2;
+  auto plain = [](double v) {
+    const double r = std::nearbyint(v);
+    return static_cast<int16_t>(r >= 32767 ? 32767 : (r <= -32767 ? -32767 : r));
+  };
+  for (float db : {0.0f, -6.0206f, 0.01f, 3.5f, -40.0f, 20.0f}) {
+    const double g = AnalysisGain(db);
+    for (StereoMode m : {StereoMode::Stereo, StereoMode::MonoMix, StereoMode::MonoLeft, StereoMode::MonoRight}) {
+      const auto out = Convert(in, 2, db, m);
+      for (size_t i = 0; i < out.size(); ++i) {
+        const int16_t l = plain(in[2 * i] * g), r = plain(in[2 * i + 1] * g);
+        const int16_t mix = plain((double(in[2 * i]) + in[2 * i + 1]) * g / 2);
+        const Frame want = m == StereoMode::Stereo    ? Frame{l, r}
+                           : m == StereoMode::MonoMix ? Frame{mix, mix}
+                           : m == StereoMode::MonoLeft ? Frame{l, 0}
+                                                       : Frame{0, r};
+        ASSERT_EQ(out[i].L, want.L) << db << " dB, mode " << int(m) << ", frame " << i;
+        ASSERT_EQ(out[i].R, want.R) << db << " dB, mode " << int(m) << ", frame " << i;
+      }
+    }
+    const auto mono = Convert(std::vector<int16_t>(in.begin(), in.begin() + 999), 1, db, StereoMode::Stereo);
+    for (size_t i = 0; i < mono.size(); ++i) ASSERT_EQ(mono[i].L, plain(in[i] * g)) << db << " dB mono " << i;
+  }
 }
 
 }  // namespace
