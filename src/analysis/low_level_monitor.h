@@ -13,6 +13,17 @@
 
 namespace varn {
 
+// The window's entries are only ever summed, so their squares are summed as
+// they arrive instead of being stored: the same sums with no S-frame store
+// per channel. An entry a side did not write in this window (its side was
+// unwatched meanwhile) counts as silence.
+struct LowLevelWindow {
+  int64_t length = 0;  // S, frames
+  int64_t fill = 0;    // fill index
+  double sumL = 0.0;
+  double sumR = 0.0;
+};
+
 class LowLevelMonitor {
  public:
   // round(rate / 1000 * spanMs) frames, halves to even; the fill index goes
@@ -20,11 +31,11 @@ class LowLevelMonitor {
   // no whole frame leaves the monitor idle.
   void SizeWindow(int32_t sampleRate, int32_t spanMs);
   // Channel start: both sides normal.
-  void ResetState() { state_ = {0, 0}; }
+  void ResetState() { LowLevelState = {0, 0}; }
 
-  int64_t WindowLength() const { return length_; }
-  int64_t FillIndex() const { return fill_; }
-  int32_t State(int side) const { return state_[side]; }
+  int64_t WindowLength() const { return window_.length; }
+  int64_t FillIndex() const { return window_.fill; }
+  int32_t State(int side) const { return LowLevelState[side]; }
 
   // Feeds the block's watched sides into the window, evaluating each window
   // as it completes (left before right).
@@ -34,15 +45,8 @@ class LowLevelMonitor {
  private:
   void Evaluate(int channel, StereoMode mode, float minGateLevel, AnalysisEvents* events);
 
-  int64_t length_ = 0;  // S
-  int64_t fill_ = 0;
-  // The window's entries are only ever summed, so their squares are summed
-  // as they arrive instead of being stored: the same sums in the same order,
-  // with no S-frame store per channel. An entry a side did not write in this
-  // window (its side unwatched meanwhile) counts as silence.
-  double sumL_ = 0.0;
-  double sumR_ = 0.0;
-  std::array<int32_t, 2> state_{0, 0};
+  LowLevelWindow window_;
+  std::array<int32_t, 2> LowLevelState{0, 0};  // left, right: 1 = low
 };
 
 }  // namespace varn

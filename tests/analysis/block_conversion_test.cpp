@@ -122,11 +122,6 @@ std::vector<std::pair<int, int>> Pairs(const std::vector<Frame>& f) {
 
 using P = std::vector<std::pair<int, int>>;
 
-TEST(ConvertBlock, ZeroGainKeepsSamplesButNeverMinus32768) {
-  EXPECT_EQ(Pairs(Convert({1, -1, 32767, -32768, 12345, 0}, 2, 0.0f, StereoMode::Stereo)),
-            (P{{1, -1}, {32767, -32767}, {12345, 0}}));
-}
-
 TEST(ConvertBlock, GainRoundsToNearestAndSaturates) {
   // 10^(6/20) = 1.99526...: 1000 -> 1995.26, 16422 -> 32766.2, 16423 -> 32768.2
   EXPECT_EQ(Pairs(Convert({1000, -1000, 16422, -16422, 16423, -20000}, 2, 6.0f, StereoMode::Stereo)),
@@ -141,15 +136,6 @@ TEST(ConvertBlock, MonoMixRoundsHalvesToEven) {
   // (L + R) / 2: 1.5 -> 2, 0.5 -> 0, 2.5 -> 2, -1.5 -> -2, -0.5 -> 0
   EXPECT_EQ(Pairs(Convert({1, 2, 1, 0, 5, 0, -3, 0, -1, 0, 32767, 32767}, 2, 0.0f, StereoMode::MonoMix)),
             (P{{2, 2}, {0, 0}, {2, 2}, {-2, -2}, {0, 0}, {32767, 32767}}));
-}
-
-TEST(ConvertBlock, StereoModesChooseTheSides) {
-  const std::vector<int16_t> in{100, -200, 300, -400};
-  EXPECT_EQ(Pairs(Convert(in, 2, 0.0f, StereoMode::MonoLeft)), (P{{100, 0}, {300, 0}}));
-  EXPECT_EQ(Pairs(Convert(in, 2, 0.0f, StereoMode::MonoRight)), (P{{0, -200}, {0, -400}}));
-  // A mono capture fills L only, whatever the mode.
-  for (StereoMode m : {StereoMode::Stereo, StereoMode::MonoMix, StereoMode::MonoRight})
-    EXPECT_EQ(Pairs(Convert({7, -32768}, 1, 0.0f, m)), (P{{7, 0}, {-32767, 0}}));
 }
 
 // Every mode and gain against the formula written out plainly: nearest

@@ -39,45 +39,6 @@ std::vector<FileEvent> Analyse(PcmSource& source, const FileAnalysisSetup& setup
   return events;
 }
 
-TEST(AnalyseRecording, BuffersAreSizedAsLiveAndOnlyWholeSegmentsAreAnalysed) {
-  FileAnalysisSetup setup;
-  setup.bitRate = 0;
-  MemorySource wav(44100, 2, test::Silence(2 * (12700 + 2116 * 2 + 100)));
-  FileAnalysisResult r;
-  Analyse(wav, setup, &r);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.samplesPerBuffer, 12700);
-  EXPECT_EQ(r.framesRead, 12700 + 2116 * 2 + 100);
-  setup.bitRate = 160;
-  MemorySource mp3(44100, 1, test::Silence(10));
-  Analyse(mp3, setup, &r);
-  EXPECT_EQ(r.samplesPerBuffer, 13824);
-}
-
-// Silence from the start: the low-level window starts with the first block
-// analysed at TickCount 2, which is segment 5 of the second buffer.
-TEST(AnalyseRecording, TheMonitorsStartAsTheyWouldLive) {
-  FileAnalysisSetup setup;
-  setup.bitRate = 0;
-  setup.settings.minGateSpan = 1;  // 8 frames at 8000 Hz
-  MemorySource source(8000, 1, test::Silence(8000));
-  const auto events = Analyse(source, setup);
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].positionMs, 11 * 384 * 1000 / 8000);
-  EXPECT_EQ(events[0].side, kLeftSide);
-}
-
-TEST(AnalyseRecording, AMonoFileIsAnalysedAsMonoLeft) {
-  FileAnalysisSetup setup;
-  setup.bitRate = 0;
-  setup.stereoMode = StereoMode::MonoRight;  // would watch only a side the file does not have
-  setup.settings.minGateSpan = 1;
-  MemorySource source(8000, 1, test::Silence(8000));
-  const auto events = Analyse(source, setup);
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].side, kLeftSide);
-}
-
 TEST(AnalyseRecording, TheFirstSpectrumChangeMayComeBeforeThreeSeconds) {
   FileAnalysisSetup setup;
   setup.bitRate = 0;  // 48000 Hz: buffers of 13824 frames, TickCount 9 from 2.544 s

@@ -140,59 +140,6 @@ TEST_F(SpectrumTest, BlocksShorterThan2048FramesChangeNothing) {
   EXPECT_TRUE(ev.events.empty());
 }
 
-// Samples are rounded to 16 bits, so a bin holds its ideal value to within
-// a few units of a million.
-constexpr double kBinTolerance = 50.0;
-
-TEST_F(SpectrumTest, TransformsSpanBlockBoundariesAndTheSidesFedFollowTheMode) {
-  Start(8192, 2116, 0.1f);  // n = 4
-  // 50 cycles per 2048 frames on the left, 300 on the right: one transform
-  // after the first block, the second straddles the boundary.
-  const auto left = test::Cosine(2048, 50, 10000, 4232);
-  const auto right = test::Cosine(2048, 300, 10000, 4232);
-  const std::vector<Frame> all = Frames(left, right);
-  const std::vector<Frame> first(all.begin(), all.begin() + 2116), second(all.begin() + 2116, all.end());
-  const SpectrumInputs in{0, StereoMode::MonoLeft, {}, 0, 0};
-  Feed(first, in);
-  EXPECT_EQ(analyser.FillIndex(), 68);
-  // One transform of L / 5 in the newest of the 4 rows: A = 1024 * 2000 / 4.
-  EXPECT_NEAR(view.lastAveraged[50], 512000.0, kBinTolerance);
-  EXPECT_NEAR(view.lastAveraged[300], 0.0, kBinTolerance);
-  Feed(second, in);
-  EXPECT_EQ(analyser.FillIndex(), 136);
-  EXPECT_NEAR(view.lastAveraged[50], 1024000.0, kBinTolerance);
-
-  SpectrumAnalyser other;
-  MonitorSettings s;
-  s.fftAvrSec = 0.1f;
-  other.Start(8192, 2116, s);
-  // Whole transforms this time, so the mode does not change inside one.
-  const std::vector<Frame> t1(all.begin(), all.begin() + 2048), t2(all.begin() + 2048, all.begin() + 4096);
-  other.Process(0, t1, {0, StereoMode::MonoRight, {}, 0, 0}, clock, &ev, &view);
-  EXPECT_NEAR(view.lastAveraged[300], 512000.0, kBinTolerance);  // R / 5
-  EXPECT_NEAR(view.lastAveraged[50], 0.0, kBinTolerance);
-  other.Process(0, t2, {0, StereoMode::Stereo, {}, 0, 0}, clock, &ev, &view);
-  // (L + R) / 10 in the second transform: 1024 * 1000 in each bin.
-  EXPECT_NEAR(view.lastAveraged[50], 1024000.0 / 4, kBinTolerance);
-  EXPECT_NEAR(view.lastAveraged[300], (2048000.0 + 1024000.0) / 4, kBinTolerance);
-}
-
-TEST_F(SpectrumTest, HoldFollowsTheLastBlocksOrTheWholeRun) {
-  Start(8192, 2048, 0.1f, 1.0f);  // n = 4, m = 4
-  const auto tone = Frames(test::Cosine(2048, 64, 10000, 2048), test::Cosine(2048, 64, 10000, 2048));
-  const auto quiet = Frames(test::Silence(2048), test::Silence(2048));
-  const SpectrumInputs limited{0, StereoMode::Stereo, {}, 0, 0};
-  const SpectrumInputs infinite{0, StereoMode::Stereo, {}, 0, 1};
-  Feed(tone, limited);
-  const double peak = view.lastHold[64];
-  EXPECT_NEAR(peak, 1024.0 * 2000 / 4, kBinTolerance);
-  for (int b = 0; b < 7; ++b) Feed(quiet, limited);
-  EXPECT_EQ(view.lastHold[64], 0.0);  // the tone left both histories
-  Feed(quiet, infinite);
-  EXPECT_EQ(view.lastHold[64], peak);  // the peak of the whole run
-  EXPECT_EQ(view.lastHold[0], 0.0);
-}
-
 class SpectrumChangeTest : public SpectrumTest {
  protected:
   void SetUp() override { Start(8192, 2048, 0.1f, 1.0f); }
@@ -257,34 +204,6 @@ TEST_F(SpectrumChangeTest, TheFirstEventWaitsThreeSecondsAfterMidnightUnlessNone
   analyser.lastChangeEventTime.reset();
   Block(13);
   EXPECT_EQ(ev.events.size(), 1u);
-}
-
-TEST_F(SpectrumChangeTest, TheLevelOfTheWatchedSidesNormalisesTheChange) {
-  SpectrumAnalyser left;
-  MonitorSettings s;
-  s.fftAvrSec = 0.1f;
-  s.peakHoldSec = 1.0f;
-  left.Start(8192, 2048, s);
-  const LevelRecord level{-20.0, -60.0, 0, 0};
-  for (int b = 0; b < 6; ++b) {
-    const auto noise = test::Noise(100 + b, 15000, 2048);
-    Feed(Frames(noise, noise), SpectrumInputs{1, StereoMode::Stereo, level, 50, 0});   // mean -40: x100
-    left.Process(0, Frames(noise, noise), SpectrumInputs{1, StereoMode::MonoLeft, level, 50, 0}, clock, &ev,
-                 &view);  // -20: x10
-    ASSERT_GT(left.NewerChange(), 0.0);
-    EXPECT_NEAR(analyser.NewerChange() / left.NewerChange(), 10.0, 1e-5);
-  }
-  // Below -40 the level counts as -40.
-  SpectrumAnalyser quiet;
-  quiet.Start(8192, 2048, s);
-  const auto noise = test::Noise(100, 15000, 2048);
-  quiet.Process(0, Frames(noise, noise), SpectrumInputs{1, StereoMode::MonoRight, {-20.0, -90.0, 0, 0}, 50, 0},
-                clock, &ev, &view);
-  SpectrumAnalyser floor;
-  floor.Start(8192, 2048, s);
-  floor.Process(0, Frames(noise, noise), SpectrumInputs{1, StereoMode::MonoRight, {-20.0, -40.0, 0, 0}, 50, 0},
-                clock, &ev, &view);
-  EXPECT_EQ(quiet.NewerChange(), floor.NewerChange());
 }
 
 TEST_F(SpectrumChangeTest, AStationaryToneStillShowsAChange) {
