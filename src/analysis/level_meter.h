@@ -54,16 +54,17 @@ inline constexpr int32_t kMaxLevelWindow = 4096;
 int32_t MeterWindowLength(int32_t sampleRate, int32_t segmentLength);
 int32_t HoldWindowLength(int32_t sampleRate, int32_t segmentLength, float peakHoldSec);
 
-// What one MeasureLevels call hands to the meter: up to two bars.
-// The bars' texts point into `texts`, so a drawing is not copied.
+// What one MeasureLevels call hands to the meter: up to two bars. The bars'
+// texts point into `texts`; Bars() points them there afresh, so a drawing
+// may be copied or moved with the record that holds it.
 struct MeterDrawing {
-  MeterDrawing() = default;
-  MeterDrawing(const MeterDrawing&) = delete;
-  MeterDrawing& operator=(const MeterDrawing&) = delete;
   std::array<VuBarValues, 2> bars{};
   std::array<ShortText, 2> texts{};
   int count = 0;
-  std::span<const VuBarValues> Bars() const { return {bars.data(), static_cast<size_t>(count)}; }
+  std::span<const VuBarValues> Bars() {
+    for (int i = 0; i < count; ++i) bars[i].text = texts[i].View();
+    return {bars.data(), static_cast<size_t>(count)};
+  }
 };
 
 struct MeterState {

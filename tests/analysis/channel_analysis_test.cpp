@@ -213,5 +213,21 @@ TEST(ChannelAnalysisStart, KeepsTheLastChangeEventTimeAcrossRestarts) {
   EXPECT_EQ(a.spectrum.lastChangeEventTime, 1234.5f);
 }
 
+// The engine keeps its channel records in a vector sized at start-up.
+TEST(ChannelAnalysisStart, RecordsCanLiveInAVector) {
+  std::vector<ChannelAnalysis> channels(2);
+  MonitorSettings s;
+  ManualClock clock;
+  test::RecordingView view;
+  const AnalysisContext ctx{&s, &clock, nullptr, &view};
+  ASSERT_TRUE(channels[0].Start(AnalysisFormat{48000, 2, 16, 13824}, s));
+  channels.resize(8);  // moved into new storage
+  const auto block = channels[0].Convert(std::vector<int16_t>(2 * 2304, 16384).data(), 0.0f);
+  channels[0].meterTextMode = MeterTextMode::Peak;
+  channels[0].AnalyseBlock(0, block, ctx);
+  ASSERT_EQ(view.meters.size(), 1u);
+  EXPECT_EQ(view.meters[0][0].text, "-06.0");
+}
+
 }  // namespace
 }  // namespace varn
