@@ -1,0 +1,125 @@
+#include "analysis/channel_analysis.h"
+
+#include "analysis/block_conversion.h"
+#include "archive/archive_channel.h"
+#include "audio/capture_channel.h"
+#include "util/error_catch.h"
+
+namespace varn {
+
+AnalysisFormat AnalysisFormatOf(const CaptureChannel& capture) {
+  return AnalysisFormat{static_cast<int32_t>(capture.Format.samplesPerSec), capture.Format.channels,
+                        capture.Format.bitsPerSample, capture.SamplesPerBuffer};
+}
+
+bool ChannelAnalysis::Start(const AnalysisFormat& format, const MonitorSettings& settings) {
+  ready_ = false;
+  TickCount = 0;
+  analysedThisPass = false;
+  const int32_t segment = format.samplesPerBuffer / 6;
+  if (format.sampleRate <= 0 || (format.channels != 1 && format.channels != 2) || segment < 1 ||
+      format.bitsPerSample < 1 || format.bitsPerSample > 32)
+    return false;
+  return Trapped(false, [&] {
+    format_ = format;
+    block_.assign(segment, Frame{});
+    meter.MeterWindow.Reset(MeterWindowLength(format.sampleRate, segment));
+    meter.HoldWindow.Reset(HoldWindowLength(format.sampleRate, segment, settings.peakHoldSec));
+    levels.Reset();
+    lowLevel.SizeWindow(format.sampleRate, settings.minGateSpan);
+    lowLevel.ResetState();
+    click.Reset();
+    spectrum.Start(format.sampleRate, segment, settings);
+    ready_ = true;
+    return true;
+  });
+}
+
+void ChannelAnalysis::CountTick() {
+  if (TickCount < 2147483647) ++TickCount;
+}
+
+std::span<const Frame> ChannelAnalysis::Convert(const int16_t* samples, float recLevelDb) {
+  ConvertBlock(samples, format_.channels, SegmentLength(), AnalysisGain(recLevelDb), stereoMode,
+               block_.data());
+  return block_;
+}
+
+LevelRecord ChannelAnalysis::AnalyseBlock(int channel, std::span<const Frame> block,
+                                          const AnalysisContext& ctx) {
+  const MonitorSettings& s = *ctx.settings;
+  TrappedStep([&] {
+    const SpectrumInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), s.fftSense, s.fftInfinite};
+    spectrum.Process(channel, block, in, *ctx.clock, ctx.events, ctx.view);
+  });
+  if (s.puchiSense > 0) {
+    TrappedStep([&] {
+      const ClickInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), format_.bitsPerSample,
+                           format_.sampleRate, s.puchiSense, s.puchiOkLength};
+      click.Process(channel, block, in, ctx.events);
+    });
+  }
+  if (TickCount > 1)
+    TrappedStep([&] { lowLevel.Process(channel, block, stereoMode, s.minGateLevel, ctx.events); });
+
+  const LevelRecord record = MeasureLevels(meter, block, format_.channels > 1, s.peakHoldSec,
+                                           meterTextMode, stereoMode, drawing_);
+  if (ctx.view) {
+    TrappedStep([&] { ctx.view->DrawMeter(channel, drawing_.Bars()); });
+    TrappedStep([&] { ctx.view->DrawWaveform(channel, block); });
+  }
+  if (TickCount > 1) {
+    TrappedStep([&] { UpdateLevelFigures(levels, channel, record, stereoMode, ctx.view); });
+    TrappedStep([&] { WatchOverLevel(levels, channel, record, stereoMode, s.maxGateLevel, ctx.events); });
+  }
+  return record;
+}
+
+namespace {
+// The capture record still matches what the analysis was sized for, and
+// holds every block the ring claims.
+bool Analysable(const CaptureChannel& capture, const ChannelAnalysis& analysis) {
+  if (!analysis.Ready() || capture.Format.channels != analysis.Format().channels ||
+      capture.SamplesPerBuffer != analysis.Format().samplesPerBuffer ||
+      capture.Segments.segmentLength != analysis.SegmentLength() || capture.BufferCount < 1)
+    return false;
+  const size_t needed = static_cast<size_t>(capture.BufferCount) * capture.SamplesPerBuffer *
+                        capture.Format.channels;
+  return capture.SampleBlocks.size() >= needed;
+}
+}  // namespace
+
+void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const AnalysisContext& ctx,
+                      const AnalysisPassHooks& hooks) {
+  TrappedStep([&] {
+    for (const AnalysisChannelRefs& c : channels)
+      if (c.analysis) c.analysis->analysedThisPass = false;
+
+    for (size_t i = 0; i < channels.size(); ++i) {
+      const AnalysisChannelRefs& c = channels[i];
+      if (!c.capture || !c.archive || !c.analysis || c.archive->Capturing != 1) continue;
+      if (!Analysable(*c.capture, *c.analysis)) continue;
+      const auto chosen = ChooseBlock(*c.capture);
+      if (!chosen) continue;
+      const int channel = static_cast<int>(i);
+      const int16_t* samples = c.capture->Block(chosen->bufferIndex) +
+                               static_cast<size_t>(c.capture->Segments.first[chosen->segment]) *
+                                   c.capture->Format.channels;
+      const auto block = c.analysis->Convert(samples, c.capture->RecLevelDb);
+      c.analysis->analysedThisPass = true;
+      if (channel == hooks.monitoredChannel && hooks.monitorWrite)
+        TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment); });
+      c.analysis->AnalyseBlock(channel, block, ctx);
+    }
+
+    if (hooks.pump) hooks.pump();
+    for (size_t i = 0; i < channels.size(); ++i) {
+      const AnalysisChannelRefs& c = channels[i];
+      if (c.analysis && c.analysis->analysedThisPass && c.archive && c.archive->Capturing != 1 &&
+          ctx.view)
+        ctx.view->ResetViews(static_cast<int>(i));
+    }
+  });
+}
+
+}  // namespace varn
