@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "archive/file_access.h"
+#include "archive/mp3_file_reader.h"
 #include "archive/wav_file.h"
+#include "util/text.h"
 
 namespace varn {
 
 namespace {
 
-constexpr int32_t kFormatTagPcm = 1;
 constexpr int32_t kFormatTagExtensible = 0xFFFE;
 
 class WavPcmSource final : public PcmSource {
@@ -49,6 +50,15 @@ class WavPcmSource final : public PcmSource {
   int64_t end_;
 };
 
+class Mp3PcmSource final : public PcmSource {
+ public:
+  int32_t SampleRate() const override { return reader.Rate(); }
+  int32_t Channels() const override { return reader.Channels(); }
+  int64_t Read(int16_t* destination, int64_t frames) override { return reader.Read(destination, frames); }
+
+  Mp3FileReader reader;
+};
+
 bool LooksLikeMpegAudio(const uint8_t* b, size_t n) {
   if (n >= 3 && std::memcmp(b, "ID3", 3) == 0) return true;
   return n >= 2 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0;
@@ -82,6 +92,13 @@ PcmOpenResult OpenWavPcmSource(const std::string& path) {
   return r;
 }
 
+PcmOpenResult OpenMp3PcmSource(const std::string& path) {
+  auto source = std::make_unique<Mp3PcmSource>();
+  if (!source->reader.Open(path)) return {nullptr, "cannot be read as MPEG audio"};
+  if (source->Channels() != 1 && source->Channels() != 2) return {nullptr, "holds no mono or stereo audio"};
+  return {std::move(source), ""};
+}
+
 PcmOpenResult OpenPcmSource(const std::string& path) {
   uint8_t head[4] = {};
   const int64_t size = GetFileSizeByName(path);
@@ -89,8 +106,7 @@ PcmOpenResult OpenPcmSource(const std::string& path) {
   const size_t n = size >= 4 ? 4 : static_cast<size_t>(size > 0 ? size : 0);
   if (n > 0 && !ReadFileBytes(head, static_cast<int64_t>(n), 0, path)) return {nullptr, "cannot be opened"};
   if (n == 4 && std::memcmp(head, "RIFF", 4) == 0) return OpenWavPcmSource(path);
-  if (LooksLikeMpegAudio(head, n))
-    return {nullptr, "is MPEG audio, which this build cannot decode yet"};
+  if (LooksLikeMpegAudio(head, n) || EndsWithIgnoreCase(path, ".mp3")) return OpenMp3PcmSource(path);
   return OpenWavPcmSource(path);  // says why it is not a WAV file
 }
 

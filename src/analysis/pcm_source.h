@@ -1,8 +1,7 @@
 #pragma once
 // The seam through which a recording is read for analysis: open a file, say
-// its rate and channel count, hand out 16-bit frames. WAV files are read
-// here; MPEG audio files plug in as one more source once the archive's
-// decoder exists, without touching the analysis.
+// its rate and channel count, hand out 16-bit frames. WAV files are read as
+// they are; MPEG audio files through the archive's decoder.
 
 #include <cstdint>
 #include <memory>
@@ -31,7 +30,11 @@ struct PcmOpenResult {
 // (an archive whose header was never updated) reads to the end of the file.
 PcmOpenResult OpenWavPcmSource(const std::string& path);
 
-// Any recording the analysis can read, chosen by the file's first bytes.
+// An MPEG audio file (the archive's MP3 files), decoded to 16-bit PCM.
+PcmOpenResult OpenMp3PcmSource(const std::string& path);
+
+// Any recording the analysis can read, chosen by the file's first bytes
+// (or the .mp3 extension).
 PcmOpenResult OpenPcmSource(const std::string& path);
 
 }  // namespace varn

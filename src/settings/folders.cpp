@@ -50,12 +50,9 @@ std::string NormaliseFolder(std::string_view path, bool removeSeparator) {
 }
 
 bool FolderExists(std::string_view path) {
-  std::string p = NormaliseFolder(path, true);
-  if (p.empty()) {
-    // "/" normalised without its separator is empty; the root exists.
-    if (TrimBlanks(path) == "/") p = "/";
-    else return false;
-  }
+  // "/" normalised without its separator is empty; the root exists.
+  const std::string p = TrimBlanks(path) == "/" ? std::string(1, '/') : NormaliseFolder(path, true);
+  if (p.empty()) return false;
   struct stat st {};
   return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

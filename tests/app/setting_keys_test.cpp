@@ -79,8 +79,12 @@ TEST_F(SettingKeysTest, EveryKeyHasOneEntryAndDefaultsOfItsType) {
     EXPECT_EQ(count, 1) << a.name;
     EXPECT_EQ(a.scope == KeyScope::Global, a.name.back() != '_') << a.name;
     if (a.defaultKind != DefaultKind::Fixed) continue;
-    if (a.type == SettingType::Integer) EXPECT_TRUE(TextToInt(a.defaultText)) << a.name;
-    if (a.type == SettingType::Real) EXPECT_TRUE(TextToReal(a.defaultText)) << a.name;
+    if (a.type == SettingType::Integer) {
+      EXPECT_TRUE(TextToInt(a.defaultText)) << a.name;
+    }
+    if (a.type == SettingType::Real) {
+      EXPECT_TRUE(TextToReal(a.defaultText)) << a.name;
+    }
   }
 }
 
