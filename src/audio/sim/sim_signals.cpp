@@ -47,7 +47,7 @@ class PinkNoiseSignal final : public SimSignal {
   }
   void Render(int16_t* out, size_t frames) override {
     for (size_t i = 0; i < frames; ++i)
-      for (auto& side : sides_) *out++ = ToSample(side.Next() * 3276.7 * 2.2);
+      for (auto& side : sides_) *out++ = ToSample(side.Next() * 3276.7 * 5.3);
   }
 
  private:
