@@ -11,6 +11,7 @@
 #include "archive/archive_channel.h"
 #include "audio/capture_channel.h"
 #include "audio/channel_recorder.h"
+#include "audio/gain_copy.h"
 #include "audio/wave_service.h"
 
 namespace varn {
@@ -56,9 +57,5 @@ int ShowWaveError(int code, bool isOutput, bool toLog, const WaveService& servic
 // True once the channel's device has failed (unplugged, server gone): the
 // engine asks this to decide what the channel does next.
 bool CaptureDeviceFailed(const CaptureChannel& capture);
-
-// The archive copy: every sample times `gain`, rounded halves to even, and
-// a magnitude above 32766 saturated to 32767.
-void GainCopy(const int16_t* source, int16_t* target, size_t samples, float gain);
 
 }  // namespace varn
