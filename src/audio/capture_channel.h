@@ -16,6 +16,14 @@ namespace varn {
 class WaveInStream;  // an open capture device (audio/wave_service.h)
 
 struct CaptureChannel {
+  CaptureChannel() = default;
+  CaptureChannel(CaptureChannel&&) = default;
+  CaptureChannel& operator=(CaptureChannel&&) = default;
+  // A record dropped while its device still runs lets the device go first:
+  // members go in reverse order, and the device's thread must not fill
+  // blocks or headers that are already freed.
+  ~CaptureChannel() { Device.reset(); }
+
   int32_t BitRate = 0;           // kbit/s of the MP3 archive; 0 = WAV
   int32_t SamplesPerBuffer = 0;  // S
   int32_t FormatCode = 3;        // 2 mono 16-bit, 3 stereo 16-bit

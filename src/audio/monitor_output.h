@@ -27,6 +27,10 @@ class MonitorButtonLook {
 };
 
 struct MonitorOutput {
+  MonitorOutput() = default;
+  // The device goes before the headers and lead-in it may still be playing.
+  ~MonitorOutput() { OutDevice.reset(); }
+
   int32_t MonitorChannel = -1;          // the monitored channel, -1 for none
   int32_t MonDeviceId = kDefaultDevice;  // from MonDeviceName
   int32_t BufferDelayMs = 300;          // BufferDelay: the silence lead-in
