@@ -336,6 +336,59 @@ TEST_F(CaptureTest, ARestartOpensAFreshDevice) {
   EXPECT_EQ(rec.starts.size(), 2u);
 }
 
+// A device that opens but will not start.
+class StubbornService final : public WaveService {
+ public:
+  class Stream final : public WaveInStream {
+   public:
+    using WaveInStream::WaveInStream;
+    int Start() override { return kWaveErrDeviceFailed; }
+    int Stop() override { return kWaveOk; }
+    int Reset() override {
+      queue_.ReturnAll();
+      return kWaveOk;
+    }
+    int Close() override {
+      ++closes;
+      queue_.ReturnAll();
+      closed_ = true;
+      return kWaveOk;
+    }
+    int closes = 0;
+  };
+  std::string BackendName() const override { return "stubborn"; }
+  int DeviceCount(bool) override { return 1; }
+  std::string DeviceName(bool, int) override { return "Stubborn In"; }
+  int OpenIn(int, const WaveFormat& format, std::shared_ptr<WaveInStream>& stream) override {
+    last = std::make_shared<Stream>("Stubborn In", format);
+    stream = last;
+    return kWaveOk;
+  }
+  int OpenOut(int, const WaveFormat&, std::shared_ptr<WaveOutStream>&) override {
+    return kWaveErrBadDeviceId;
+  }
+  std::shared_ptr<Stream> last;
+};
+
+TEST(StartCapture, ADeviceThatOpensButWillNotStartIsReleasedAtOnce) {
+  test::LogCapture log;
+  StubbornService service;
+  CaptureChannel cap;
+  ArchiveChannel arc;
+  test::FakeRecorder rec;
+  cap.SampleRate = 8000;
+  EXPECT_FALSE(StartCapture(2, cap, arc, service, &rec));
+  EXPECT_EQ(arc.Capturing, 0);
+  EXPECT_EQ(cap.Device, nullptr);
+  ASSERT_NE(service.last, nullptr);
+  EXPECT_EQ(service.last->closes, 1);
+  EXPECT_FALSE(HeaderQueue::IsQueued(cap.Headers[0]));
+  EXPECT_EQ(rec.stops, 1);
+  EXPECT_EQ(log.Diagnostics(),
+            std::vector<std::string>{
+                "Capture start failed ch3 (Stubborn In): The audio input device has failed or was removed."});
+}
+
 TEST(ShowWaveError, ShowsOrLogsTheServiceTextAndSaysWhetherThereWasAnError) {
   test::LogCapture log;
   test::NoticeRecorder notices;
