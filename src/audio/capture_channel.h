@@ -16,6 +16,14 @@ namespace varn {
 class WaveInStream;  // an open capture device (audio/wave_service.h)
 
 struct CaptureChannel {
+  CaptureChannel() = default;
+  CaptureChannel(CaptureChannel&&) = default;
+  CaptureChannel& operator=(CaptureChannel&&) = default;
+  // A record dropped while its device still runs lets the device go first:
+  // members go in reverse order, and the device's thread must not fill
+  // blocks or headers that are already freed.
+  ~CaptureChannel() { Device.reset(); }
+
   int32_t BitRate = 0;           // kbit/s of the MP3 archive; 0 = WAV
   int32_t SamplesPerBuffer = 0;  // S
   int32_t FormatCode = 3;        // 2 mono 16-bit, 3 stereo 16-bit
@@ -27,6 +35,12 @@ struct CaptureChannel {
   std::unique_ptr<WaveHeader[]> Headers;
   int32_t NextBuffer = 0;   // the buffer expected to complete next
   float RecLevelDb = 0.0f;  // gain in dB of the analysis and archive copies
+  int32_t SampleRate = 44100;  // RecFreq_: the rate the device is opened with
+
+  // Run bookkeeping, reset by every start.
+  uint64_t LostFrames = 0;       // frames lost to overruns (no queued buffer)
+  bool FailureReported = false;  // the device's failure is in the diagnostics
+  bool ArchiveStarted = false;   // StartArchive was called; StopArchive is due
 
   // Sample storage: B blocks of S frames each, interleaved 16-bit PCM
   // (SampleBlocks), and the archive's copies (RecordBlocks, archiving only).

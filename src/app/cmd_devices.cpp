@@ -1,0 +1,41 @@
+// varn devices: the input and output devices of the chosen audio backend,
+// with the numbers a stored device name resolves to.
+
+#include <iostream>
+#include <memory>
+
+#include "app/commands.h"
+#include "audio/device_catalogue.h"
+#include "audio/wave_backend.h"
+
+namespace varn {
+namespace {
+
+int RunDevices(const std::string& audio) {
+  std::string note;
+  const std::unique_ptr<WaveService> service = CreateWaveService(audio, &note);
+  std::cerr << "varn: " << note << "\n";
+  for (const bool isInput : {true, false}) {
+    const int count = service->DeviceCount(isInput);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(service->DeviceName(isInput, i));
+    for (const std::string& name : names)
+      std::cout << (isInput ? "in " : "out ") << FindDeviceId(isInput, name, *service) << " "
+                << name << "\n";
+  }
+  return 0;
+}
+
+const CommandRegistration kDevices(40, [](CLI::App& app, const CommonOptions& options,
+                                          int& exitCode) {
+  auto* cmd = app.add_subcommand("devices", "List the audio input and output devices");
+  auto audio = std::make_shared<std::string>();
+  cmd->add_option("--audio", *audio, "Audio backend: pulse, sim or auto")
+      ->check(CLI::IsMember({"pulse", "sim", "auto"}));
+  cmd->callback([audio, &options, &exitCode] {
+    exitCode = RunDevices(audio->empty() ? options.audio : *audio);
+  });
+});
+
+}  // namespace
+}  // namespace varn

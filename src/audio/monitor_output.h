@@ -1,0 +1,71 @@
+#pragma once
+// Play-through of one channel for listening. The output device is opened in
+// the channel's own capture format and plays the capture blocks where they
+// are, one segment header per sixth of a block, appended as the analysis
+// moves on; a lead-in of silence keeps playback that far behind it.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "archive/archive_channel.h"
+#include "audio/capture_channel.h"
+#include "audio/wave_service.h"
+
+namespace varn {
+
+// The longest silence lead-in: more than the capture ring holds would play
+// blocks capture has already overwritten.
+inline constexpr int32_t kMaxBufferDelayMs = 10000;
+
+// How a channel's record button shows that the channel is monitored. The
+// window implements it.
+class MonitorButtonLook {
+ public:
+  virtual ~MonitorButtonLook() = default;
+  virtual void SetMonitorLook(int ch, bool monitoring) = 0;
+};
+
+struct MonitorOutput {
+  MonitorOutput() = default;
+  // The device goes before the headers and lead-in it may still be playing.
+  ~MonitorOutput() { OutDevice.reset(); }
+
+  int32_t MonitorChannel = -1;          // the monitored channel, -1 for none
+  int32_t MonDeviceId = kDefaultDevice;  // from MonDeviceName
+  int32_t BufferDelayMs = 300;          // BufferDelay: the silence lead-in
+  std::shared_ptr<WaveOutStream> OutDevice;
+  WaveFormat OutFormat;
+  int32_t HeaderCount = 0;  // 6 * B of the monitored channel; 0 after an open
+  int32_t LastWritten = -1;
+  std::unique_ptr<WaveHeader[]> Headers;  // header i*6+k: segment k of block i
+  std::vector<int32_t> Queued;
+  WaveHeader SilenceHeader;
+  std::vector<uint8_t> SilenceBytes;
+  int32_t DelayBytes = 0;
+};
+
+// Whole frames of the lead-in: round(ms / 1000 * rate) frames of blockAlign
+// bytes, so the segments that follow start on a frame.
+int32_t LeadInBytes(int32_t bufferDelayMs, uint32_t rate, uint16_t blockAlign);
+
+// Toggles monitoring of `ch` (forceOff: stop monitoring in any case).
+// `capture` and `archive` are ch's records; `look` may be null.
+void SelectMonitorChannel(MonitorOutput& monitor, int ch, bool forceOff, CaptureChannel& capture,
+                          const ArchiveChannel& archive, WaveService& service,
+                          MonitorButtonLook* look);
+
+// Opens (or reuses, when rate and channels match) the output device for the
+// monitored channel, whose capture record is `capture`, prepares a header
+// per segment and queues the silence lead-in.
+void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& service);
+
+// Stops playback and unprepares every header; with `close` also closes the
+// device.
+void StopMonitor(MonitorOutput& monitor, bool close);
+
+// The analysis has finished segment `segment` of block `bufferIndex`:
+// queues every segment from the last written up to that one, in ring order.
+void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment);
+
+}  // namespace varn

@@ -1,0 +1,266 @@
+#include "audio/pulse/pulse_streams.h"
+
+namespace varn {
+
+namespace {
+
+constexpr uint32_t kNoValue = static_cast<uint32_t>(-1);
+
+pa_sample_spec SpecOf(const WaveFormat& f) {
+  pa_sample_spec ss;
+  ss.format = PA_SAMPLE_S16LE;
+  ss.rate = f.samplesPerSec;
+  ss.channels = static_cast<uint8_t>(f.channels);
+  return ss;
+}
+
+// Bytes of `ms` milliseconds, in whole frames, at least one frame.
+uint32_t BytesOf(const WaveFormat& f, int ms) {
+  const uint64_t frames = std::max<uint64_t>(1, static_cast<uint64_t>(f.samplesPerSec) * ms / 1000);
+  return static_cast<uint32_t>(frames * f.blockAlign);
+}
+
+std::string StreamErrorText(pa_stream* s) {
+  const char* text = pa_strerror(pa_context_errno(pa_stream_get_context(s)));
+  return text ? text : "unknown error";
+}
+
+// Waits for a newly connected stream to become ready.
+bool WaitReady(const PulseConnection& c, pa_stream* s, std::string* error) {
+  const bool settled = c.WaitLocked(
+      [s] {
+        const pa_stream_state_t st = pa_stream_get_state(s);
+        return st == PA_STREAM_READY || st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED;
+      },
+      kPulseOperationTimeoutMs);
+  if (settled && pa_stream_get_state(s) == PA_STREAM_READY) return true;
+  if (error) *error = settled || pa_stream_get_state(s) != PA_STREAM_CREATING
+                          ? StreamErrorText(s)
+                          : "the server did not answer in time";
+  return false;
+}
+
+// Reports a stream that fails after it was working: unplugged device,
+// server gone, stream killed.
+void NoteState(pa_stream* s, bool connected, FailureFlag& failed) {
+  const pa_stream_state_t st = pa_stream_get_state(s);
+  if (!connected) return;
+  if (st == PA_STREAM_FAILED) failed.Set(StreamErrorText(s));
+  if (st == PA_STREAM_TERMINATED) failed.Set("the server ended the stream");
+}
+
+void Release(pa_stream*& s) {
+  if (!s) return;
+  pa_stream_set_state_callback(s, nullptr, nullptr);
+  pa_stream_set_read_callback(s, nullptr, nullptr);
+  pa_stream_set_write_callback(s, nullptr, nullptr);
+  if (pa_stream_get_state(s) == PA_STREAM_READY || pa_stream_get_state(s) == PA_STREAM_CREATING)
+    pa_stream_disconnect(s);
+  pa_stream_unref(s);
+  s = nullptr;
+}
+
+}  // namespace
+
+// ---- capture
+
+PulseInStream::PulseInStream(std::shared_ptr<PulseConnection> connection, std::string deviceName,
+                             const WaveFormat& format)
+    : WaveInStream(std::move(deviceName), format), connection_(std::move(connection)) {}
+
+PulseInStream::~PulseInStream() {
+  if (!closed_) Close();
+}
+
+bool PulseInStream::Connect(const std::string& sourceName, std::string* error) {
+  PulseConnection::Lock lock(*connection_);
+  if (!connection_->ReadyLocked()) {
+    if (error) *error = connection_->ErrorTextLocked();
+    return false;
+  }
+  const pa_sample_spec ss = SpecOf(Format());
+  stream_ = pa_stream_new(connection_->Context(), "varn capture", &ss, nullptr);
+  if (!stream_) {
+    if (error) *error = connection_->ErrorTextLocked();
+    return false;
+  }
+  pa_stream_set_state_callback(stream_, &PulseInStream::OnState, this);
+  pa_stream_set_read_callback(stream_, &PulseInStream::OnRead, this);
+  pa_buffer_attr attr{kNoValue, kNoValue, kNoValue, kNoValue, BytesOf(Format(), 10)};
+  const auto flags = static_cast<pa_stream_flags_t>(
+      PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
+      (sourceName.empty() ? 0 : PA_STREAM_DONT_MOVE));
+  if (pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr,
+                               flags) < 0 ||
+      !WaitReady(*connection_, stream_, error)) {
+    if (error && error->empty()) *error = StreamErrorText(stream_);
+    Release(stream_);
+    return false;
+  }
+  connected_ = true;
+  return true;
+}
+
+std::string PulseInStream::ServerDeviceName() const {
+  PulseConnection::Lock lock(*connection_);
+  const char* name = stream_ ? pa_stream_get_device_name(stream_) : nullptr;
+  return name ? name : "";
+}
+
+void PulseInStream::OnState(pa_stream* s, void* self) {
+  auto* me = static_cast<PulseInStream*>(self);
+  NoteState(s, me->connected_, me->failed_);
+}
+
+void PulseInStream::OnRead(pa_stream* s, size_t, void* self) {
+  auto* me = static_cast<PulseInStream*>(self);
+  for (;;) {
+    const void* data = nullptr;
+    size_t bytes = 0;
+    if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
+    // A hole in the stream (no data for a stretch) is recorded as silence.
+    me->queue_.Fill(static_cast<const uint8_t*>(data), bytes);
+    pa_stream_drop(s);
+  }
+}
+
+int PulseInStream::Cork(bool cork) {
+  PulseConnection::Lock lock(*connection_);
+  if (!stream_) return kWaveErrInvalidHandle;
+  if (Failed()) return kWaveErrDeviceFailed;
+  if (connection_->FinishLocked(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr)))
+    return kWaveOk;
+  return Failed() || !connection_->ReadyLocked() ? kWaveErrDeviceFailed : kWaveErrTimeout;
+}
+
+int PulseInStream::Start() {
+  if (closed_) return kWaveErrInvalidHandle;
+  return Cork(false);
+}
+
+int PulseInStream::Stop() {
+  if (closed_) return kWaveErrInvalidHandle;
+  const int r = Cork(true);
+  queue_.CompletePartial();
+  return r;
+}
+
+int PulseInStream::Reset() {
+  if (closed_) return kWaveErrInvalidHandle;
+  int r = Cork(true);
+  {
+    PulseConnection::Lock lock(*connection_);
+    if (r == kWaveOk && stream_ && !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
+      r = kWaveErrDeviceFailed;
+    queue_.ReturnAll();
+  }
+  return r;
+}
+
+int PulseInStream::Close() {
+  if (closed_) return kWaveErrInvalidHandle;
+  {
+    PulseConnection::Lock lock(*connection_);
+    ReleaseLocked();
+  }
+  queue_.ReturnAll();
+  closed_ = true;
+  return kWaveOk;
+}
+
+void PulseInStream::ReleaseLocked() { Release(stream_); }
+
+// ---- playback
+
+PulseOutStream::PulseOutStream(std::shared_ptr<PulseConnection> connection,
+                               std::string deviceName, const WaveFormat& format)
+    : WaveOutStream(std::move(deviceName), format), connection_(std::move(connection)) {}
+
+PulseOutStream::~PulseOutStream() {
+  if (!closed_) Close();
+}
+
+bool PulseOutStream::Connect(const std::string& sinkName, std::string* error) {
+  PulseConnection::Lock lock(*connection_);
+  if (!connection_->ReadyLocked()) {
+    if (error) *error = connection_->ErrorTextLocked();
+    return false;
+  }
+  const pa_sample_spec ss = SpecOf(Format());
+  stream_ = pa_stream_new(connection_->Context(), "varn monitor", &ss, nullptr);
+  if (!stream_) {
+    if (error) *error = connection_->ErrorTextLocked();
+    return false;
+  }
+  pa_stream_set_state_callback(stream_, &PulseOutStream::OnState, this);
+  pa_stream_set_write_callback(stream_, &PulseOutStream::OnWrite, this);
+  // A short server buffer: what is not yet requested waits in our queue.
+  pa_buffer_attr attr{kNoValue, BytesOf(Format(), 40), kNoValue, BytesOf(Format(), 10), kNoValue};
+  const auto flags = static_cast<pa_stream_flags_t>(
+      PA_STREAM_ADJUST_LATENCY | (sinkName.empty() ? 0 : PA_STREAM_DONT_MOVE));
+  if (pa_stream_connect_playback(stream_, sinkName.empty() ? nullptr : sinkName.c_str(), &attr,
+                                 flags, nullptr, nullptr) < 0 ||
+      !WaitReady(*connection_, stream_, error)) {
+    if (error && error->empty()) *error = StreamErrorText(stream_);
+    Release(stream_);
+    return false;
+  }
+  connected_ = true;
+  return true;
+}
+
+std::string PulseOutStream::ServerDeviceName() const {
+  PulseConnection::Lock lock(*connection_);
+  const char* name = stream_ ? pa_stream_get_device_name(stream_) : nullptr;
+  return name ? name : "";
+}
+
+void PulseOutStream::OnState(pa_stream* s, void* self) {
+  auto* me = static_cast<PulseOutStream*>(self);
+  NoteState(s, me->connected_, me->failed_);
+}
+
+void PulseOutStream::OnWrite(pa_stream*, size_t bytes, void* self) {
+  static_cast<PulseOutStream*>(self)->PumpLocked(bytes);
+}
+
+void PulseOutStream::PumpLocked(size_t bytes) {
+  if (!stream_) return;
+  queue_.Drain(bytes, [this](const uint8_t* data, size_t n) {
+    pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE);  // copies the data
+  });
+}
+
+void PulseOutStream::Kick() {
+  // The server asks for data only as it plays; a header written while the
+  // stream waits must go out now.
+  PulseConnection::Lock lock(*connection_);
+  if (!stream_ || !connected_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
+  const size_t writable = pa_stream_writable_size(stream_);
+  if (writable != static_cast<size_t>(-1) && writable > 0) PumpLocked(writable);
+}
+
+int PulseOutStream::Reset() {
+  if (closed_) return kWaveErrInvalidHandle;
+  PulseConnection::Lock lock(*connection_);
+  int r = kWaveOk;
+  if (!stream_ || Failed() || !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
+    r = kWaveErrDeviceFailed;
+  queue_.ReturnAll();
+  return r;
+}
+
+int PulseOutStream::Close() {
+  if (closed_) return kWaveErrInvalidHandle;
+  {
+    PulseConnection::Lock lock(*connection_);
+    ReleaseLocked();
+  }
+  queue_.ReturnAll();
+  closed_ = true;
+  return kWaveOk;
+}
+
+void PulseOutStream::ReleaseLocked() { Release(stream_); }
+
+}  // namespace varn

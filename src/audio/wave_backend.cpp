@@ -1,0 +1,34 @@
+#include "audio/wave_backend.h"
+
+#include "audio/pulse/pulse_service.h"
+#include "audio/sim/sim_service.h"
+#include "util/text.h"
+
+namespace varn {
+
+std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::string* note) {
+  const std::string c = ToLowerAscii(TrimBlanks(choice));
+  auto sim = [] {
+    return std::make_unique<SimWaveService>(SimPace::RealTime,
+                                            SimWaveService::FilesFolderFromEnvironment());
+  };
+  if (c == "sim") {
+    if (note) *note = "audio: virtual devices (sim)";
+    return sim();
+  }
+  if (c == "pulse") {
+    // Chosen explicitly: kept even without a server, whose absence each
+    // open then reports; a server that starts later is found then.
+    if (note) *note = "audio: PulseAudio (pulse)";
+    return std::make_unique<PulseWaveService>();
+  }
+  std::string reason;
+  if (auto connection = PulseConnection::Connect("", kAutoProbeTimeoutMs, &reason)) {
+    if (note) *note = "audio: PulseAudio (pulse)";
+    return std::make_unique<PulseWaveService>("", std::move(connection));
+  }
+  if (note) *note = "audio: no PulseAudio server answered (" + reason + "); using virtual devices (sim)";
+  return sim();
+}
+
+}  // namespace varn

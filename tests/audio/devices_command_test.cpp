@@ -1,0 +1,42 @@
+// varn devices, as an operator runs it.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "archive/wav_file.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace varn {
+namespace {
+
+test::CommandResult Varn(const std::string& env, const std::string& args) {
+  return test::RunCommand(env + " " + VARN_EXE + " " + args + " 2>/dev/null");
+}
+
+TEST(DevicesCommand, ListsTheVirtualDevicesWithTheirNumbers) {
+  test::TempDir files;
+  ASSERT_TRUE(WriteWavHeader(8000, 16, 1, files / "jingle.wav", 0));
+  const auto r = Varn("VARN_SIM_FILES=" + files.Path(), "devices --audio sim");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output,
+            "in 0 Sim Tone 1kHz\nin 1 Sim Pink Noise\nin 2 Sim Programme\nin 3 Sim Silence\n"
+            "in 4 Sim Ramp\nin 5 Sim File jingle.wav\nout 0 Sim Null Output\n");
+  // The backend may also come from the global option or the environment.
+  EXPECT_EQ(Varn("", "--audio sim devices").output, Varn("VARN_AUDIO=sim", "devices").output);
+  EXPECT_NE(Varn("", "devices --audio alsa").exitCode, 0);
+}
+
+TEST(DevicesCommand, ListsThePulseAudioDevicesWhenAServerRuns) {
+  const char* wanted = std::getenv("VARN_TEST_PULSE");
+  if (!wanted || !*wanted) GTEST_SKIP() << "VARN_TEST_PULSE is not set: no test server";
+  const auto r = Varn("", "devices --audio pulse");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output,
+            "in 0 Monitor of VarnNullA\nin 1 Monitor of VarnNullB\nout 0 VarnNullA\nout 1 VarnNullB\n");
+  EXPECT_EQ(Varn("", "devices --audio auto").output, r.output);
+}
+
+}  // namespace
+}  // namespace varn
