@@ -11,7 +11,7 @@
 
 namespace {
 
-class BytesSource : public varn::PcmSource {
+class BytesSource : public varn::PcmFileReader {
  public:
   BytesSource(int32_t rate, int32_t channels, const uint8_t* data, size_t size)
       : rate_(rate), channels_(channels), data_(data), frames_(size / (2 * channels)) {}
@@ -22,6 +22,10 @@ class BytesSource : public varn::PcmSource {
     std::memcpy(d, data_ + next_ * 2 * channels_, static_cast<size_t>(n) * 2 * channels_);
     next_ += n;
     return n;
+  }
+  bool Rewind() override {
+    next_ = 0;
+    return true;
   }
 
  private:

@@ -33,7 +33,7 @@ std::string DateText(const DateTime& t) {
 
 }  // namespace
 
-FileAnalysisResult AnalyseRecording(PcmSource& source, const FileAnalysisSetup& setup,
+FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSetup& setup,
                                     const std::function<void(const FileEvent&)>& onEvent) {
   FileAnalysisResult result;
   const int32_t rate = source.SampleRate();

@@ -12,7 +12,7 @@
 
 #include "analysis/analysis_types.h"
 #include "analysis/monitor_settings.h"
-#include "analysis/pcm_source.h"
+#include "archive/pcm_file.h"
 #include "util/clock.h"
 
 namespace varn {
@@ -40,7 +40,7 @@ struct FileAnalysisResult {
   LevelRecord levelMin;
 };
 
-FileAnalysisResult AnalyseRecording(PcmSource& source, const FileAnalysisSetup& setup,
+FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSetup& setup,
                                     const std::function<void(const FileEvent&)>& onEvent);
 
 // The local start time of an archive file named by it ("20261206181654.wav"),

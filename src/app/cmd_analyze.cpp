@@ -6,7 +6,7 @@
 
 #include "analysis/file_analysis.h"
 #include "analysis/monitor_settings.h"
-#include "analysis/pcm_source.h"
+#include "archive/pcm_file.h"
 #include "app/commands.h"
 #include "app/program_setup.h"
 #include "app/setting_keys.h"
@@ -28,14 +28,16 @@ FileAnalysisSetup ChannelOneSetup(std::optional<int> set) {
 
 int RunAnalyze(const CommonOptions& options, const std::string& path, std::optional<int> set) {
   ProgramServices services(options.appFolder);
-  PcmOpenResult opened = OpenPcmSource(path);
-  if (!opened.source) {
-    std::cerr << "varn: " << path << " " << opened.error << "\n";
+  std::string error;
+  const std::unique_ptr<PcmFileReader> source = OpenPcmFile(path, &error);
+  if (!source || (source->Channels() != 1 && source->Channels() != 2)) {
+    if (source) error = "holds " + std::to_string(source->Channels()) + " channels; only mono or stereo can be analysed";
+    std::cerr << "varn: " << path << " " << error << "\n";
     return 1;
   }
   const FileAnalysisSetup setup = ChannelOneSetup(set);
   const std::optional<DateTime> start = ArchiveStartTime(path);
-  const FileAnalysisResult result = AnalyseRecording(*opened.source, setup, [&](const FileEvent& e) {
+  const FileAnalysisResult result = AnalyseRecording(*source, setup, [&](const FileEvent& e) {
     std::cout << EventLine(e, start) << "\n";
   });
   if (!result.ok) {
@@ -49,7 +51,7 @@ int RunAnalyze(const CommonOptions& options, const std::string& path, std::optio
 
 const CommandRegistration kAnalyze(40, [](CLI::App& app, const CommonOptions& options, int& exitCode) {
   auto* cmd = app.add_subcommand(
-      "analyze", "Run channel 1's analysis over a WAV recording and print every event with its time in the file");
+      "analyze", "Run channel 1's analysis over a WAV or MP3 recording and print every event with its time in the file");
   auto path = std::make_shared<std::string>();
   auto set = std::make_shared<std::optional<int>>();
   cmd->add_option("FILE", *path, "Recording to analyse")->required();

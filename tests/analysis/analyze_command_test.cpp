@@ -92,12 +92,12 @@ TEST_F(AnalyzeCommandTest, FilesItCannotReadFailWithAReason) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.output.find("does not exist"), std::string::npos) << r.output;
 
-  std::vector<uint8_t> eightBit = BuildWavHeader(8000, 8, 1, 4);
-  eightBit.insert(eightBit.end(), {128, 129, 130, 131});
-  test::WriteBytes(app / "8bit.wav", eightBit);
-  r = Analyze(app / "8bit.wav", true);
+  std::vector<uint8_t> surround = BuildWavHeader(48000, 16, 6, 12);
+  surround.insert(surround.end(), 12, 0);
+  test::WriteBytes(app / "51.wav", surround);
+  r = Analyze(app / "51.wav", true);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.output.find("only 16-bit PCM"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("holds 6 channels; only mono or stereo"), std::string::npos) << r.output;
 
   test::WriteBytes(app / "x.mp3", {0xFF, 0xFB, 0x90, 0x00, 0, 0, 0, 0});
   r = Analyze(app / "x.mp3", true);

@@ -10,7 +10,7 @@ namespace varn {
 namespace {
 
 // Interleaved samples in memory, optionally failing after some frames.
-class MemorySource : public PcmSource {
+class MemorySource : public PcmFileReader {
  public:
   MemorySource(int rate, int channels, test::Samples s) : rate_(rate), channels_(channels), s_(std::move(s)) {}
   int32_t SampleRate() const override { return rate_; }
@@ -23,6 +23,10 @@ class MemorySource : public PcmSource {
     next_ += n;
     return n;
   }
+  bool Rewind() override {
+    next_ = 0;
+    return true;
+  }
   int64_t failAfter = -1;
 
  private:
@@ -32,7 +36,7 @@ class MemorySource : public PcmSource {
   int64_t next_ = 0;
 };
 
-std::vector<FileEvent> Analyse(PcmSource& source, const FileAnalysisSetup& setup, FileAnalysisResult* out = nullptr) {
+std::vector<FileEvent> Analyse(PcmFileReader& source, const FileAnalysisSetup& setup, FileAnalysisResult* out = nullptr) {
   std::vector<FileEvent> events;
   const FileAnalysisResult r = AnalyseRecording(source, setup, [&](const FileEvent& e) { events.push_back(e); });
   if (out) *out = r;
@@ -66,54 +70,6 @@ TEST(AnalyseRecording, AReadFailureIsReported) {
   MemorySource odd(3000000, 2, test::Silence(10));
   Analyse(odd, setup, &r);
   EXPECT_FALSE(r.ok);
-}
-
-TEST(WavPcmSource, ReadsTheDataChunkAsFarAsTheFileHoldsIt) {
-  test::TempDir dir;
-  test::Samples samples;
-  for (int i = 0; i < 20; ++i) samples.push_back(static_cast<int16_t>(i * 1000 - 9000));
-  test::WriteWav(dir / "a.wav", 8000, 2, samples);
-  auto opened = OpenPcmSource(dir / "a.wav");
-  ASSERT_TRUE(opened.source) << opened.error;
-  EXPECT_EQ(opened.source->SampleRate(), 8000);
-  EXPECT_EQ(opened.source->Channels(), 2);
-  int16_t buf[40] = {};
-  EXPECT_EQ(opened.source->Read(buf, 6), 6);
-  EXPECT_EQ(buf[0], -9000);
-  EXPECT_EQ(buf[11], 2000);
-  EXPECT_EQ(opened.source->Read(buf, 6), 4);
-  EXPECT_EQ(buf[7], 10000);
-  EXPECT_EQ(opened.source->Read(buf, 6), 0);
-
-  // A header never updated after the samples were appended: data size 0.
-  std::vector<uint8_t> bytes = BuildWavHeader(8000, 16, 1, 0);
-  bytes.insert(bytes.end(), {0x10, 0x00, 0xF0, 0xFF, 0x01});  // 16, -16 and half a frame
-  test::WriteBytes(dir / "b.wav", bytes);
-  opened = OpenPcmSource(dir / "b.wav");
-  ASSERT_TRUE(opened.source) << opened.error;
-  EXPECT_EQ(opened.source->Read(buf, 10), 2);
-  EXPECT_EQ(buf[0], 16);
-  EXPECT_EQ(buf[1], -16);
-
-  // A data size larger than the file: what is there is read.
-  bytes = BuildWavHeader(8000, 16, 1, 1000);
-  bytes.insert(bytes.end(), {1, 0, 2, 0});
-  test::WriteBytes(dir / "c.wav", bytes);
-  opened = OpenPcmSource(dir / "c.wav");
-  ASSERT_TRUE(opened.source);
-  EXPECT_EQ(opened.source->Read(buf, 10), 2);
-}
-
-TEST(WavPcmSource, RefusesWhatItCannotRead) {
-  test::TempDir dir;
-  EXPECT_EQ(OpenPcmSource(dir / "none.wav").error, "does not exist or is not a file");
-  EXPECT_FALSE(OpenPcmSource(dir.Path()).source);
-  test::WriteBytes(dir / "24.wav", BuildWavHeader(48000, 24, 2, 0));
-  EXPECT_NE(OpenPcmSource(dir / "24.wav").error.find("24-bit audio in 2 channels"), std::string::npos);
-  test::WriteBytes(dir / "tiny.wav", {'R', 'I'});
-  EXPECT_EQ(OpenPcmSource(dir / "tiny.wav").error, "cannot be read as a WAV file");
-  test::WriteBytes(dir / "id3.mp3", {'I', 'D', '3', 4, 0});
-  EXPECT_NE(OpenPcmSource(dir / "id3.mp3").error.find("MPEG audio"), std::string::npos);
 }
 
 TEST(AnalyzeTexts, PositionsStartTimesAndLines) {

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/sim/pcm_file.h"
+#include "archive/pcm_file.h"
 #include "audio/sim/sim_signal.h"
 
 namespace varn {
@@ -55,14 +55,15 @@ class FileSignal final : public SimSignal {
 
   bool ReadChunk() {
     raw_.resize(kChunkFrames * static_cast<size_t>(sourceChannels_));
-    size_t n = reader_->Read(raw_.data(), kChunkFrames);
+    int64_t n = reader_->Read(raw_.data(), kChunkFrames);
+    if (n < 0) return false;
     if (n == 0) {
       // End of the file: loop. A file with no frames at all plays silence.
       if (!reader_->Rewind()) return false;
       n = reader_->Read(raw_.data(), kChunkFrames);
-      if (n == 0) return false;
+      if (n <= 0) return false;
     }
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
       const int16_t* s = &raw_[i * sourceChannels_];
       if (channels_ == 1) {
         frames_.push_back(sourceChannels_ == 1 ? s[0] : static_cast<int16_t>((s[0] + s[1]) >> 1));
@@ -71,7 +72,7 @@ class FileSignal final : public SimSignal {
         frames_.push_back(sourceChannels_ == 1 ? s[0] : s[1]);
       }
     }
-    frameCount_ += n;
+    frameCount_ += static_cast<size_t>(n);
     return true;
   }
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "audio/sim/pcm_file.h"
+#include "archive/pcm_file.h"
 #include "settings/folders.h"
 
 namespace varn {
@@ -93,7 +93,7 @@ int SimWaveService::OpenIn(int deviceId, const WaveFormat& format,
     auto reader = OpenPcmFile(device.path, &reason);
     if (!reader)
       return Fail(false, kWaveErrDeviceFailed,
-                  "Cannot open the input device \"" + device.name + "\": " + reason + ".");
+                  "Cannot open the input device \"" + device.name + "\": the file " + reason + ".");
     signal = MakeFileSignal(std::move(reader), static_cast<int>(format.samplesPerSec),
                             format.channels);
   }
