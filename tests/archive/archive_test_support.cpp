@@ -43,21 +43,13 @@ std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels) {
   return s;
 }
 
-std::vector<int16_t> Sine(double hz, int rate, int64_t frames, int channels) {
+std::vector<int16_t> ToneFrames(double hz, int rate, int64_t frames, int channels) {
   std::vector<int16_t> s(static_cast<size_t>(frames * channels));
   for (int64_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
       s[static_cast<size_t>(i * channels + c)] =
           static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
   return s;
-}
-
-void WritePcmWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {
-  const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
-  std::vector<uint8_t> bytes = BuildWavHeader(rate, 16, channels, dataBytes);
-  const auto* raw = reinterpret_cast<const uint8_t*>(samples.data());
-  bytes.insert(bytes.end(), raw, raw + dataBytes);
-  WriteBytes(path, bytes);
 }
 
 std::vector<int16_t> ReadPcmWav(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "log/event_log.h"
+#include "support/signal_generator.h"
 #include "support/temp_dir.h"
 #include "util/clock.h"
 
@@ -36,10 +37,8 @@ class LogCapture {
 // Interleaved 16-bit frames counting up by one per frame from `start`
 // (every channel of a frame holds the same value), wrapping at 16 bits.
 std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels);
-// A sine of `hz` at about -12 dBFS.
-std::vector<int16_t> Sine(double hz, int rate, int64_t frames, int channels);
-
-void WritePcmWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples);
+// A sine of `hz` at about -12 dBFS, the same on every channel.
+std::vector<int16_t> ToneFrames(double hz, int rate, int64_t frames, int channels);
 // The samples of a 16-bit WAV file's data chunk.
 std::vector<int16_t> ReadPcmWav(const std::string& path);
 

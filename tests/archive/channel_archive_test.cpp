@@ -45,7 +45,7 @@ class ChannelArchiveTest : public ::testing::Test {
     }
   }
   void FeedSine(ChannelArchive& a, const ArchiveStart& s, int blocks, int byteCount = 0) {
-    const std::vector<int16_t> pcm = test::Sine(500, s.rate, s.samplesPerBuffer + 1, s.channels);
+    const std::vector<int16_t> pcm = test::ToneFrames(500, s.rate, s.samplesPerBuffer + 1, s.channels);
     for (int i = 0; i < blocks; ++i)
       a.FeedBlock(fed++ % 10, reinterpret_cast<const uint8_t*>(pcm.data()),
                   byteCount > 0 ? byteCount : s.samplesPerBuffer * s.blockAlign);

@@ -22,7 +22,7 @@ class CodecCliTest : public ::testing::Test {
 };
 
 TEST_F(CodecCliTest, EncodeThenDescribeThenDecode) {
-  test::WritePcmWav(app / "in.wav", 44100, 2, test::Sine(440, 44100, 88200, 2));
+  test::WriteWav(app / "in.wav", 44100, 2, test::ToneFrames(440, 44100, 88200, 2));
   auto r = Varn("encode " + app / "in.wav " + app / "out.mp3");
   ASSERT_EQ(r.exitCode, 0) << Stderr();
   EXPECT_EQ(Stderr(), "");  // no progress bar when not on a terminal
@@ -50,7 +50,7 @@ TEST_F(CodecCliTest, EncodeThenDescribeThenDecode) {
 }
 
 TEST_F(CodecCliTest, TheBitRateOptionIsUsedAndCheckedAgainstTheRate) {
-  test::WritePcmWav(app / "in.wav", 22050, 1, test::Sine(440, 22050, 22050, 1));
+  test::WriteWav(app / "in.wav", 22050, 1, test::ToneFrames(440, 22050, 22050, 1));
   ASSERT_EQ(Varn("encode --bitrate 48 " + app / "in.wav " + app / "out.mp3").exitCode, 0);
   MpegInfo info;
   ASSERT_EQ(ReadMpegInfo(app / "out.mp3", info), 1);

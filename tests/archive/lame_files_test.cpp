@@ -38,7 +38,7 @@ class LameFiles : public ::testing::Test {
     if (!test::Shell("command -v lame") || !test::Shell("command -v mpg123")) return;
     for (const LameCase& c : kCases) {
       const std::string wav = *dir / (std::string(c.name) + ".wav");
-      test::WritePcmWav(wav, c.rate, c.channels, test::Sine(440, c.rate, c.rate * 3, c.channels));
+      test::WriteWav(wav, c.rate, c.channels, test::ToneFrames(440, c.rate, c.rate * 3, c.channels));
       if (!test::Shell("lame --quiet " + std::string(c.options) + " '" + wav + "' '" + Mp3(c) + "'"))
         return;
     }

@@ -78,7 +78,7 @@ TEST_F(Mp3AcmTest, AFixedSizeRefusesABlockOfAnotherSize) {
   const WavInfo w = Source(44100, 2);
   ASSERT_TRUE(codec.EncInit(160, &w));
   codec.EncSizeFixed(1);
-  const std::vector<int16_t> pcm = test::Sine(1000, 44100, 13824, 2);
+  const std::vector<int16_t> pcm = test::ToneFrames(1000, 44100, 13824, 2);
   const auto* src = reinterpret_cast<const uint8_t*>(pcm.data());
   std::vector<uint8_t> out(10);  // too small: EncProc enlarges it
   int32_t used = -1;
@@ -128,7 +128,7 @@ TEST_F(Mp3AcmTest, BlockEncodingPlusFlushKeepsEveryFrame) {
   int32_t used = 0;
   int32_t produced = 0;
   for (int b = 0; b < 5; ++b) {
-    const std::vector<int16_t> pcm = test::Sine(700, 48000, 13824, 2);
+    const std::vector<int16_t> pcm = test::ToneFrames(700, 48000, 13824, 2);
     ASSERT_TRUE(codec.EncProc(reinterpret_cast<const uint8_t*>(pcm.data()), 55296, out, used, produced));
     file.insert(file.end(), out.begin(), out.begin() + produced);
   }
@@ -205,7 +205,7 @@ class FileConversionTest : public Mp3AcmTest {
 
 TEST_F(FileConversionTest, EncodesAWavFileInPiecesWithProgress) {
   // 500000 frames: two pieces of at most 442368.
-  test::WritePcmWav(dir / "in.wav", 8000, 1, test::Sine(300, 8000, 500000, 1));
+  test::WriteWav(dir / "in.wav", 8000, 1, test::ToneFrames(300, 8000, 500000, 1));
   WatchProgress();
   ASSERT_TRUE(codec.EncFromWavfile(dir / "in.wav", dir / "out.mp3", 32));
   EXPECT_EQ(progress, (std::vector<float>{0.0f, 442368.0f / 500000.0f}));
@@ -223,7 +223,7 @@ TEST_F(FileConversionTest, EncodesAWavFileInPiecesWithProgress) {
 }
 
 TEST_F(FileConversionTest, ACanceledEncodeLeavesNoTarget) {
-  test::WritePcmWav(dir / "in.wav", 8000, 1, test::Sine(300, 8000, 500000, 1));
+  test::WriteWav(dir / "in.wav", 8000, 1, test::ToneFrames(300, 8000, 500000, 1));
   test::WriteText(dir / "out.mp3", "old");
   WatchProgress(2);
   EXPECT_FALSE(codec.EncFromWavfile(dir / "in.wav", dir / "out.mp3", 32));
@@ -241,17 +241,17 @@ TEST_F(FileConversionTest, EncodeFailsOnWhatItCannotRead) {
   test::WriteText(dir / "bad.wav", "not a wave file at all, not even close to one");
   EXPECT_FALSE(codec.EncFromWavfile(dir / "bad.wav", dir / "out.mp3", 128));
   EXPECT_FALSE(test::PathExists(dir / "out.mp3"));
-  test::WritePcmWav(dir / "hi.wav", 96000, 2, test::Sine(300, 96000, 1000, 2));
+  test::WriteWav(dir / "hi.wav", 96000, 2, test::ToneFrames(300, 96000, 1000, 2));
   EXPECT_FALSE(codec.EncFromWavfile(dir / "hi.wav", dir / "out.mp3", 128));
   EXPECT_FALSE(test::PathExists(dir / "out.mp3"));
   // Never onto itself.
-  test::WritePcmWav(dir / "same.wav", 44100, 2, test::Sine(300, 44100, 1000, 2));
+  test::WriteWav(dir / "same.wav", 44100, 2, test::ToneFrames(300, 44100, 1000, 2));
   EXPECT_FALSE(codec.EncFromWavfile(dir / "same.wav", dir / "same.wav", 128));
   EXPECT_EQ(ReadWavInfo(dir / "same.wav").FrameCount, 1000);
 }
 
 TEST_F(FileConversionTest, AWavFileCutShortIsEncodedAsFarAsItGoes) {
-  test::WritePcmWav(dir / "cut.wav", 44100, 2, test::Sine(300, 44100, 44100, 2));
+  test::WriteWav(dir / "cut.wav", 44100, 2, test::ToneFrames(300, 44100, 44100, 2));
   std::vector<uint8_t> bytes = test::ReadBytes(dir / "cut.wav");
   bytes.resize(44 + 4 * 20000);  // the header still says 44100 frames
   test::WriteBytes(dir / "cut.wav", bytes);
@@ -263,8 +263,8 @@ TEST_F(FileConversionTest, AWavFileCutShortIsEncodedAsFarAsItGoes) {
 }
 
 TEST_F(FileConversionTest, DecodeRoundTripAndCancel) {
-  const std::vector<int16_t> pcm = test::Sine(440, 44100, 441000, 2);
-  test::WritePcmWav(dir / "in.wav", 44100, 2, pcm);
+  const std::vector<int16_t> pcm = test::ToneFrames(440, 44100, 441000, 2);
+  test::WriteWav(dir / "in.wav", 44100, 2, pcm);
   ASSERT_TRUE(codec.EncFromWavfile(dir / "in.wav", dir / "mid.mp3", 160));
   WatchProgress();
   ASSERT_TRUE(codec.DecFrommp3file(dir / "mid.mp3", dir / "back.wav"));

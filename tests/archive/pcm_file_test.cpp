@@ -8,26 +8,17 @@
 #include "archive/mp3acm.h"
 #include "archive/wav_file.h"
 #include "archive_test_support.h"
+#include "support/signal_generator.h"
 #include "support/temp_dir.h"
 
 namespace varn {
 namespace {
 
-std::vector<uint8_t> WavBytes(int rate, int bits, int channels, const std::vector<int32_t>& samples) {
-  const int bytesPerSample = bits / 8;
-  std::vector<uint8_t> data;
-  for (const int32_t s : samples)
-    for (int b = 0; b < bytesPerSample; ++b) data.push_back(static_cast<uint8_t>(s >> (8 * b)));
-  std::vector<uint8_t> file = BuildWavHeader(rate, bits, channels, static_cast<uint32_t>(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
-}
-
 TEST(PcmFile, ReadsEightSixteenAndTwentyFourBitWav) {
   test::TempDir dir;
-  test::WriteBytes(dir / "16.wav", WavBytes(8000, 16, 2, {1000, -1000, -32768, 32767}));
-  test::WriteBytes(dir / "8.wav", WavBytes(8000, 8, 1, {128, 0, 255}));
-  test::WriteBytes(dir / "24.wav", WavBytes(8000, 24, 1, {0x123456, -0x123456}));
+  test::WriteBytes(dir / "16.wav", test::WavBytes(8000, 16, 2, {1000, -1000, -32768, 32767}));
+  test::WriteBytes(dir / "8.wav", test::WavBytes(8000, 8, 1, {128, 0, 255}));
+  test::WriteBytes(dir / "24.wav", test::WavBytes(8000, 24, 1, {0x123456, -0x123456}));
   std::string error;
   auto r16 = OpenPcmFile(dir / "16.wav", &error);
   ASSERT_NE(r16, nullptr) << error;
@@ -98,8 +89,8 @@ TEST(PcmFile, ReadsWhatTheFileHoldsWhenTheDataSizeClaimsMore) {
 
 TEST(PcmFile, DecodesMp3FilesAndLoopsBackToTheirStart) {
   test::TempDir dir;
-  const auto tone = test::Sine(1000, 44100, 44100, 2);
-  test::WritePcmWav(dir / "tone.wav", 44100, 2, tone);
+  const auto tone = test::ToneFrames(1000, 44100, 44100, 2);
+  test::WriteWav(dir / "tone.wav", 44100, 2, tone);
   C_mp3acm codec;
   ASSERT_TRUE(codec.EncFromWavfile(dir / "tone.wav", dir / "tone.mp3", 128));
   std::string error;

@@ -10,6 +10,7 @@
 
 #include "archive/wav_file.h"
 #include "audio/sim/sim_service.h"
+#include "support/signal_generator.h"
 #include "support/temp_dir.h"
 
 namespace varn {
@@ -201,16 +202,6 @@ TEST(SimSignals, TheProgrammeGivesEveryDetectorSomethingToFind) {
   EXPECT_EQ(twice[at(30) + at(4.0)], p[at(4.0)]);
 }
 
-std::vector<uint8_t> WavBytes(int rate, int bits, int channels, const std::vector<int32_t>& samples) {
-  const int bytesPerSample = bits / 8;
-  std::vector<uint8_t> data;
-  for (const int32_t s : samples)
-    for (int b = 0; b < bytesPerSample; ++b) data.push_back(static_cast<uint8_t>(s >> (8 * b)));
-  std::vector<uint8_t> file = BuildWavHeader(rate, bits, channels, static_cast<uint32_t>(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
-}
-
 class SimFileTest : public ::testing::Test {
  protected:
   // Opens "Sim File NAME" in `format` and produces `frames` frames into one
@@ -241,17 +232,17 @@ class SimFileTest : public ::testing::Test {
 };
 
 TEST_F(SimFileTest, PlaysInALoopInTheRequestedChannelLayout) {
-  test::WriteBytes(dir / "m.wav", WavBytes(8000, 16, 1, {10, 20, 30}));
+  test::WriteBytes(dir / "m.wav", test::WavBytes(8000, 16, 1, {10, 20, 30}));
   EXPECT_EQ(Capture("m.wav", Pcm16Format(8000, 2), 5),
             (std::vector<int16_t>{10, 10, 20, 20, 30, 30, 10, 10, 20, 20}));
-  test::WriteBytes(dir / "s.wav", WavBytes(8000, 16, 2, {100, 300, -100, -301}));
+  test::WriteBytes(dir / "s.wav", test::WavBytes(8000, 16, 2, {100, 300, -100, -301}));
   EXPECT_EQ(Capture("s.wav", Pcm16Format(8000, 1), 3), (std::vector<int16_t>{200, -201, 200}));
 }
 
 TEST_F(SimFileTest, ConvertsTheRateByInterpolation) {
-  test::WriteBytes(dir / "hi.wav", WavBytes(16000, 16, 1, {0, 5, 10, 15, 20, 25, 30, 35}));
+  test::WriteBytes(dir / "hi.wav", test::WavBytes(16000, 16, 1, {0, 5, 10, 15, 20, 25, 30, 35}));
   EXPECT_EQ(Capture("hi.wav", Pcm16Format(8000, 1), 4), (std::vector<int16_t>{0, 10, 20, 30}));
-  test::WriteBytes(dir / "lo.wav", WavBytes(4000, 16, 1, {0, 100, 200, 300}));
+  test::WriteBytes(dir / "lo.wav", test::WavBytes(4000, 16, 1, {0, 100, 200, 300}));
   EXPECT_EQ(Capture("lo.wav", Pcm16Format(8000, 1), 6), (std::vector<int16_t>{0, 50, 100, 150, 200, 250}));
 }
 

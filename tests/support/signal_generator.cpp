@@ -78,6 +78,16 @@ Samples Interleave(const Samples& left, const Samples& right) {
   return out;
 }
 
+std::vector<uint8_t> WavBytes(int rate, int bits, int channels, const std::vector<int32_t>& samples) {
+  const int bytesPerSample = bits / 8;
+  std::vector<uint8_t> data;
+  for (const int32_t s : samples)
+    for (int b = 0; b < bytesPerSample; ++b) data.push_back(static_cast<uint8_t>(s >> (8 * b)));
+  std::vector<uint8_t> file = BuildWavHeader(rate, bits, channels, static_cast<uint32_t>(data.size()));
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
 void WriteWav(const std::string& path, int rate, int channels, const Samples& interleaved) {
   const auto dataBytes = static_cast<uint32_t>(interleaved.size() * 2);
   std::vector<uint8_t> bytes = BuildWavHeader(rate, 16, channels, dataBytes);
