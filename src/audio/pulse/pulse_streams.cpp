@@ -49,6 +49,35 @@ void NoteState(pa_stream* s, bool connected, FailureFlag& failed) {
   if (st == PA_STREAM_TERMINATED) failed.Set("the server ended the stream");
 }
 
+// A new stream on a ready connection; null with the reason in `error`.
+pa_stream* NewStream(PulseConnection& c, const WaveFormat& format, const char* name,
+                     std::string* error) {
+  pa_stream* s = nullptr;
+  if (c.ReadyLocked()) {
+    const pa_sample_spec ss = SpecOf(format);
+    s = pa_stream_new(c.Context(), name, &ss, nullptr);
+  }
+  if (!s && error) *error = c.ErrorTextLocked();
+  return s;
+}
+
+void Release(pa_stream*& s);
+
+// After pa_stream_connect_*: waits until the stream is ready; on failure
+// sets `error` and releases the stream.
+bool FinishConnect(const PulseConnection& c, pa_stream*& s, int connectResult, std::string* error) {
+  if (connectResult >= 0 && WaitReady(c, s, error)) return true;
+  if (error && error->empty()) *error = StreamErrorText(s);
+  Release(s);
+  return false;
+}
+
+std::string DeviceNameOf(PulseConnection& c, pa_stream* s) {
+  PulseConnection::Lock lock(c);
+  const char* name = s ? pa_stream_get_device_name(s) : nullptr;
+  return name ? name : "";
+}
+
 void Release(pa_stream*& s) {
   if (!s) return;
   pa_stream_set_state_callback(s, nullptr, nullptr);
@@ -74,38 +103,22 @@ PulseInStream::~PulseInStream() {
 
 bool PulseInStream::Connect(const std::string& sourceName, std::string* error) {
   PulseConnection::Lock lock(*connection_);
-  if (!connection_->ReadyLocked()) {
-    if (error) *error = connection_->ErrorTextLocked();
-    return false;
-  }
-  const pa_sample_spec ss = SpecOf(Format());
-  stream_ = pa_stream_new(connection_->Context(), "varn capture", &ss, nullptr);
-  if (!stream_) {
-    if (error) *error = connection_->ErrorTextLocked();
-    return false;
-  }
+  stream_ = NewStream(*connection_, Format(), "varn capture", error);
+  if (!stream_) return false;
   pa_stream_set_state_callback(stream_, &PulseInStream::OnState, this);
   pa_stream_set_read_callback(stream_, &PulseInStream::OnRead, this);
   pa_buffer_attr attr{kNoValue, kNoValue, kNoValue, kNoValue, BytesOf(Format(), 10)};
   const auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
       (sourceName.empty() ? 0 : PA_STREAM_DONT_MOVE));
-  if (pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr,
-                               flags) < 0 ||
-      !WaitReady(*connection_, stream_, error)) {
-    if (error && error->empty()) *error = StreamErrorText(stream_);
-    Release(stream_);
-    return false;
-  }
+  const int r = pa_stream_connect_record(
+      stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr, flags);
+  if (!FinishConnect(*connection_, stream_, r, error)) return false;
   connected_ = true;
   return true;
 }
 
-std::string PulseInStream::ServerDeviceName() const {
-  PulseConnection::Lock lock(*connection_);
-  const char* name = stream_ ? pa_stream_get_device_name(stream_) : nullptr;
-  return name ? name : "";
-}
+std::string PulseInStream::ServerDeviceName() const { return DeviceNameOf(*connection_, stream_); }
 
 void PulseInStream::OnState(pa_stream* s, void* self) {
   auto* me = static_cast<PulseInStream*>(self);
@@ -182,38 +195,22 @@ PulseOutStream::~PulseOutStream() {
 
 bool PulseOutStream::Connect(const std::string& sinkName, std::string* error) {
   PulseConnection::Lock lock(*connection_);
-  if (!connection_->ReadyLocked()) {
-    if (error) *error = connection_->ErrorTextLocked();
-    return false;
-  }
-  const pa_sample_spec ss = SpecOf(Format());
-  stream_ = pa_stream_new(connection_->Context(), "varn monitor", &ss, nullptr);
-  if (!stream_) {
-    if (error) *error = connection_->ErrorTextLocked();
-    return false;
-  }
+  stream_ = NewStream(*connection_, Format(), "varn monitor", error);
+  if (!stream_) return false;
   pa_stream_set_state_callback(stream_, &PulseOutStream::OnState, this);
   pa_stream_set_write_callback(stream_, &PulseOutStream::OnWrite, this);
   // A short server buffer: what is not yet requested waits in our queue.
   pa_buffer_attr attr{kNoValue, BytesOf(Format(), 40), kNoValue, BytesOf(Format(), 10), kNoValue};
   const auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_ADJUST_LATENCY | (sinkName.empty() ? 0 : PA_STREAM_DONT_MOVE));
-  if (pa_stream_connect_playback(stream_, sinkName.empty() ? nullptr : sinkName.c_str(), &attr,
-                                 flags, nullptr, nullptr) < 0 ||
-      !WaitReady(*connection_, stream_, error)) {
-    if (error && error->empty()) *error = StreamErrorText(stream_);
-    Release(stream_);
-    return false;
-  }
+  const int r = pa_stream_connect_playback(
+      stream_, sinkName.empty() ? nullptr : sinkName.c_str(), &attr, flags, nullptr, nullptr);
+  if (!FinishConnect(*connection_, stream_, r, error)) return false;
   connected_ = true;
   return true;
 }
 
-std::string PulseOutStream::ServerDeviceName() const {
-  PulseConnection::Lock lock(*connection_);
-  const char* name = stream_ ? pa_stream_get_device_name(stream_) : nullptr;
-  return name ? name : "";
-}
+std::string PulseOutStream::ServerDeviceName() const { return DeviceNameOf(*connection_, stream_); }
 
 void PulseOutStream::OnState(pa_stream* s, void* self) {
   auto* me = static_cast<PulseOutStream*>(self);
