@@ -11,30 +11,6 @@
 
 namespace varn::test {
 
-LogCapture::LogCapture(const Clock& clock, const std::string& folder) : log_(clock), previous_(ActiveLog()) {
-  log_.SetFolder(folder);
-  SetActiveLog(&log_);
-}
-
-LogCapture::~LogCapture() { SetActiveLog(previous_); }
-
-std::string LogCapture::Events() const { return ReadText(log_.CurrentFilePath(false)); }
-std::string LogCapture::Diagnostics() const { return ReadText(log_.CurrentFilePath(true)); }
-
-namespace {
-int CountLines(const std::string& text, const std::string& needle) {
-  std::istringstream in(text);
-  std::string line;
-  int n = 0;
-  while (std::getline(in, line))
-    if (line.find(needle) != std::string::npos) ++n;
-  return n;
-}
-}  // namespace
-
-int LogCapture::CountEvents(const std::string& text) const { return CountLines(Events(), text); }
-int LogCapture::CountDiagnostics(const std::string& text) const { return CountLines(Diagnostics(), text); }
-
 std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels) {
   std::vector<int16_t> s(static_cast<size_t>(frames * channels));
   for (int64_t i = 0; i < frames; ++i)

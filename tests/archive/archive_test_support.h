@@ -7,32 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "log/event_log.h"
+#include "support/log_capture.h"
 #include "support/signal_generator.h"
 #include "support/temp_dir.h"
 #include "util/clock.h"
 
 namespace varn::test {
-
-// Installs an event log on `clock` writing into `folder` for its lifetime.
-class LogCapture {
- public:
-  LogCapture(const Clock& clock, const std::string& folder);
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  // The texts of today's event and diagnostics files ("" when absent).
-  std::string Events() const;
-  std::string Diagnostics() const;
-  // How many lines of the file contain `text`.
-  int CountEvents(const std::string& text) const;
-  int CountDiagnostics(const std::string& text) const;
-
- private:
-  EventLog log_;
-  EventLog* previous_;
-};
 
 // Interleaved 16-bit frames counting up by one per frame from `start`
 // (every channel of a frame holds the same value), wrapping at 16 bits.

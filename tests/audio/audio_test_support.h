@@ -1,48 +1,17 @@
 #pragma once
-// Shared pieces of the audio tests: a diagnostics log in a temporary folder,
-// a recorder that remembers what capture gave it, and a notice receiver.
+// Shared pieces of the audio tests: a recorder that remembers what capture gave it, and a notice receiver.
 
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "audio/channel_recorder.h"
-#include "log/event_log.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "util/clock.h"
 #include "util/user_notice.h"
 
 namespace varn::test {
-
-// Installs an event log writing into a temporary folder for the life of
-// the object.
-class LogCapture {
- public:
-  LogCapture() : clock_(DateTime{2026, 3, 14, 10, 0, 0, 0}), log_(clock_) {
-    log_.SetFolder(dir_.Path());
-    SetActiveLog(&log_);
-  }
-  ~LogCapture() { SetActiveLog(nullptr); }
-
-  // The texts of the diagnostics lines, without their time stamps.
-  std::vector<std::string> Diagnostics() const {
-    const std::string path = log_.CurrentFilePath(true);
-    std::vector<std::string> lines;
-    if (!PathExists(path)) return lines;
-    std::istringstream in(ReadText(path));
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line.size() > 20 ? line.substr(20) : line);
-    }
-    return lines;
-  }
-
- private:
-  TempDir dir_;
-  ManualClock clock_;
-  EventLog log_;
-};
 
 class FakeRecorder final : public ChannelRecorder {
  public:

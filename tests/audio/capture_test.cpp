@@ -85,7 +85,7 @@ TEST_F(CaptureTest, BuffersCompleteInOrderAndGoBackInTheQueue) {
   }
   EXPECT_EQ(cap.NextBuffer, 2);
   EXPECT_EQ(Left(0, 0), static_cast<int16_t>(kB * kS));
-  EXPECT_TRUE(log.Diagnostics().empty());
+  EXPECT_TRUE(log.DiagnosticLines().empty());
 
   std::vector<int32_t> order;
   for (const auto& f : rec.fed) order.push_back(f.bufferIndex);
@@ -99,7 +99,7 @@ TEST_F(CaptureTest, SeveralDoneBuffersAreHandledInOneCallWithoutIrregularEntries
   Produce(kS * 2);  // buffers 3 and 4
   EXPECT_EQ(Poll(), 4);
   EXPECT_EQ(cap.NextBuffer, 5);
-  EXPECT_TRUE(log.Diagnostics().empty());
+  EXPECT_TRUE(log.DiagnosticLines().empty());
   ASSERT_EQ(rec.fed.size(), 5u);
   EXPECT_EQ(rec.fed[3].bufferIndex, 3);
   EXPECT_EQ(rec.fed[4].bufferIndex, 4);
@@ -114,13 +114,13 @@ TEST_F(CaptureTest, AnOutOfOrderCompletionIsLoggedAndNextBufferStepsByOne) {
   cap.Headers[3].flags.fetch_and(~kWaveDone);
   EXPECT_EQ(Poll(), 4);
   EXPECT_EQ(cap.NextBuffer, 4);
-  EXPECT_EQ(log.Diagnostics(), std::vector<std::string>{"Buffer irregular 4#3"});
+  EXPECT_EQ(log.DiagnosticLines(), std::vector<std::string>{"Buffer irregular 4#3"});
 
   // Buffer 3 turns up late: found on the way round, logged, one step more.
   cap.Headers[3].flags.fetch_or(kWaveDone);
   EXPECT_EQ(Poll(), 3);
   EXPECT_EQ(cap.NextBuffer, 5);
-  EXPECT_EQ(log.Diagnostics().back(), "Buffer irregular 3#4");
+  EXPECT_EQ(log.DiagnosticLines().back(), "Buffer irregular 3#4");
 }
 
 TEST_F(CaptureTest, TheArchiveGetsExactlySFramesPerBufferAndTheStopClosesIt) {
@@ -223,10 +223,10 @@ TEST_F(CaptureTest, AnOverrunIsLoggedOnceWithItsFrameCountWhenItEnds) {
   ASSERT_TRUE(Start());
   Produce(kS * kB + 500);  // the ring is full: 500 frames find no buffer
   EXPECT_EQ(Poll(), 9);
-  EXPECT_TRUE(log.Diagnostics().empty());  // still running: no count yet
+  EXPECT_TRUE(log.DiagnosticLines().empty());  // still running: no count yet
   Produce(10);
   Poll();
-  EXPECT_EQ(log.Diagnostics(),
+  EXPECT_EQ(log.DiagnosticLines(),
             std::vector<std::string>{"Capture overrun ch1 (Sim Ramp): 500 frames lost"});
   EXPECT_EQ(cap.LostFrames, 500u);
   EXPECT_EQ(Left(0, 0), static_cast<int16_t>(kS * kB + 500));  // the gap shows in the signal
@@ -234,8 +234,8 @@ TEST_F(CaptureTest, AnOverrunIsLoggedOnceWithItsFrameCountWhenItEnds) {
   // An overrun still running at the stop is reported by the stop.
   Produce(kS * kB - 10 + 7);
   StopCapture(0, cap, arc, &rec);
-  EXPECT_EQ(log.Diagnostics().back(), "Capture overrun ch1 (Sim Ramp): 7 frames lost");
-  EXPECT_EQ(log.Diagnostics().size(), 2u);
+  EXPECT_EQ(log.DiagnosticLines().back(), "Capture overrun ch1 (Sim Ramp): 7 frames lost");
+  EXPECT_EQ(log.DiagnosticLines().size(), 2u);
 }
 
 TEST_F(CaptureTest, AFailedDeviceIsReportedOnceAndTheEngineCanAsk) {
@@ -247,7 +247,7 @@ TEST_F(CaptureTest, AFailedDeviceIsReportedOnceAndTheEngineCanAsk) {
   EXPECT_EQ(Poll(), 0);  // what was complete is still handled
   Produce(kS);            // a failed device delivers nothing more
   EXPECT_EQ(Poll(), -1);
-  EXPECT_EQ(log.Diagnostics(),
+  EXPECT_EQ(log.DiagnosticLines(),
             std::vector<std::string>{"Capture device failed ch1 (Sim Ramp): the device was unplugged"});
   StopCapture(0, cap, arc, &rec);
   EXPECT_EQ(arc.Capturing, 0);
@@ -291,7 +291,7 @@ TEST_F(CaptureTest, ImpossibleSizesAreRefusedWithADiagnosticsLine) {
   EXPECT_FALSE(StartCapture(0, cap, arc, sim, &rec));
   cap.BufferSec = 2000000000;
   EXPECT_FALSE(StartCapture(1, cap, arc, sim, &rec));
-  const auto lines = log.Diagnostics();
+  const auto lines = log.DiagnosticLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].rfind("Capture buffer size out of range ch1: rate 0", 0), 0u) << lines[0];
   EXPECT_EQ(lines[2].rfind("Capture buffer size out of range ch2", 0), 0u);
@@ -306,7 +306,7 @@ TEST_F(CaptureTest, AnArchiveFaultIsLoggedAndTheBufferStaysInTheRing) {
   Produce(kS * 2);
   rec.throwOnFeed = true;
   EXPECT_EQ(Poll(), -1);
-  EXPECT_EQ(log.Diagnostics(),
+  EXPECT_EQ(log.DiagnosticLines(),
             std::vector<std::string>{"zrec ProgressionRecord err /data/ch1/20260314100000.wav"});
   EXPECT_TRUE(HeaderQueue::IsQueued(cap.Headers[0]));
   rec.throwOnFeed = false;
@@ -384,7 +384,7 @@ TEST(StartCapture, ADeviceThatOpensButWillNotStartIsReleasedAtOnce) {
   EXPECT_EQ(service.last->closes, 1);
   EXPECT_FALSE(HeaderQueue::IsQueued(cap.Headers[0]));
   EXPECT_EQ(rec.stops, 1);
-  EXPECT_EQ(log.Diagnostics(),
+  EXPECT_EQ(log.DiagnosticLines(),
             std::vector<std::string>{
                 "Capture start failed ch3 (Stubborn In): The audio input device has failed or was removed."});
 }
@@ -401,10 +401,10 @@ TEST(ShowWaveError, ShowsOrLogsTheServiceTextAndSaysWhetherThereWasAnError) {
   ASSERT_EQ(notices.texts.size(), 1u);
   EXPECT_EQ(notices.texts[0], "Cannot open output device number 3: there is 1 virtual output device.");
   EXPECT_EQ(ShowWaveError(code, true, true, sim), 1);
-  EXPECT_EQ(log.Diagnostics(), std::vector<std::string>{notices.texts[0]});
+  EXPECT_EQ(log.DiagnosticLines(), std::vector<std::string>{notices.texts[0]});
   // A code with no detailed failure behind it gets the generic sentence.
   EXPECT_EQ(ShowWaveError(kWaveErrTimeout, false, true, sim), 1);
-  EXPECT_EQ(log.Diagnostics().back(), "The sound server did not answer in time.");
+  EXPECT_EQ(log.DiagnosticLines().back(), "The sound server did not answer in time.");
 }
 
 TEST(RealTimeCapture, TheToneDeviceFillsBuffersOnItsOwn) {

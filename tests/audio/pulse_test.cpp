@@ -204,7 +204,7 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
     EXPECT_EQ(rec.fed[i].bufferIndex, static_cast<int32_t>(i % cap.BufferCount));
     captured.insert(captured.end(), rec.fed[i].samples.begin(), rec.fed[i].samples.end());
   }
-  EXPECT_TRUE(log.Diagnostics().empty());  // no irregular buffers, no overruns
+  EXPECT_TRUE(log.DiagnosticLines().empty());  // no irregular buffers, no overruns
   size_t start = 0;
   while (start + 1 < captured.size() && !(captured[start] == 1 && captured[start + 1] == -1)) start += 2;
   ASSERT_LE(start + 2 * kFrames, captured.size()) << "the signal did not come back whole";
@@ -228,7 +228,7 @@ TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
   ASSERT_TRUE(WaitFor([&] { return CaptureDeviceFailed(cap); }, 10));
   ProgressionRecord(0, cap, arc, false, nullptr);
   ProgressionRecord(0, cap, arc, false, nullptr);
-  auto lines = log.Diagnostics();
+  auto lines = log.DiagnosticLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].rfind("Capture device failed ch1 (Monitor of VarnGone): ", 0), 0u) << lines[0];
   StopCapture(0, cap, arc, nullptr);
@@ -246,7 +246,7 @@ TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
   server.Kill();
   ASSERT_TRUE(WaitFor([&] { return CaptureDeviceFailed(cap) && out->Failed(); }, 10));
   ProgressionRecord(1, cap, arc, false, nullptr);
-  lines = log.Diagnostics();
+  lines = log.DiagnosticLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1].rfind("Capture device failed ch2 (Monitor of VarnBack): ", 0), 0u) << lines[1];
   StopCapture(1, cap, arc, nullptr);
