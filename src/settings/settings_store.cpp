@@ -22,24 +22,61 @@ std::string MarkerAsEmpty(std::string value) {
   return value == kEmptyMarker ? std::string() : value;
 }
 
+uint64_t gFilesWritten = 0;
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  ++gFilesWritten;
+  return ReplaceFileContents(path, text);
+}
+
+}  // namespace
+
+SettingsStore::BatchFile* SettingsStore::FileInBatch(const std::string& path) const {
+  if (batchDepth_ == 0) return nullptr;
+  auto [it, added] = batchFiles_.try_emplace(path);
+  if (added) {
+    BatchFile& f = it->second;
+    if (const auto text = ReadWholeFile(path)) {
+      f.doc = IniDocument::Parse(*text);
+      f.present = true;
+    } else {
+      f.unreadable = RegularFileExists(path);
+    }
+  }
+  return &it->second;
+}
+
 // Reads one value of a section; nullopt when the key or the file is missing.
-std::optional<std::string> LookUp(const std::string& path, std::string_view section,
-                                  std::string_view key) {
+std::optional<std::string> SettingsStore::LookUp(const std::string& path, std::string_view section,
+                                                 std::string_view key) const {
+  if (const BatchFile* f = FileInBatch(path)) return f->doc.Get(section, key);
   const auto text = ReadWholeFile(path);
   if (!text) return std::nullopt;
   return IniDocument::Parse(*text).Get(section, key);
 }
 
-bool Store(const std::string& path, std::string_view section, std::string_view key,
-           std::string_view value) {
+template <class Change>
+bool SettingsStore::Edit(const std::string& path, bool createMissing, Change&& change) const {
+  if (BatchFile* f = FileInBatch(path)) {
+    if (f->unreadable || (!f->present && !createMissing)) return false;
+    if (!change(f->doc)) return false;
+    f->present = f->changed = true;
+    return true;
+  }
   const auto text = ReadWholeFile(path);
-  if (!text && RegularFileExists(path)) return false;  // there, but unreadable: leave it alone
+  if (!text && (!createMissing || RegularFileExists(path))) return false;  // unreadable: leave it
   IniDocument doc = text ? IniDocument::Parse(*text) : IniDocument();
-  if (!doc.Set(section, key, value)) return false;
-  return ReplaceFileContents(path, doc.Text());
+  if (!change(doc)) return false;
+  return WriteFile(path, doc.Text());
 }
 
-}  // namespace
+void SettingsStore::EndBatch() const {
+  if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+  std::map<std::string, BatchFile> files;
+  files.swap(batchFiles_);
+  for (const auto& [path, f] : files)
+    if (f.changed) TrappedStep([&] { WriteFile(path, f.doc.Text()); });
+}
 
 SettingsStore::SettingsStore(std::string appFolder, std::string userConfigRoot)
     : appFolder_(NormaliseFolder(appFolder, false)), userRoot_(std::move(userConfigRoot)) {}
@@ -104,7 +141,9 @@ bool SettingsStore::IniWriteValue(std::string_view key, std::string_view value,
                                   std::string_view iniFile, std::string_view section) const {
   const std::string path =
       iniFile.empty() ? appFolder_ + std::string(kAppTitle) + ".ini" : std::string(iniFile);
-  return Store(path, section.empty() ? kIniSection : section, key, EmptyAsMarker(value));
+  const std::string_view sec = section.empty() ? kIniSection : section;
+  return Edit(path, true,
+              [&](IniDocument& doc) { return doc.Set(sec, key, EmptyAsMarker(value)); });
 }
 
 std::string SettingsStore::UserStorePath(std::string_view storeName) const {
@@ -130,16 +169,15 @@ int SettingsStore::RegWriteValue(std::string_view key, std::string_view value,
   const std::string path = UserStorePath(storeName);
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos && !EnsureFolder(path.substr(0, slash))) return 0;
-  return Store(path, kIniSection, key, EmptyAsMarker(value)) ? 1 : 0;
+  const bool stored = Edit(path, true, [&](IniDocument& doc) {
+    return doc.Set(kIniSection, key, EmptyAsMarker(value));
+  });
+  return stored ? 1 : 0;
 }
 
 bool SettingsStore::RegRemoveValue(std::string_view key, std::string_view storeName) const {
-  const std::string path = UserStorePath(storeName);
-  const auto text = ReadWholeFile(path);
-  if (!text) return false;
-  IniDocument doc = IniDocument::Parse(*text);
-  if (!doc.Remove(kIniSection, key)) return false;
-  return ReplaceFileContents(path, doc.Text());
+  return Edit(UserStorePath(storeName), false,
+              [&](IniDocument& doc) { return doc.Remove(kIniSection, key); });
 }
 
 std::string DefaultUserConfigRoot() {
@@ -150,6 +188,16 @@ std::string DefaultUserConfigRoot() {
 
 void SetActiveStore(const SettingsStore* store) { gActiveStore = store; }
 const SettingsStore* ActiveStore() { return gActiveStore; }
+
+SettingsBatch::SettingsBatch(const SettingsStore* store) : store_(store) {
+  if (store_) ++store_->batchDepth_;
+}
+
+SettingsBatch::~SettingsBatch() {
+  if (store_) store_->EndBatch();
+}
+
+uint64_t SettingsFilesWritten() { return gFilesWritten; }
 
 std::string ReadSetting(std::string_view key, std::string_view defaultText) {
   return gActiveStore ? gActiveStore->ReadSetting(key, defaultText) : std::string();

@@ -8,10 +8,18 @@
 // gives the caller's default; the ini back end writes that default back (so
 // the file documents every key the program reads), the per-user store never
 // does.
+//
+// Each read or write parses the whole file and each write replaces it
+// (temporary file, fsync, rename); a SettingsBatch turns a run of them into
+// one parse and one replacement per file. The store is used from one thread.
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "settings/ini_document.h"
 
 namespace varn {
 
@@ -66,9 +74,31 @@ class SettingsStore {
   std::string UserStorePath(std::string_view storeName = {}) const;
 
  private:
+  friend class SettingsBatch;
+
+  // One settings file as a batch holds it.
+  struct BatchFile {
+    IniDocument doc;
+    bool present = false;     // read from disk, or created by a write in the batch
+    bool unreadable = false;  // there but unreadable: never written
+    bool changed = false;
+  };
+
+  // The batch's copy of the file, read on first touch; nullptr outside a batch.
+  BatchFile* FileInBatch(const std::string& path) const;
+  std::optional<std::string> LookUp(const std::string& path, std::string_view section,
+                                    std::string_view key) const;
+  // Applies `change` to the parsed file and stores the result. A missing file
+  // is started empty only when createMissing.
+  template <class Change>
+  bool Edit(const std::string& path, bool createMissing, Change&& change) const;
+  void EndBatch() const;
+
   std::string appFolder_;
   std::string userRoot_;
   std::string iniPath_;
+  mutable int batchDepth_ = 0;
+  mutable std::map<std::string, BatchFile> batchFiles_;
 };
 
 // ${XDG_CONFIG_HOME:-$HOME/.config}
@@ -78,6 +108,24 @@ std::string DefaultUserConfigRoot();
 // once at start-up; tests install their own.
 void SetActiveStore(const SettingsStore* store);
 const SettingsStore* ActiveStore();
+
+// While one is alive, reads and writes of `store` work on one parsed copy of
+// each file it touches; the files that changed are written once when the
+// last (outermost) batch ends. A null store makes the batch do nothing.
+class SettingsBatch {
+ public:
+  explicit SettingsBatch(const SettingsStore* store = ActiveStore());
+  ~SettingsBatch();
+  SettingsBatch(const SettingsBatch&) = delete;
+  SettingsBatch& operator=(const SettingsBatch&) = delete;
+
+ private:
+  const SettingsStore* store_;
+};
+
+// How many times this process has replaced a settings file; lets checks see
+// that a batch wrote once.
+uint64_t SettingsFilesWritten();
 
 // Reads through the active store; "" when there is none.
 std::string ReadSetting(std::string_view key, std::string_view defaultText);

@@ -133,8 +133,59 @@ TEST_F(SettingsStoreTest, AnUnreadableIniFileGivesDefaultsAndIsLeftAlone) {
   chmod(IniPath().c_str(), 0);
   EXPECT_EQ(ini.ReadSetting("NumRec", "1"), "1");
   ini.WriteSetting("NumRec", "5");
+  {
+    SettingsBatch batch(&ini);
+    EXPECT_EQ(ini.ReadSetting("NumRec", "2"), "2");
+    ini.WriteSetting("NumRec", "6");
+    EXPECT_EQ(ini.ReadSetting("NumRec", "2"), "2");
+  }
   chmod(IniPath().c_str(), 0644);
   EXPECT_EQ(test::ReadText(IniPath()), "[conf]\nNumRec=3\n");
+}
+
+TEST_F(SettingsStoreTest, ABatchWritesTheDefaultsOfManyMissingKeysInOneReplacement) {
+  test::WriteText(IniPath(), "[conf]\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  const uint64_t before = SettingsFilesWritten();
+  {
+    SettingsBatch batch(&ini);
+    for (int i = 0; i < 100; ++i)
+      EXPECT_EQ(ini.ReadSetting("Key" + std::to_string(i), std::to_string(i * 3)),
+                std::to_string(i * 3));
+    EXPECT_EQ(test::ReadText(IniPath()), "[conf]\n");
+  }
+  EXPECT_EQ(SettingsFilesWritten() - before, 1u);
+  SettingsStore next(app.Path(), home.Path());
+  next.ChooseAtStartup();
+  EXPECT_EQ(next.ReadSetting("Key0", "x"), "0");
+  EXPECT_EQ(next.ReadSetting("Key99", "x"), "297");
+}
+
+TEST_F(SettingsStoreTest, NestedBatchesSeeTheirOwnWritesAndOnlyTheOutermostWrites) {
+  SettingsStore user(app.Path(), home.Path());
+  user.ChooseAtStartup();
+  SetActiveStore(&user);
+  const uint64_t before = SettingsFilesWritten();
+  {
+    SettingsBatch outer;  // the active store
+    WriteSetting("NumRec", 4);
+    {
+      SettingsBatch inner(&user);
+      WriteSetting("ChName_1", "");
+      EXPECT_EQ(ReadSetting("NumRec", "1"), "4");
+    }
+    EXPECT_FALSE(test::PathExists(UserPath()));
+    EXPECT_EQ(ReadSetting("ChName_1", "default"), "");
+    WriteSetting("NumRec", 6);
+    EXPECT_EQ(ReadSetting("NumRec", "1"), "6");
+    EXPECT_TRUE(user.RegRemoveValue("ChName_1"));
+    EXPECT_FALSE(user.RegRemoveValue("NeverWritten"));
+  }
+  SetActiveStore(nullptr);
+  EXPECT_EQ(SettingsFilesWritten() - before, 1u);
+  EXPECT_EQ(test::ReadText(UserPath()), "[conf]\nNumRec=6\n");
+  EXPECT_EQ(user.ReadSetting("ChName_1", "default"), "default");
 }
 
 TEST(SettingValue, BadTextGivesTheDefault) {
