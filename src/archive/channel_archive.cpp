@@ -141,13 +141,22 @@ void RolloverArchives(std::span<ChannelArchive* const> archives) {
   }
 }
 
+HourlyRollover::Step HourlyRollover::Advance(const ClockReading& now) {
+  Step step;
+  const double t = now.secondsSinceMidnight;
+  if (!(t > 0.01 && t < 86399.99)) return step;
+  const int64_t day = DaysFromCivil(now.local.year, now.local.month, now.local.day);
+  const Processed here{day * 86400 + static_cast<int64_t>(std::floor(t)),
+                       day * 24 + now.local.hour};
+  if (last_ && here.second == last_->second) return step;
+  step.newSecond = true;
+  step.newHour = last_ ? here.hour != last_->hour : here.second % 3600 == 0;
+  last_ = here;
+  return step;
+}
+
 bool HourlyRollover::Tick(const Clock& clock, std::span<ChannelArchive* const> archives) {
-  const double t = clock.SecondsSinceMidnight();
-  if (!(t > 0.01 && t < 86399.99)) return false;
-  const auto second = static_cast<int64_t>(std::floor(t));
-  if (second == lastSecond_) return false;
-  lastSecond_ = second;
-  if (second % 3600 != 0) return false;
+  if (!Advance(clock.Now()).newHour) return false;
   RolloverArchives(archives);
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,17 +67,36 @@ class ChannelArchive final : public ChannelRecorder {
 // Starts a new file for every channel that captures and archives.
 void RolloverArchives(std::span<ChannelArchive* const> archives);
 
-// The top-of-the-hour check of the update cycle. Call it on every tick: it
-// acts on the first tick of each new whole second of the local clock when
-// that second is a multiple of 3600, ignoring the first 0.01 s after
-// midnight and the last 0.01 s before it.
+// The top-of-the-hour check of the update cycle, and the once-per-second
+// gate the cycle shares for its other once-per-second work. Call it on every
+// tick. Only ticks with 0.01 < t < 86399.99 (t: local seconds since
+// midnight) count. On the first tick of each new whole second s, the hour
+// is new when the local hour of s (date and hour, so midnight and a stall of
+// whole days count) differs from that of the last processed second. A stall
+// over the top of an hour thus still starts new files, late; the first tick
+// after a start or Reset, having nothing to compare with, counts only when s
+// is itself the top of an hour.
 class HourlyRollover {
  public:
-  // True when this tick started new files.
+  struct Step {
+    bool newSecond = false;
+    bool newHour = false;
+  };
+
+  // One tick's reading. Does not touch archives.
+  Step Advance(const ClockReading& now);
+  // Advance, then RolloverArchives when the hour is new. True when new files
+  // started.
   bool Tick(const Clock& clock, std::span<ChannelArchive* const> archives);
+  // Back to "no last processed second".
+  void Reset() { last_.reset(); }
 
  private:
-  int64_t lastSecond_ = -1;
+  struct Processed {
+    int64_t second = 0;  // local seconds since 1970-01-01
+    int64_t hour = 0;    // local hours since 1970-01-01
+  };
+  std::optional<Processed> last_;
 };
 
 }  // namespace varn

@@ -178,6 +178,81 @@ TEST_F(ChannelArchiveTest, TheHourIsCheckedOncePerWholeSecond) {
   EXPECT_EQ(record.CurrentPath, Data() + "ch1/20261207010000.wav");
 }
 
+TEST_F(ChannelArchiveTest, AStallOverTheTopOfTheHourStartsTheNewFileLate) {
+  const ArchiveStart s = Wav(8000, 1, 2304);
+  clock.Set(DateTime{2026, 12, 6, 9, 59, 58, 0});
+  archive.StartArchive(s);
+  const std::string before = record.CurrentPath;
+  ChannelArchive* all[] = {&archive};
+  HourlyRollover hourly;
+  clock.Set(DateTime{2026, 12, 6, 9, 59, 59, 500});
+  EXPECT_FALSE(hourly.Tick(clock, all));
+  clock.Set(DateTime{2026, 12, 6, 10, 0, 2, 300});  // no tick during 10:00:00
+  ASSERT_TRUE(hourly.Tick(clock, all));
+  EXPECT_EQ(record.CurrentPath, Data() + "ch1/20261206100002.wav");
+  EXPECT_NE(record.CurrentPath, before);
+  clock.Set(DateTime{2026, 12, 6, 10, 0, 3, 0});
+  EXPECT_FALSE(hourly.Tick(clock, all));
+  archive.StopArchive();
+}
+
+class HourlyRolloverTest : public ::testing::Test {
+ protected:
+  HourlyRollover::Step At(int day, int hour, int minute, int second, int ms) {
+    clock.Set(DateTime{2026, 12, day, hour, minute, second, ms});
+    return rollover.Advance(clock.Now());
+  }
+  ManualClock clock;
+  HourlyRollover rollover;
+};
+
+TEST_F(HourlyRolloverTest, TheHourIsNewWhenTheProcessedSecondsLieInDifferentHours) {
+  At(6, 9, 59, 59, 500);
+  EXPECT_TRUE(At(6, 10, 0, 2, 300).newHour);  // a stall over the top of the hour
+  EXPECT_FALSE(At(6, 10, 0, 3, 0).newHour);
+
+  At(6, 23, 59, 59, 500);
+  EXPECT_TRUE(At(7, 0, 0, 0, 500).newHour);  // midnight
+
+  At(7, 10, 30, 0, 0);
+  EXPECT_TRUE(At(8, 10, 30, 0, 0).newHour);  // a stall of a whole day
+}
+
+TEST_F(HourlyRolloverTest, EachWholeSecondCountsOnceAndOnlyInsideTheWindow) {
+  At(6, 23, 59, 58, 0);
+  // Braced lists run in order: the last 0.01 s of one day, the first of the next.
+  for (const HourlyRollover::Step outside : {At(6, 23, 59, 59, 995), At(7, 0, 0, 0, 5)}) {
+    EXPECT_FALSE(outside.newSecond);
+    EXPECT_FALSE(outside.newHour);
+  }
+  const HourlyRollover::Step first = At(7, 0, 0, 0, 20);
+  EXPECT_TRUE(first.newSecond);
+  EXPECT_TRUE(first.newHour);
+
+  At(7, 9, 59, 59, 900);
+  EXPECT_TRUE(At(7, 10, 0, 0, 100).newHour);
+  const HourlyRollover::Step again = At(7, 10, 0, 0, 800);
+  EXPECT_FALSE(again.newSecond);
+  EXPECT_FALSE(again.newHour);
+  const HourlyRollover::Step next = At(7, 10, 0, 1, 0);
+  EXPECT_TRUE(next.newSecond);
+  EXPECT_FALSE(next.newHour);
+}
+
+TEST_F(HourlyRolloverTest, TheFirstSecondAfterAStartOrResetCountsOnlyAtTheTopOfAnHour) {
+  const HourlyRollover::Step started = At(6, 10, 20, 0, 0);
+  EXPECT_TRUE(started.newSecond);
+  EXPECT_FALSE(started.newHour);
+
+  HourlyRollover atTheTop;
+  clock.Set(DateTime{2026, 12, 6, 10, 0, 0, 400});
+  EXPECT_TRUE(atTheTop.Advance(clock.Now()).newHour);
+
+  At(6, 10, 59, 59, 0);
+  rollover.Reset();
+  EXPECT_FALSE(At(6, 11, 20, 0, 0).newHour);  // no longer compared with 10:59:59
+}
+
 TEST_F(ChannelArchiveTest, AnArchiveThatIsOffWritesNothing) {
   ArchiveStart s = Mp3(44100, 2, 160);
   s.archiveOn = false;
