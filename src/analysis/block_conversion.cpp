@@ -50,14 +50,22 @@ std::optional<ChosenBlock> ChooseBlock(CaptureChannel& capture) {
       static_cast<double>(filling.BytesRecorded()) / static_cast<double>(capture.Format.blockAlign);
   const auto lastFrame = static_cast<int64_t>(std::nearbyint(frames - 1.0));
   const int32_t k = CurrentSegment(table, lastFrame);
-  std::optional<ChosenBlock> chosen;
-  if (k != table.lastSegmentSeen && table.lastSegmentSeen != -1) {
-    if (k == 0)
-      chosen = ChosenBlock{capture.NextBuffer == 0 ? capture.BufferCount - 1 : capture.NextBuffer - 1, 5};
-    else
-      chosen = ChosenBlock{capture.NextBuffer, k - 1};
-  }
+  const int32_t seen = table.lastSegmentSeen;
   table.lastSegmentSeen = k;
+  if (k == seen || seen == -1) return std::nullopt;
+  ChosenBlock chosen;
+  if (k == 0)
+    chosen = ChosenBlock{capture.NextBuffer == 0 ? capture.BufferCount - 1 : capture.NextBuffer - 1, 5};
+  else
+    chosen = ChosenBlock{capture.NextBuffer, k - 1};
+  // The buffer being filled is the run's buffer number BuffersCompleted, so
+  // the segment before segment k of it lies at BuffersCompleted * 6 + k - 1.
+  chosen.position = static_cast<int64_t>(capture.BuffersCompleted) * 6 + k - 1;
+  if (table.lastPosition)
+    chosen.followsPrevious =
+        chosen.position == *table.lastPosition + 1 && capture.LostFrames == table.lostFramesAtLast;
+  table.lastPosition = chosen.position;
+  table.lostFramesAtLast = capture.LostFrames;
   return chosen;
 }
 

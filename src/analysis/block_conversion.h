@@ -22,12 +22,20 @@ int32_t CurrentSegment(const SegmentTable& table, int64_t lastFrame);
 struct ChosenBlock {
   int32_t bufferIndex = 0;  // capture buffer holding the block
   int32_t segment = 0;      // its segment 0..5
+  // Its place in the run's stream of segments: 6 for every buffer of the
+  // run before its own, plus its segment.
+  int64_t position = 0;
+  // False when audio lies between the block chosen before in this run and
+  // this one: segments skipped by a stall, or frames lost to an overrun.
+  // The first block of a run follows nothing and counts as following.
+  bool followsPrevious = true;
 };
 
 // Once per tick per running channel: when the device has moved into a new
 // segment since the last call, the segment just before the current one (and
 // only that one, however far the device moved). The first call after a
-// start only records the segment. Updates Segments.lastSegmentSeen.
+// start only records the segment. Updates Segments.lastSegmentSeen,
+// lastPosition and lostFramesAtLast.
 std::optional<ChosenBlock> ChooseBlock(CaptureChannel& capture);
 
 // The linear gain of a gain in dB; the analysis and the archive apply the

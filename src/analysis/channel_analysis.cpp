@@ -46,12 +46,13 @@ std::span<const Frame> ChannelAnalysis::Convert(const int16_t* samples, float re
 }
 
 LevelRecord ChannelAnalysis::AnalyseBlock(int channel, std::span<const Frame> block,
-                                          const AnalysisContext& ctx) {
+                                          const AnalysisContext& ctx, bool followsPrevious) {
   const MonitorSettings& s = *ctx.settings;
   TrappedStep([&] {
     const SpectrumInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), s.fftSense, s.fftInfinite};
     spectrum.Process(channel, block, in, *ctx.clock, ctx.events, ctx.view);
   });
+  if (!followsPrevious && !block.empty()) click.Rejoin(block.front());
   if (s.puchiSense > 0) {
     TrappedStep([&] {
       const ClickInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), format_.bitsPerSample,
@@ -109,7 +110,7 @@ void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const Analy
       c.analysis->analysedThisPass = true;
       if (channel == hooks.monitoredChannel && hooks.monitorWrite)
         TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment); });
-      c.analysis->AnalyseBlock(channel, block, ctx);
+      c.analysis->AnalyseBlock(channel, block, ctx, chosen->followsPrevious);
     }
 
     if (hooks.pump) hooks.pump();

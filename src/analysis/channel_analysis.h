@@ -68,8 +68,10 @@ class ChannelAnalysis {
   // low-level monitor (TickCount > 1), metering with the meter drawing, the
   // waveform; then, once TickCount > 1, the level figures and the over-level
   // monitor. A failing step is skipped; the others still run. Returns the
-  // block's level record.
-  LevelRecord AnalyseBlock(int channel, std::span<const Frame> block, const AnalysisContext& ctx);
+  // block's level record. followsPrevious false: audio is missing before
+  // the block, and no click is looked for across that gap.
+  LevelRecord AnalyseBlock(int channel, std::span<const Frame> block, const AnalysisContext& ctx,
+                           bool followsPrevious = true);
 
   MeterState meter;
   LevelWatchState levels;

@@ -34,6 +34,8 @@ void ClickDetector::Reset() {
   sinceClick_ = {kClickCounterStart, kClickCounterStart};
 }
 
+void ClickDetector::Rejoin(const Frame& first) { previous_ = {first.L, first.R}; }
+
 void ClickDetector::Process(int channel, std::span<const Frame> block, const ClickInputs& in,
                             AnalysisEvents* events) {
   if (in.sensitivity <= 0 || block.empty()) return;

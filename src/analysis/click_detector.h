@@ -48,6 +48,10 @@ class ClickDetector {
   // samples with the block's last frame; it detects once TickCount > 1.
   void Process(int channel, std::span<const Frame> block, const ClickInputs& in,
                AnalysisEvents* events);
+  // Before a block that does not follow the last one: the step into its
+  // first frame spans missing audio, so that frame becomes the previous
+  // sample. The lockout counters keep running.
+  void Rejoin(const Frame& first);
 
   int16_t Previous(int side) const { return previous_[side]; }
   int32_t FramesSinceClick(int side) const { return sinceClick_[side]; }

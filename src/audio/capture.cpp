@@ -134,6 +134,7 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   }
 
   capture.NextBuffer = 0;
+  capture.BuffersCompleted = 0;
   capture.Segments = SegmentTable::Build(s);
   const int started = device->Start();
   if (started == kWaveOk) {
@@ -186,6 +187,7 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
                          std::to_string(capture.NextBuffer),
                      true);
       capture.NextBuffer = capture.NextBuffer + 1 >= b ? 0 : capture.NextBuffer + 1;
+      ++capture.BuffersCompleted;
       if (archiveOn && recorder) {
         // Archiving switched on after the start: the copies are made now.
         if (capture.RecordBlocks.size() < capture.SampleBlocks.size())

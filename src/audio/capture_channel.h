@@ -39,6 +39,7 @@ struct CaptureChannel {
 
   // Run bookkeeping, reset by every start.
   uint64_t LostFrames = 0;       // frames lost to overruns (no queued buffer)
+  uint64_t BuffersCompleted = 0;  // times ProgressionRecord advanced NextBuffer
   bool FailureReported = false;  // the device's failure is in the diagnostics
   bool ArchiveStarted = false;   // StartArchive was called; StopArchive is due
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace varn {
 
@@ -12,6 +13,10 @@ struct SegmentTable {
   std::array<int32_t, 6> first{};
   std::array<int32_t, 6> last{};  // inclusive
   int32_t lastSegmentSeen = -1;   // owned by the analysis pass
+  // Also the pass's: the stream position of the last block it chose in this
+  // run, and CaptureChannel::LostFrames at that moment.
+  std::optional<int64_t> lastPosition;
+  uint64_t lostFramesAtLast = 0;
 
   static SegmentTable Build(int32_t samplesPerBuffer) {
     SegmentTable t;

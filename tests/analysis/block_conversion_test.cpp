@@ -86,6 +86,35 @@ TEST_F(ChooseBlockTest, EmptyBufferAndTailFramesKeepTheSequenceIntact) {
   EXPECT_EQ(seen, expected);
 }
 
+TEST_F(ChooseBlockTest, ABlockFollowsThePreviousOneOnlyWithNothingSkippedOrLost) {
+  std::vector<std::tuple<int64_t, bool>> seen;
+  auto poll = [&](int32_t buffers, int64_t framesWritten) {
+    capture.BuffersCompleted = buffers;
+    capture.NextBuffer = buffers % capture.BufferCount;
+    SetFramesWritten(capture, framesWritten);
+    if (auto b = ChooseBlock(capture)) seen.emplace_back(b->position, b->followsPrevious);
+  };
+  poll(0, 10);
+  poll(0, 4 * seg() + 1);  // the first block of the run: segment 3
+  poll(0, 5 * seg() + 1);
+  poll(1, 1);               // across the buffer boundary
+  poll(1, 2 * seg() + 1);   // segment 0 skipped
+  capture.LostFrames = 300;
+  poll(1, 3 * seg() + 1);   // frames lost since the last block
+  poll(1, 4 * seg() + 1);
+  poll(4, 4 * seg() + 1);   // whole buffers skipped, back in the same segment
+  poll(4, 5 * seg() + 1);
+  const std::vector<std::tuple<int64_t, bool>> expected{
+      {3, true}, {4, true}, {5, true}, {7, false}, {8, false}, {9, true}, {28, false}};
+  EXPECT_EQ(seen, expected);
+
+  test::SetUpCapture(capture, 44100, 2, 12700, 10);  // a new run
+  seen.clear();
+  poll(0, 10);
+  poll(0, 3 * seg() + 1);
+  EXPECT_EQ(seen, (std::vector<std::tuple<int64_t, bool>>{{2, true}}));
+}
+
 TEST(CurrentSegment, MapsFramesToSegmentsWithTheEdgesClamped) {
   const SegmentTable t = SegmentTable::Build(12700);
   EXPECT_EQ(CurrentSegment(t, -1), 0);

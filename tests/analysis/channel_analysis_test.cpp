@@ -162,6 +162,41 @@ TEST_F(AnalysisPassTest, StoppedOrMismatchedChannelsAreLeftAlone) {
   EXPECT_EQ(capture[0].Segments.lastSegmentSeen, -1);
 }
 
+// A step from -20000 to +20000 between two blocks is a click when the blocks
+// are neighbours, and nothing when audio between them was never analysed.
+TEST_F(AnalysisPassTest, NoClickIsReportedAcrossSkippedAudio) {
+  auto clicks = [&] {
+    return std::count_if(events.events.begin(), events.events.end(), [](const test::RecordedEvent& e) {
+      return e.message.starts_with("プチ音検出");
+    });
+  };
+  for (const bool stall : {false, true}) {
+    SCOPED_TRACE(stall ? "stall" : "contiguous");
+    capture[0].Segments = SegmentTable::Build(kS);  // a new run
+    ASSERT_TRUE(analysis[0].Start(AnalysisFormatOf(capture[0]), settings));
+    analysis[0].TickCount = 9;
+    events.events.clear();
+    FillSegment(0, 0, 0, -20000, -20000);
+    for (int k = 1; k < 6; ++k) FillSegment(0, 0, k, 20000, 20000);
+    DeviceAt(0, 0);
+    Pass();
+    DeviceAt(0, 1);
+    Pass();  // segment 0
+    DeviceAt(0, stall ? 3 : 2);
+    Pass();  // segment 2 after a stall, else segment 1
+    EXPECT_EQ(clicks(), stall ? 0 : 2);  // one a side
+  }
+
+  // Frames lost to an overrun make a gap just as well.
+  FillSegment(0, 0, 3, -20000, -20000);
+  DeviceAt(0, 4);
+  Pass();
+  capture[0].LostFrames += 500;
+  DeviceAt(0, 5);
+  Pass();
+  EXPECT_EQ(clicks(), 0);
+}
+
 class ThrowingView : public test::RecordingView {
  public:
   void DrawSpectrum(int, std::span<const double>, std::span<const double>) override {

@@ -69,6 +69,18 @@ TEST_F(ClickTest, StepsAreFoundAcrossBlockBoundariesAndTheCountersSaturate) {
   EXPECT_EQ(detector.Previous(0), 200);
 }
 
+TEST_F(ClickTest, ARejoinedBlockIsNotComparedAcrossTheGapButStillWithin) {
+  test::Samples before = test::Silence(100);
+  test::SetSample(before, 10, 1000);  // a click: the lockout starts
+  Feed(Frames(before));
+  ev.events.clear();
+  detector.Rejoin(Frame{20000, 3000});
+  EXPECT_EQ(detector.FramesSinceClick(0), 90);  // the lockout keeps running
+  Feed(Frames({20000, 21000}, {3000, 3065}));
+  // Left: locked out. Right: 3065 - 3000, not the 3000 - 0 across the gap.
+  EXPECT_EQ(ev.events, (std::vector<RecordedEvent>{{"プチ音検出 1.25倍", 4, 1}}));
+}
+
 TEST_F(ClickTest, TheFirstTickPrimesAndTickZeroDoesNothing) {
   Feed(Frames({5000, 7000}, {-3000, 900}), In(StereoMode::Stereo, 0));
   EXPECT_EQ(detector.Previous(0), 0);

@@ -84,6 +84,7 @@ TEST_F(CaptureTest, BuffersCompleteInOrderAndGoBackInTheQueue) {
     Poll();
   }
   EXPECT_EQ(cap.NextBuffer, 2);
+  EXPECT_EQ(cap.BuffersCompleted, 12u);  // the count goes on round the ring
   EXPECT_EQ(Left(0, 0), static_cast<int16_t>(kB * kS));
   EXPECT_TRUE(log.DiagnosticLines().empty());
 
@@ -120,6 +121,7 @@ TEST_F(CaptureTest, AnOutOfOrderCompletionIsLoggedAndNextBufferStepsByOne) {
   cap.Headers[3].flags.fetch_or(kWaveDone);
   EXPECT_EQ(Poll(), 3);
   EXPECT_EQ(cap.NextBuffer, 5);
+  EXPECT_EQ(cap.BuffersCompleted, 5u);
   EXPECT_EQ(log.DiagnosticLines().back(), "Buffer irregular 3#4");
 }
 
@@ -327,9 +329,11 @@ TEST_F(CaptureTest, AMonoChannelRecordsOneSamplePerFrame) {
 TEST_F(CaptureTest, ARestartOpensAFreshDevice) {
   ASSERT_TRUE(Start());
   Produce(kS);
+  Poll();
   StopCapture(0, cap, arc, &rec);
   ASSERT_TRUE(Start());
   EXPECT_EQ(cap.NextBuffer, 0);
+  EXPECT_EQ(cap.BuffersCompleted, 0u);
   Produce(kS);
   EXPECT_EQ(Poll(), 0);
   EXPECT_EQ(Left(0, 0), 0);  // a new stream of the ramp
