@@ -150,7 +150,9 @@ HourlyRollover::Step HourlyRollover::Advance(const ClockReading& now) {
                        day * 24 + now.local.hour};
   if (last_ && here.second == last_->second) return step;
   step.newSecond = true;
-  step.newHour = last_ ? here.hour != last_->hour : here.second % 3600 == 0;
+  // The first second of an hour always counts, so the hour that repeats
+  // when daylight saving time ends still gets its own file.
+  step.newHour = here.second % 3600 == 0 || (last_ && here.hour != last_->hour);
   last_ = here;
   return step;
 }

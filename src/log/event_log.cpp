@@ -91,21 +91,23 @@ std::string EventLog::CurrentFilePath(bool toDiagnostics) const {
 }
 
 void EventLog::WriteLogLine(std::string_view text, bool toDiagnostics) {
-  if (!enabled_) return;
+  if (!enabled_ && !(echo_ && !toDiagnostics)) return;
   TrappedStep([&] {
-    const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
-    if (!FolderExists(folder)) MakeFolder(folder);
-    if (!FolderExists(folder)) return;  // dropped: nowhere to write
     // One reading for the file name and the line, so a line written at
     // midnight carries the date of the file it is in.
     const ClockReading now = clock_.Now();
+    std::string line = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
+    line += ' ';
+    line += text;
+    if (echo_ && !toDiagnostics) TrappedStep([&] { echo_(line); });
+    if (!enabled_) return;
+    const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
+    if (!FolderExists(folder)) MakeFolder(folder);
+    if (!FolderExists(folder)) return;  // dropped: nowhere to write
     const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
     const std::string path =
         NormaliseFolder(folder, false) + std::string(kAppTitle) +
         GetDateTimeText(now, DateTimeStyle::Compact, DateTimeParts::DateOnly) + ext;
-    std::string line = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
-    line += ' ';
-    line += text;
     line += "\r\n";
     AppendLine(path, line);
   });

@@ -5,6 +5,7 @@
 // where a fault happened. A file is opened and closed for every line, so
 // other programs may read, copy or remove it at any time.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,9 @@ class EventLog {
   const std::string& Folder() const { return folder_; }
   void SetExtension(std::string extension) { extension_ = std::move(extension); }
   void SetSink(LogSink* sink) { sink_ = sink; }
+  // Receives every event-file line as written (without the line end), even
+  // while file writing is off: the headless monitor prints them.
+  void SetEcho(std::function<void(std::string_view line)> echo) { echo_ = std::move(echo); }
   const Clock& GetClock() const { return clock_; }
 
   // One event: pCh is the 0-based channel or -1, pLR 0 left, 1 right, -1 none.
@@ -71,6 +75,7 @@ class EventLog {
   std::string folder_;
   std::string extension_ = ".txt";
   LogSink* sink_ = nullptr;
+  std::function<void(std::string_view)> echo_;
   float lastLogTime_ = -1;
 };
 

@@ -12,10 +12,14 @@ double ClampedTimeOfDay(const Clock& clock) {
   return now;
 }
 
-float ElapsedSec(float start, const Clock& clock) {
+double ElapsedSince(double start, const Clock& clock) {
   double d = ClampedTimeOfDay(clock) - start;
   if (d < 0) d = (d >= -1.0) ? 0.0 : d + 86400.0;
-  return static_cast<float>(d);
+  return d;
+}
+
+float ElapsedSec(float start, const Clock& clock) {
+  return static_cast<float>(ElapsedSince(start, clock));
 }
 
 void WaitWithEvents(int milliseconds, int sleepMs, const Clock& clock, const MessagePump& pump) {

@@ -15,6 +15,8 @@ using MessagePump = std::function<void()>;
 // Seconds since `start` (seconds since midnight), across midnight. A start up
 // to one second in the future reads as 0 (clock jitter).
 float ElapsedSec(float start, const Clock& clock);
+// The same in double precision, for a start kept to the millisecond.
+double ElapsedSince(double start, const Clock& clock);
 
 // Waits `milliseconds` while calling `pump` over and over; with 0 or less it
 // pumps once. sleepMs > 0 sleeps between pumps.

@@ -216,6 +216,9 @@ TEST_F(HourlyRolloverTest, TheHourIsNewWhenTheProcessedSecondsLieInDifferentHour
 
   At(7, 10, 30, 0, 0);
   EXPECT_TRUE(At(8, 10, 30, 0, 0).newHour);  // a stall of a whole day
+
+  At(9, 2, 59, 59, 500);
+  EXPECT_TRUE(At(9, 2, 0, 0, 500).newHour);  // the hour repeated when summer time ends
 }
 
 TEST_F(HourlyRolloverTest, EachWholeSecondCountsOnceAndOnlyInsideTheWindow) {

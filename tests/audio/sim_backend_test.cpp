@@ -148,7 +148,7 @@ TEST(SimDevices, OpenFailuresNameTheDeviceAndTheReason) {
   EXPECT_EQ(sim.ErrorText(kWaveErrBadDeviceId, true),
             "There is no audio output device with that number.");
   EXPECT_EQ(sim.OpenIn(kDefaultDevice, Pcm16Format(44100, 2), in), kWaveOk);
-  EXPECT_EQ(in->DeviceName(), "Sim Tone 1kHz");
+  EXPECT_EQ(in->DeviceName(), "Sim Programme");  // the default input
 }
 
 // Renders `seconds` of a built-in signal, left channel, at 8000 Hz.

@@ -65,7 +65,9 @@ std::string SimWaveService::DeviceName(bool isInput, int id) {
 
 int SimWaveService::Resolve(bool isInput, int deviceId) const {
   const int count = isInput ? static_cast<int>(inputs_.size()) : 1;
-  if (deviceId == kDefaultDevice) return 0;
+  // The default input is the programme-like signal, so a first run without
+  // a sound server shows every detector at work.
+  if (deviceId == kDefaultDevice) return isInput ? kSimDefaultInput : 0;
   return deviceId >= 0 && deviceId < count ? deviceId : -1;
 }
 

@@ -16,6 +16,8 @@ namespace varn {
 
 inline constexpr std::string_view kSimNullOutputName = "Sim Null Output";
 inline constexpr std::string_view kSimFilePrefix = "Sim File ";
+// The input that device -1 (the default) opens: "Sim Programme".
+inline constexpr int kSimDefaultInput = 2;
 
 class SimWaveService final : public WaveService {
  public:
@@ -33,7 +35,7 @@ class SimWaveService final : public WaveService {
               std::shared_ptr<WaveOutStream>& stream) override;
 
   // Manual pace: produces `frames` frames now on every open stream of input
-  // device `deviceId` (kDefaultDevice is device 0). Returns the streams driven.
+  // device `deviceId` (kDefaultDevice is the default input, kSimDefaultInput). Returns the streams driven.
   int Produce(int deviceId, size_t frames);
   // Manual pace: every open output stream plays `frames` frames now.
   int Consume(size_t frames);

@@ -1,0 +1,162 @@
+// Channel start and stop, the record-button toggles and the monitor button.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/setting_keys.h"
+#include "audio/capture.h"
+#include "engine/engine.h"
+#include "engine/engine_texts.h"
+#include "settings/folders.h"
+#include "util/error_catch.h"
+#include "util/user_notice.h"
+
+namespace varn {
+
+namespace {
+
+// While a lost device is retried, what capture would show the operator (the
+// device's open error) goes to the diagnostics file instead, once per
+// distinct text, so a device that stays away does not fill the file.
+class DiagnosticsNotice final : public UserNotice {
+ public:
+  DiagnosticsNotice(int ch, std::vector<std::string>& reported)
+      : label_(" ch" + std::to_string(ch + 1)), reported_(reported), previous_(ActiveNotice()) {
+    SetActiveNotice(this);
+  }
+  ~DiagnosticsNotice() override { SetActiveNotice(previous_); }
+  void Show(std::string_view text, std::string_view, NoticeIcon) override {
+    const std::string line = std::string(text) + label_;
+    for (const std::string& r : reported_)
+      if (r == line) return;
+    reported_.push_back(line);
+    WriteLogLine(line, true);
+  }
+
+ private:
+  std::string label_;
+  std::vector<std::string>& reported_;
+  UserNotice* previous_;
+};
+
+// The busy pointer for as long as a start runs.
+class BusyScope {
+ public:
+  explicit BusyScope(EngineView* view) : view_(view) {
+    if (view_) view_->SetBusy(true);
+  }
+  ~BusyScope() {
+    if (view_) view_->SetBusy(false);
+  }
+
+ private:
+  EngineView* view_;
+};
+
+}  // namespace
+
+void Engine::ButtonLook(int ch) {
+  const ChannelRecord& c = Channel(ch);
+  if (s_.view) s_.view->SetRecordButton(ch, c.archive.Capturing == 1 || c.awaitingDevice);
+}
+
+bool Engine::StartChannel(int ch, bool quiet) {
+  if (ch < 0 || ch >= ChannelCount()) return false;
+  ChannelRecord& c = Channel(ch);
+  if (c.archive.Capturing == 1) {
+    ButtonLook(ch);
+    return true;
+  }
+  BusyScope busy(s_.view);
+  std::unique_ptr<DiagnosticsNotice> redirect;
+  if (quiet) redirect = std::make_unique<DiagnosticsNotice>(ch, c.retryNotes);
+
+  SetFmt(ch);
+  const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, &c.writer);
+  if (ok) {
+    // Detector and meter state start afresh, sized for this run's format.
+    TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
+    c.awaitingDevice = false;
+    c.retryNotes.clear();
+    ButtonLook(ch);
+    s_.log->LogEvent(kRecordStartText, ch);
+    return true;
+  }
+  ShowNotice(kRecordStartFailedText, kAppTitle, NoticeIcon::Error);
+  ButtonLook(ch);
+  return false;
+}
+
+void Engine::StopChannel(int ch) {
+  if (ch < 0 || ch >= ChannelCount()) return;
+  ChannelRecord& c = Channel(ch);
+  StopCapture(ch, c.capture, c.archive, &c.writer);
+  ButtonLook(ch);
+  if (s_.view) TrappedStep([&] { s_.view->ResetViews(ch); });
+  if (monitor_.MonitorChannel == ch)
+    varn::SelectMonitorChannel(monitor_, ch, true, c.capture, c.archive, *s_.audio, s_.view);
+  s_.log->LogEvent(kRecordStopText, ch);
+}
+
+void Engine::ToggleChannels(int ch, int shiftState) {
+  if (ch < 0 || ch >= ChannelCount()) return;
+  const int first = shiftState == 1 ? 0 : ch;
+  const int last = shiftState == 1 ? ChannelCount() - 1 : ch;
+  for (int i = first; i <= last; ++i) {
+    ChannelRecord& c = Channel(i);
+    if (c.archive.Capturing == 1) {
+      c.awaitingDevice = false;
+      StopChannel(i);
+    } else if (c.awaitingDevice) {
+      // Stopped by hand while waiting for its device: no more tries.
+      c.awaitingDevice = false;
+      ButtonLook(i);
+    } else {
+      StartChannel(i);
+    }
+  }
+}
+
+void Engine::SelectMonitorChannel(int ch) {
+  if (ch < 0 || ch >= ChannelCount()) return;
+  ChannelRecord& c = Channel(ch);
+  varn::SelectMonitorChannel(monitor_, ch, false, c.capture, c.archive, *s_.audio, s_.view);
+}
+
+void Engine::StopMonitoring() {
+  const int ch = monitor_.MonitorChannel;
+  if (ch < 0) return;
+  if (s_.view) s_.view->SetMonitorLook(ch, false);
+  monitor_.MonitorChannel = -1;
+  StopMonitor(monitor_, true);
+}
+
+void Engine::HandleDeviceLoss(int ch) {
+  ChannelRecord& c = Channel(ch);
+  s_.log->LogEvent(kInputDeviceFaultText, ch);
+  StopChannel(ch);
+  c.retryNotes.clear();
+  AwaitDevice(ch);
+}
+
+void Engine::AwaitDevice(int ch) {
+  if (ch < 0 || ch >= ChannelCount()) return;
+  ChannelRecord& c = Channel(ch);
+  if (c.archive.Capturing == 1 || c.awaitingDevice) return;
+  c.awaitingDevice = true;
+  c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));
+  ButtonLook(ch);
+}
+
+void Engine::RetryLostDevices() {
+  for (int ch = 0; ch < ChannelCount(); ++ch) {
+    ChannelRecord& c = Channel(ch);
+    if (!c.awaitingDevice || c.archive.Capturing == 1) continue;
+    if (ElapsedSec(c.lastAttempt, *s_.clock) < kDeviceRetrySec) continue;
+    c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));
+    StartChannel(ch, true);
+  }
+}
+
+}  // namespace varn

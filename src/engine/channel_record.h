@@ -1,0 +1,39 @@
+#pragma once
+// Everything one channel owns for the whole run: capture, archive, analysis
+// and the display choices the operator made. Records are made once at
+// start-up and never move (the archive writer points at the archive record).
+
+#include <string>
+#include <vector>
+
+#include "analysis/channel_analysis.h"
+#include "archive/archive_channel.h"
+#include "archive/channel_archive.h"
+#include "audio/capture_channel.h"
+
+namespace varn {
+
+struct ChannelRecord {
+  ChannelRecord(int ch, const Clock& clock, const std::string& dataFolder)
+      : writer(ch, archive, clock, dataFolder) {}
+  ChannelRecord(const ChannelRecord&) = delete;
+  ChannelRecord& operator=(const ChannelRecord&) = delete;
+
+  // Declared in this order so the device (in capture) is released last of
+  // all, after nothing else can touch the blocks.
+  CaptureChannel capture;
+  ArchiveChannel archive;
+  ChannelArchive writer;
+  ChannelAnalysis analysis;
+
+  std::string name;         // ChName_
+  float fftOffset = 50.0f;  // FFTOffset_: spectrum marker height in percent
+
+  // The device failed while the channel ran; the engine tries to start it
+  // again every few seconds until it runs or the operator stops it.
+  bool awaitingDevice = false;
+  float lastAttempt = 0.0f;  // seconds since midnight of the last try
+  std::vector<std::string> retryNotes;  // failures already in the diagnostics file
+};
+
+}  // namespace varn

@@ -1,0 +1,159 @@
+#include "engine/engine.h"
+
+#include <algorithm>
+
+#include "app/setting_keys.h"
+#include "audio/capture.h"
+#include "audio/device_catalogue.h"
+#include "audio/format_codes.h"
+#include "settings/settings_store.h"
+#include "util/error_catch.h"
+#include "util/text.h"
+
+namespace varn {
+
+Engine::Engine(EngineServices services) : s_(std::move(services)), events_(*s_.log) {}
+
+Engine::~Engine() {
+  // Devices first: no backend thread may outlive the blocks it fills.
+  StopMonitor(monitor_, true);
+  for (auto& c : channels_)
+    if (c->archive.Capturing == 1)
+      StopCapture(0, c->capture, c->archive, &c->writer);
+}
+
+void Engine::Pump() const {
+  if (s_.pump) s_.pump();
+}
+
+void Engine::Build() {
+  int32_t count = 1;
+  {
+    SettingsBatch batch;
+    misc_.updateIntervalMs = std::clamp(ReadKeyInt("TimerUpdateInt"), 1, 1000);
+    panels_.showLevelValues = ReadKeyInt("ShowLevelValues");
+    // Outside 1..8 (a hand-edited value) the grid and the arrays make no sense.
+    count = std::clamp(ReadKeyInt("NumRec"), 1, kMaxChannels);
+    panels_.maxNumX = std::clamp(ReadKeyInt("MaxNumX"), 1, kMaxChannels);
+    panels_.showRecButton = ReadKeyInt("ShowRecButton");
+    panels_.showChName = ReadKeyInt("ShowChName");
+    panels_.vuLevelTrim = ReadKeyText("VULevelTrim");
+  }
+
+  channels_.clear();
+  for (int ch = 0; ch < count; ++ch)
+    channels_.push_back(std::make_unique<ChannelRecord>(ch, *s_.clock, s_.dataFolder));
+  analysisRefs_.clear();
+  archives_.clear();
+  for (auto& c : channels_) {
+    analysisRefs_.push_back({&c->capture, &c->archive, &c->analysis});
+    archives_.push_back(&c->writer);
+  }
+
+  // Channel 0's codec object answers for every channel whether MP3 is possible.
+  TrappedStep([&] { channels_[0]->writer.Encoder().Init(); });
+
+  monitor_.MonitorChannel = -1;
+  GetMiscSetting();
+  SettingsBatch batch;
+  for (int ch = 0; ch < count; ++ch) SetFmt(ch);
+  for (int ch = 0; ch < count; ++ch) {
+    ChannelRecord& c = Channel(ch);
+    c.analysis.stereoMode = StereoModeFromInt(ReadKeyInt(ChannelKey("StereoMode_", ch)));
+    c.name = ReadKeyText(ChannelKey("ChName_", ch));
+    c.fftOffset = std::clamp(ReadKeyReal(ChannelKey("FFTOffset_", ch)), 0.0f, 100.0f);
+    c.analysis.meterTextMode = MeterTextModeFromInt(ReadKeyInt(ChannelKey("VUValueShows_", ch)));
+  }
+  rollover_.Reset();
+  lastTickTime_ = ClampedTimeOfDay(*s_.clock);
+  s_.log->ResetLastLogTime();
+}
+
+void Engine::BeginRunning(bool startAll) {
+  s_.timer->Arm(misc_.updateIntervalMs);
+  started_ = true;
+  if (startAll && !channels_.empty()) ToggleChannels(0, 1);
+  s_.log->LogEvent(kStartBanner);
+}
+
+void Engine::StoreDisplayChoices(int ch) {
+  const ChannelRecord& c = Channel(ch);
+  WriteSetting(ChannelKey("FFTOffset_", ch), FormatFixed(c.fftOffset, 1));
+  WriteSetting(ChannelKey("VUValueShows_", ch), static_cast<int32_t>(c.analysis.meterTextMode));
+  WriteSetting(ChannelKey("StereoMode_", ch), static_cast<int32_t>(c.analysis.stereoMode));
+}
+
+void Engine::CloseChannels() {
+  s_.timer->Disarm();
+  started_ = false;
+  for (int ch = 0; ch < ChannelCount(); ++ch) {
+    ChannelRecord& c = Channel(ch);
+    c.awaitingDevice = false;
+    // As by the record button, so the event file shows when each archive ended.
+    if (c.archive.Capturing == 1) TrappedStep([&] { StopChannel(ch); });
+  }
+  {
+    SettingsBatch batch;
+    for (int ch = 0; ch < ChannelCount(); ++ch) TrappedStep([&] { StoreDisplayChoices(ch); });
+  }
+  if (monitor_.OutDevice) StopMonitor(monitor_, true);
+}
+
+void Engine::LogEndLine() { s_.log->LogEvent(kEndBanner); }
+
+void Engine::GetMiscSetting() {
+  s_.timer->Disarm();
+  TrappedStep([&] {
+    {
+      SettingsBatch batch;
+      const WaveViewMetrics view{s_.view ? s_.view->WaveformHeightTwips() : 0,
+                                 s_.view ? s_.view->TwipsPerPixel() : 15};
+      misc_ = ReadMiscSettings(*s_.audio, view);
+      monitor_.MonDeviceId = misc_.monDeviceId;
+      monitor_.BufferDelayMs = misc_.bufferDelayMs;
+    }
+    for (int ch = 0; ch < ChannelCount(); ++ch) {
+      if (Channel(ch).archive.Capturing != 1) continue;
+      StopChannel(ch);
+      WaitWithEvents(200, 1, *s_.clock, s_.pump);
+      StartChannel(ch);
+    }
+  });
+  s_.timer->Arm(misc_.updateIntervalMs);
+}
+
+void Engine::SetFmt(int ch) {
+  ChannelRecord& c = Channel(ch);
+  SettingsBatch batch;
+  TrappedStep([&] {
+    CaptureChannel& cap = c.capture;
+    cap.DeviceId = ResolveDeviceName(true, ReadKeyText(ChannelKey("DeviceName_", ch)), *s_.audio);
+    cap.FormatCode = ReadKeyInt(ChannelKey("RecMode_", ch));
+    cap.SampleRate = ReadKeyInt(ChannelKey("RecFreq_", ch));
+    cap.BitRate = ReadKeyInt(ChannelKey("BitRate_", ch));
+    cap.BufferSec = ReadKeyInt(ChannelKey("BufferSec_", ch));
+    if (channels_[0]->writer.Encoder().EncAvailable() == 0) cap.BitRate = 0;
+    cap.RecLevelDb = ReadKeyReal(ChannelKey("RecLevelDB_", ch));
+    if (cap.FormatCode == kMono16) c.analysis.stereoMode = StereoMode::MonoLeft;
+    c.archive.ArcOn = ReadKeyInt(ChannelKey("ArcOn_", ch));
+    c.archive.Extension = cap.BitRate != 0 ? ".mp3" : ".wav";
+    c.analysis.lowLevel.SizeWindow(cap.SampleRate, misc_.monitoring.minGateSpan);
+  });
+}
+
+void Engine::SetStereoMode(int ch, int mode) {
+  ChannelRecord& c = Channel(ch);
+  c.analysis.stereoMode = StereoModeFromInt(mode);
+  if (ReadKeyInt(ChannelKey("RecMode_", ch)) == kMono16) c.analysis.stereoMode = StereoMode::MonoLeft;
+}
+
+void Engine::SetMeterTextMode(int ch, int mode) {
+  Channel(ch).analysis.meterTextMode = MeterTextModeFromInt(mode);
+  if (s_.view) s_.view->RedrawMeter(ch);
+}
+
+void Engine::SetFftOffset(int ch, float percent) {
+  Channel(ch).fftOffset = std::clamp(percent, 0.0f, 100.0f);
+}
+
+}  // namespace varn

@@ -1,0 +1,145 @@
+#include "engine/headless_runner.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <ostream>
+#include <thread>
+
+#include "app/program_setup.h"
+#include "audio/wave_backend.h"
+#include "engine/engine.h"
+#include "engine/engine_texts.h"
+#include "settings/folders.h"
+#include "util/instance_lock.h"
+#include "util/user_notice.h"
+
+namespace varn {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
+
+// Installs the stop handlers for the run and puts the old ones back after.
+class StopSignals {
+ public:
+  StopSignals() {
+    gStopSignal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &oldInt_);
+    sigaction(SIGTERM, &sa, &oldTerm_);
+    // A closed standard output (a pipe whose reader went away) must not end
+    // the monitor: the lines still reach the event file.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &oldPipe_);
+  }
+  ~StopSignals() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+    sigaction(SIGPIPE, &oldPipe_, nullptr);
+  }
+  bool Stopped() const { return gStopSignal != 0; }
+
+ private:
+  struct sigaction oldInt_ {}, oldTerm_ {}, oldPipe_ {};
+};
+
+// The update timer as a deadline the loop sleeps towards.
+class DeadlineTimer final : public TickTimer {
+ public:
+  void Arm(int milliseconds) override {
+    armed_ = true;
+    due_ = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
+  }
+  void Disarm() override { armed_ = false; }
+  bool Armed() const { return armed_; }
+  SteadyClock::time_point Due() const { return due_; }
+
+ private:
+  bool armed_ = false;
+  SteadyClock::time_point due_{};
+};
+
+// What the window would show in a message box: standard error and the
+// diagnostics file.
+class HeadlessNotice final : public UserNotice {
+ public:
+  explicit HeadlessNotice(std::ostream& err) : err_(err) { SetActiveNotice(this); }
+  ~HeadlessNotice() override { SetActiveNotice(nullptr); }
+  void Show(std::string_view text, std::string_view title, NoticeIcon) override {
+    err_ << title << ": " << text << std::endl;
+    WriteLogLine(text, true);
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+}  // namespace
+
+int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+  SetAppFolder(options.appFolder);
+  const std::string folder = AppFolder();
+  InstanceLock lock;
+  std::string lockError;
+  if (!lock.Acquire(folder, &lockError)) {
+    err << "varn: " << lockError << "\n";
+    return kExitAlreadyRunning;
+  }
+  if (chdir(folder.c_str()) != 0) err << "varn: cannot enter " << folder << "\n";
+
+  StopSignals signals;
+  ProgramServices program(folder);
+  HeadlessNotice notice(err);
+  const bool dataFolderOk = program.ApplyStartupSettings();
+  RaiseProcessPriority();
+  if (!dataFolderOk) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
+
+  std::string note;
+  const std::unique_ptr<WaveService> audio = CreateWaveService(options.audio, &note);
+  err << "varn: " << note << std::endl;
+  program.Log().SetEcho([&out](std::string_view line) { out << line << std::endl; });
+
+  DeadlineTimer timer;
+  EngineServices services;
+  services.audio = audio.get();
+  services.clock = &program.GetClock();
+  services.log = &program.Log();
+  services.timer = &timer;
+  services.dataFolder = program.DataFolder();
+  {
+    Engine engine(services);
+    engine.Build();
+    // Without an operator at hand, a channel whose device cannot start now
+    // is tried again until it can.
+    engine.BeginRunning(true);
+    for (int ch = 0; ch < engine.ChannelCount(); ++ch) engine.AwaitDevice(ch);
+
+    const auto end = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                              std::chrono::duration<double>(options.durationSec));
+    while (!signals.Stopped()) {
+      const auto now = SteadyClock::now();
+      if (options.durationSec > 0 && now >= end) break;
+      if (timer.Armed() && now >= timer.Due()) {
+        engine.Tick();
+        continue;
+      }
+      auto wake = timer.Armed() ? timer.Due() : now + std::chrono::milliseconds(10);
+      if (options.durationSec > 0 && end < wake) wake = end;
+      std::this_thread::sleep_until(wake);
+    }
+    engine.CloseChannels();
+    engine.LogEndLine();
+  }
+  program.Log().SetEcho(nullptr);
+  return 0;
+}
+
+}  // namespace varn

@@ -1,0 +1,25 @@
+#pragma once
+// The monitor without windows, for a rack server, a service manager or a
+// container: start-up as the window does it, every channel started, each
+// event line printed to standard output as it is written to the event file,
+// and a clean shutdown on SIGINT or SIGTERM (or after a set time).
+
+#include <iosfwd>
+#include <string>
+
+namespace varn {
+
+// Exit status when another monitor runs on the same program folder.
+inline constexpr int kExitAlreadyRunning = 3;
+
+struct HeadlessOptions {
+  std::string appFolder;      // empty: the executable's folder
+  std::string audio = "auto";  // pulse, sim or auto
+  double durationSec = 0.0;    // > 0: shut down after this long
+};
+
+// Runs until a stop signal (or the duration) and returns the exit status:
+// 0 after a clean shutdown, kExitAlreadyRunning for a second instance.
+int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace varn

@@ -1,0 +1,35 @@
+#pragma once
+// The update timer as the engine sees it: armed with an interval after each
+// tick, disarmed while a tick runs or settings reload. The window realises it
+// with a single-shot timer, the headless runner with its own loop.
+
+namespace varn {
+
+class TickTimer {
+ public:
+  virtual ~TickTimer() = default;
+  // The next tick is due `milliseconds` from now (replacing any earlier arming).
+  virtual void Arm(int milliseconds) = 0;
+  virtual void Disarm() = 0;
+};
+
+// A timer that only remembers its state: for tests and for loops that poll it.
+class PolledTimer final : public TickTimer {
+ public:
+  void Arm(int milliseconds) override {
+    armed_ = true;
+    interval_ = milliseconds;
+    ++armCount_;
+  }
+  void Disarm() override { armed_ = false; }
+  bool Armed() const { return armed_; }
+  int Interval() const { return interval_; }
+  int ArmCount() const { return armCount_; }
+
+ private:
+  bool armed_ = false;
+  int interval_ = 0;
+  int armCount_ = 0;
+};
+
+}  // namespace varn

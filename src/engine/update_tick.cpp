@@ -1,0 +1,73 @@
+// The update cycle: one tick collects every running channel's completed
+// buffers, runs the analysis pass, watches its own timing, does the
+// once-per-second work and re-arms the timer.
+
+#include <algorithm>
+#include <cmath>
+
+#include "audio/capture.h"
+#include "engine/engine.h"
+#include "engine/engine_texts.h"
+#include "util/error_catch.h"
+#include "util/text.h"
+
+namespace varn {
+
+void Engine::CollectBuffers() {
+  for (int ch = 0; ch < ChannelCount(); ++ch) {
+    ChannelRecord& c = Channel(ch);
+    // Read at the channel's turn: a command handled meanwhile may have
+    // stopped it.
+    if (c.archive.Capturing == 1) {
+      TrappedStep([&] {
+        Pump();
+        if (c.archive.Capturing != 1) return;
+        const int r = ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, &c.writer);
+        if (r >= 0) c.analysis.CountTick();
+        if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
+      });
+    }
+    TrappedStep([&] { Pump(); });
+  }
+}
+
+void Engine::OncePerSecond(const ClockReading& now) {
+  const HourlyRollover::Step step = rollover_.Advance(now);
+  if (!step.newSecond) return;
+  if (step.newHour) TrappedStep([&] { RolloverArchives(archives_); });
+  TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
+}
+
+void Engine::Tick() {
+  if (inTick_) return;
+  inTick_ = true;
+  s_.timer->Disarm();
+
+  if (!channels_.empty()) CollectBuffers();
+
+  TrappedStep([&] {
+    const AnalysisContext ctx{&misc_.monitoring, s_.clock, &events_, s_.view};
+    AnalysisPassHooks hooks;
+    hooks.pump = s_.pump;
+    hooks.monitoredChannel = monitor_.MonitorChannel;
+    hooks.monitorWrite = [this](int bufferIndex, int segment) {
+      MonitorWrite(monitor_, bufferIndex, segment);
+    };
+    AnalyseNewBlocks(analysisRefs_, ctx, hooks);
+  });
+
+  TrappedStep([&] {
+    const double late = ElapsedSince(lastTickTime_, *s_.clock);
+    if (late > kWatchdogSec) s_.log->LogEvent(std::string(kWatchdogText) + FormatFixed(late, 3));
+  });
+
+  const ClockReading now = s_.clock->Now();
+  lastTickTime_ = std::clamp(now.secondsSinceMidnight, 0.0, 86399.999);
+  TrappedStep([&] { OncePerSecond(now); });
+  TrappedStep([&] { RetryLostDevices(); });
+
+  s_.timer->Arm(misc_.updateIntervalMs);
+  inTick_ = false;
+}
+
+}  // namespace varn

@@ -1,0 +1,154 @@
+// The update tick: its timer, the watchdog, the separator line, commands
+// handled in the middle of a tick, settings reloads and the top of the hour.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "archive/wav_file.h"
+#include "engine/engine_fixture.h"
+
+namespace varn::test {
+namespace {
+
+constexpr int kRate = 8000;
+
+class UpdateTickTest : public EngineFixture {
+ protected:
+  void BuildTwo(const std::string& extra = "") {
+    Build("NumRec=2\nDeviceName_1=Sim Ramp\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
+          "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArcOn_2=0\n" + extra);
+    engine->BeginRunning(false);
+  }
+  // The left samples of a stereo 16-bit WAV archive file.
+  static std::vector<int16_t> LeftSamples(const std::string& path) {
+    const WavInfo info = ReadWavInfo(path);
+    EXPECT_EQ(info.Valid, 1) << path;
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    std::vector<int16_t> left;
+    for (size_t i = static_cast<size_t>(info.DataOffset); i + 3 < bytes.size(); i += 4)
+      left.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    EXPECT_EQ(info.DataSize, static_cast<int64_t>(left.size()) * 4) << path;
+    return left;
+  }
+  std::vector<std::string> ArchiveFiles(int ch) const {
+    std::vector<std::string> files;
+    const std::string folder = dir / ("data/ch" + std::to_string(ch + 1));
+    if (!std::filesystem::exists(folder)) return files;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+};
+
+TEST_F(UpdateTickTest, EachTickReArmsOnceAndATickAskedForInsideATickDoesNothing) {
+  BuildTwo();
+  engine->StartChannel(0);
+  int nested = 0;
+  pumpHook = [&] {
+    ++nested;
+    engine->Tick();
+  };
+  const int armsBefore = timer.ArmCount();
+  TickAfter(0.01);
+  EXPECT_GT(nested, 2);  // before and after each channel's turn, and in the analysis pass
+  EXPECT_EQ(timer.ArmCount(), armsBefore + 1);
+  EXPECT_TRUE(timer.Armed());
+}
+
+TEST_F(UpdateTickTest, TheWatchdogReportsAStallAndTheSeparatorClosesABurst) {
+  BuildTwo();  // the start line is the first of a burst
+  TickAfter(1.0);
+  TickAfter(1.0);
+  EXPECT_EQ(CountEvents("-----------------------------"), 0);
+  TickAfter(1.5);
+  TickAfter(0.6);
+  TickAfter(1.0);
+  EXPECT_EQ(CountEvents("-----------------------------"), 1);
+  TickAfter(12.5);
+  EXPECT_EQ(CountEvents("制御戻らず 12.500"), 1);
+  TickAfter(0.01);
+  EXPECT_EQ(CountEvents("制御戻らず"), 1);
+}
+
+TEST_F(UpdateTickTest, AChannelStoppedInTheMiddleOfATickIsLeftAloneAndItsViewsCleared) {
+  BuildTwo();
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  Run(0.2, {kRampDevice, kToneDevice}, kRate);
+  ASSERT_GT(view.meters[1], 0);
+  const int metersBefore = view.meters[1];
+  view.resets.clear();
+  Feed(kRampDevice, kRate / 2);
+  Feed(kToneDevice, kRate / 2);
+  bool stopped = false;
+  pumpHook = [&] {
+    if (!stopped) engine->StopChannel(1);  // at channel 0's turn
+    stopped = true;
+  };
+  TickAfter(0.5);
+  EXPECT_FALSE(engine->Capturing(1));
+  EXPECT_TRUE(engine->Capturing(0));
+  EXPECT_EQ(view.meters[1], metersBefore);  // never analysed after its stop
+  EXPECT_EQ(view.resets, std::vector<int>{1});
+}
+
+TEST_F(UpdateTickTest, ASettingsReloadRestartsRunningChannelsOneAfterAnotherWithAPause) {
+  BuildTwo();
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  WriteSetting("TimerUpdateInt", "25");
+  WriteSetting("MaxGateLevel_1", "-3");
+  pumpHook = [&] { clock.Advance(0.01); };
+  const double before = clock.SecondsSinceMidnight();
+  engine->GetMiscSetting();
+  EXPECT_GE(clock.SecondsSinceMidnight() - before, 0.4);  // 200 ms for each channel
+  const std::vector<std::string> texts = EventTexts();
+  const std::vector<std::string> tail(texts.end() - 4, texts.end());
+  const std::vector<std::string> expected = {"ch1 録音停止", "ch1 録音開始", "ch2 録音停止",
+                                             "ch2 録音開始"};
+  EXPECT_EQ(tail, expected);
+  EXPECT_FLOAT_EQ(engine->Misc().monitoring.maxGateLevel, -3.0f);
+  EXPECT_EQ(timer.Interval(), 25);
+  EXPECT_TRUE(timer.Armed());
+}
+
+// The top of the hour, reached in a stall over its first second, with local
+// time a whole and a half hour away from UTC.
+class HourTest : public UpdateTickTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HourTest, ANewFileStartsForArchivingChannelsAndTheAudioContinuesAcrossIt) {
+  clock.Set(DateTime{2026, 3, 14, 10, 59, 58, 0}, GetParam());
+  BuildTwo("BufferSec_1=6\n");  // room for the stall
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  Run(1.5, {kRampDevice, kToneDevice}, kRate);
+  Feed(kRampDevice, kRate * 3);  // 3 s that the stall leaves in the ring
+  Feed(kToneDevice, kRate * 3);
+  TickAfter(3.0);                // 11:00:02.5: a new hour, first tick after the stall
+  Run(1.5, {kRampDevice, kToneDevice}, kRate);
+  engine->CloseChannels();
+
+  const std::vector<std::string> files = ArchiveFiles(0);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_NE(files[0].find("20260314105958.wav"), std::string::npos) << files[0];
+  EXPECT_NE(files[1].find("20260314110002.wav"), std::string::npos) << files[1];
+  EXPECT_TRUE(ArchiveFiles(1).empty());  // not archiving: no file at the hour either
+
+  std::vector<int16_t> all = LeftSamples(files[0]);
+  const std::vector<int16_t> second = LeftSamples(files[1]);
+  ASSERT_FALSE(all.empty());
+  ASSERT_FALSE(second.empty());
+  all.insert(all.end(), second.begin(), second.end());
+  // The ramp counts on frame by frame (the archive keeps -32768 as -32767).
+  for (size_t i = 1; i < all.size(); ++i) {
+    const auto expected = static_cast<int16_t>(all[0] + static_cast<int>(i));
+    ASSERT_EQ(std::max<int16_t>(expected, -32767), all[i]) << "frame " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(UtcOffsets, HourTest, ::testing::Values(9 * 3600, -(5 * 3600 + 1800)));
+
+}  // namespace
+}  // namespace varn::test
