@@ -61,9 +61,12 @@ std::optional<ChosenBlock> ChooseBlock(CaptureChannel& capture) {
   // The buffer being filled is the run's buffer number BuffersCompleted, so
   // the segment before segment k of it lies at BuffersCompleted * 6 + k - 1.
   chosen.position = static_cast<int64_t>(capture.BuffersCompleted) * 6 + k - 1;
+  // When S is not a multiple of 6, the few frames after segment 5 are never
+  // analysed: segment 0 of the next buffer does not join segment 5 either.
+  const bool skipsTail = chosen.segment == 0 && table.segmentLength * 6 != capture.SamplesPerBuffer;
   if (table.lastPosition)
-    chosen.followsPrevious =
-        chosen.position == *table.lastPosition + 1 && capture.LostFrames == table.lostFramesAtLast;
+    chosen.followsPrevious = chosen.position == *table.lastPosition + 1 && !skipsTail &&
+                             capture.LostFrames == table.lostFramesAtLast;
   table.lastPosition = chosen.position;
   table.lostFramesAtLast = capture.LostFrames;
   return chosen;

@@ -5,6 +5,7 @@
 // settings. One thread calls everything here; the window (or the headless
 // runner) owns the engine, drives its timer and implements its view.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,14 @@ inline constexpr int kMaxChannels = 8;
 inline constexpr float kDeviceRetrySec = 5.0f;
 // A tick this late is reported by the watchdog line.
 inline constexpr float kWatchdogSec = 10.0f;
+
+// How long ticks take, for the operator's figures and the benchmarks.
+struct TickStats {
+  uint64_t ticks = 0;
+  double totalMs = 0.0;
+  double longestMs = 0.0;
+  double MeanMs() const { return ticks ? totalMs / static_cast<double>(ticks) : 0.0; }
+};
 
 struct EngineServices {
   WaveService* audio = nullptr;
@@ -111,6 +120,7 @@ class Engine {
   const MonitorOutput& Monitor() const { return monitor_; }
   bool Started() const { return started_; }
   const EngineServices& Services() const { return s_; }
+  const TickStats& Stats() const { return stats_; }
 
  private:
   void Pump() const;
@@ -133,6 +143,7 @@ class Engine {
   double lastTickTime_ = 0.0;  // kept to the millisecond for the watchdog figure
   bool started_ = false;
   bool inTick_ = false;
+  TickStats stats_;
 };
 
 }  // namespace varn

@@ -13,6 +13,7 @@
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
 #include "util/instance_lock.h"
+#include "util/text.h"
 #include "util/user_notice.h"
 
 namespace varn {
@@ -85,6 +86,7 @@ class HeadlessNotice final : public UserNotice {
 }  // namespace
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+  const auto launched = SteadyClock::now();
   SetAppFolder(options.appFolder);
   const std::string folder = AppFolder();
   InstanceLock lock;
@@ -124,10 +126,13 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
 
     const auto end = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
                                               std::chrono::duration<double>(options.durationSec));
+    double firstTickMs = -1.0;
     while (!signals.Stopped()) {
       const auto now = SteadyClock::now();
       if (options.durationSec > 0 && now >= end) break;
       if (timer.Armed() && now >= timer.Due()) {
+        if (firstTickMs < 0)
+          firstTickMs = std::chrono::duration<double, std::milli>(now - launched).count();
         engine.Tick();
         continue;
       }
@@ -137,6 +142,13 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     }
     engine.CloseChannels();
     engine.LogEndLine();
+    const TickStats& stats = engine.Stats();
+    uint64_t lost = 0;
+    for (int ch = 0; ch < engine.ChannelCount(); ++ch) lost += engine.Channel(ch).capture.LostFrames;
+    err << "varn: " << stats.ticks << " ticks, mean " << FormatFixed(stats.MeanMs(), 3)
+        << " ms, longest " << FormatFixed(stats.longestMs, 3) << " ms; first tick "
+        << FormatFixed(firstTickMs, 1) << " ms after start; " << lost << " frames lost to overruns"
+        << std::endl;
   }
   program.Log().SetEcho(nullptr);
   return 0;

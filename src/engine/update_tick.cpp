@@ -3,6 +3,7 @@
 // once-per-second work and re-arms the timer.
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "audio/capture.h"
@@ -41,6 +42,7 @@ void Engine::OncePerSecond(const ClockReading& now) {
 void Engine::Tick() {
   if (inTick_) return;
   inTick_ = true;
+  const auto began = std::chrono::steady_clock::now();
   s_.timer->Disarm();
 
   if (!channels_.empty()) CollectBuffers();
@@ -66,6 +68,11 @@ void Engine::Tick() {
   TrappedStep([&] { OncePerSecond(now); });
   TrappedStep([&] { RetryLostDevices(); });
 
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
+  ++stats_.ticks;
+  stats_.totalMs += ms;
+  stats_.longestMs = std::max(stats_.longestMs, ms);
   s_.timer->Arm(misc_.updateIntervalMs);
   inTick_ = false;
 }

@@ -115,6 +115,24 @@ TEST_F(ChooseBlockTest, ABlockFollowsThePreviousOneOnlyWithNothingSkippedOrLost)
   EXPECT_EQ(seen, (std::vector<std::tuple<int64_t, bool>>{{2, true}}));
 }
 
+TEST_F(ChooseBlockTest, SegmentZeroJoinsSegmentFiveOnlyWhenNoFramesLieBetween) {
+  for (const int32_t s : {12700, 13824}) {  // 4 frames after segment 5, and none
+    test::SetUpCapture(capture, 44100, 2, s, 10);
+    std::vector<bool> follows;
+    auto poll = [&](int32_t buffers, int64_t framesWritten) {
+      capture.BuffersCompleted = buffers;
+      capture.NextBuffer = buffers;
+      SetFramesWritten(capture, framesWritten);
+      if (auto b = ChooseBlock(capture)) follows.push_back(b->followsPrevious);
+    };
+    poll(0, 4 * seg() + 1);
+    poll(0, 5 * seg() + 1);
+    poll(1, 1);
+    poll(1, seg() + 1);
+    EXPECT_EQ(follows, (std::vector<bool>{true, true, s == 13824})) << "S = " << s;
+  }
+}
+
 TEST(CurrentSegment, MapsFramesToSegmentsWithTheEdgesClamped) {
   const SegmentTable t = SegmentTable::Build(12700);
   EXPECT_EQ(CurrentSegment(t, -1), 0);
