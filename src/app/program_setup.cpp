@@ -26,6 +26,7 @@ ProgramServices::~ProgramServices() {
 }
 
 bool ProgramServices::ApplyStartupSettings() {
+  SettingsBatch batch(&store_);
   int errorCatch = ReadKeyInt("ErrorCatch");
   if (errorCatch == 0 && RegularFileExists(AppFolder() + "ec.txt")) errorCatch = 1;
   SetErrorCatch(errorCatch);

@@ -35,6 +35,7 @@ class StopSignals {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &oldInt_);
     sigaction(SIGTERM, &sa, &oldTerm_);
+    sigaction(SIGHUP, &sa, &oldHup_);  // the terminal went away: stop cleanly too
     // A closed standard output (a pipe whose reader went away) must not end
     // the monitor: the lines still reach the event file.
     struct sigaction ignore {};
@@ -44,12 +45,13 @@ class StopSignals {
   ~StopSignals() {
     sigaction(SIGINT, &oldInt_, nullptr);
     sigaction(SIGTERM, &oldTerm_, nullptr);
+    sigaction(SIGHUP, &oldHup_, nullptr);
     sigaction(SIGPIPE, &oldPipe_, nullptr);
   }
   bool Stopped() const { return gStopSignal != 0; }
 
  private:
-  struct sigaction oldInt_ {}, oldTerm_ {}, oldPipe_ {};
+  struct sigaction oldInt_ {}, oldTerm_ {}, oldHup_ {}, oldPipe_ {};
 };
 
 // The update timer as a deadline the loop sleeps towards.
