@@ -86,6 +86,7 @@ void Engine::StoreDisplayChoices(int ch) {
 void Engine::CloseChannels() {
   s_.timer->Disarm();
   started_ = false;
+  closed_ = true;
   for (int ch = 0; ch < ChannelCount(); ++ch) {
     ChannelRecord& c = Channel(ch);
     c.awaitingDevice = false;
@@ -119,7 +120,7 @@ void Engine::GetMiscSetting() {
       StartChannel(ch);
     }
   });
-  s_.timer->Arm(misc_.updateIntervalMs);
+  if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
 }
 
 void Engine::SetFmt(int ch) {

@@ -107,7 +107,8 @@ class Engine {
   void SetFftOffset(int ch, float percent);
 
   // One run of the update cycle. Ticks never overlap: a tick asked for
-  // while one runs (from inside its message handling) does nothing.
+  // while one runs (from inside its message handling) does nothing, and so
+  // does every tick after CloseChannels.
   void Tick();
 
   int ChannelCount() const { return static_cast<int>(channels_.size()); }
@@ -143,6 +144,7 @@ class Engine {
   double lastTickTime_ = 0.0;  // kept to the millisecond for the watchdog figure
   bool started_ = false;
   bool inTick_ = false;
+  bool closed_ = false;  // after CloseChannels no tick runs again
   TickStats stats_;
 };
 

@@ -1,18 +1,14 @@
 #include "engine/headless_runner.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <ostream>
 #include <thread>
 
-#include "app/program_setup.h"
-#include "audio/wave_backend.h"
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
+#include "engine/program_start.h"
 #include "settings/folders.h"
-#include "util/instance_lock.h"
 #include "util/text.h"
 #include "util/user_notice.h"
 
@@ -89,31 +85,24 @@ class HeadlessNotice final : public UserNotice {
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
   const auto launched = SteadyClock::now();
-  SetAppFolder(options.appFolder);
-  const std::string folder = AppFolder();
-  InstanceLock lock;
-  std::string lockError;
-  if (!lock.Acquire(folder, &lockError)) {
-    err << "varn: " << lockError << "\n";
+  ProgramStart start;
+  if (!start.Begin(options.appFolder)) {
+    err << "varn: " << start.Message() << "\n";
     return kExitAlreadyRunning;
   }
-  if (chdir(folder.c_str()) != 0) err << "varn: cannot enter " << folder << "\n";
+  if (!start.Message().empty()) err << "varn: " << start.Message() << "\n";
 
   StopSignals signals;
-  ProgramServices program(folder);
+  ProgramServices& program = start.Program();
   HeadlessNotice notice(err);
-  const bool dataFolderOk = program.ApplyStartupSettings();
-  RaiseProcessPriority();
-  if (!dataFolderOk) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
-
-  std::string note;
-  const std::unique_ptr<WaveService> audio = CreateWaveService(options.audio, &note);
-  err << "varn: " << note << std::endl;
+  if (!start.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
+  start.OpenAudio(options.audio);
+  err << "varn: " << start.AudioNote() << std::endl;
   program.Log().SetEcho([&out](std::string_view line) { out << line << std::endl; });
 
   DeadlineTimer timer;
   EngineServices services;
-  services.audio = audio.get();
+  services.audio = &start.Audio();
   services.clock = &program.GetClock();
   services.log = &program.Log();
   services.timer = &timer;

@@ -40,7 +40,7 @@ void Engine::OncePerSecond(const ClockReading& now) {
 }
 
 void Engine::Tick() {
-  if (inTick_) return;
+  if (inTick_ || closed_) return;
   inTick_ = true;
   const auto began = std::chrono::steady_clock::now();
   s_.timer->Disarm();
@@ -73,7 +73,8 @@ void Engine::Tick() {
   ++stats_.ticks;
   stats_.totalMs += ms;
   stats_.longestMs = std::max(stats_.longestMs, ms);
-  s_.timer->Arm(misc_.updateIntervalMs);
+  // A close handled inside this tick leaves the timer off.
+  if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
   inTick_ = false;
 }
 
