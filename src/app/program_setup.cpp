@@ -18,9 +18,14 @@ ProgramServices::ProgramServices(const std::string& appFolder)
   store_.ChooseAtStartup();
   SetActiveStore(&store_);
   SetActiveLog(&log_);
+  // Failures the error convention ends quietly still leave a line.
+  SetTrapReporter([](std::string_view routine, std::string_view error) {
+    WriteLogLine("Trapped error in " + std::string(routine) + ": " + std::string(error), true);
+  });
 }
 
 ProgramServices::~ProgramServices() {
+  SetTrapReporter(nullptr);
   if (ActiveLog() == &log_) SetActiveLog(nullptr);
   if (ActiveStore() == &store_) SetActiveStore(nullptr);
 }

@@ -80,6 +80,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
     c.awaitingDevice = false;
     c.retryNotes.clear();
     ButtonLook(ch);
+    if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });
     s_.log->LogEvent(kRecordStartText, ch);
     return true;
   }

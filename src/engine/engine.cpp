@@ -123,6 +123,13 @@ void Engine::GetMiscSetting() {
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
 }
 
+void Engine::UpdateTraceScales() {
+  const WaveViewMetrics view{s_.view ? s_.view->WaveformHeightTwips() : 0,
+                             s_.view ? s_.view->TwipsPerPixel() : 15};
+  misc_.stereoTraceScale = StereoTraceScale(view, misc_.waveRate);
+  misc_.monoTraceScale = 2.0 * misc_.stereoTraceScale;
+}
+
 void Engine::SetFmt(int ch) {
   ChannelRecord& c = Channel(ch);
   SettingsBatch batch;

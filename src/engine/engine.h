@@ -83,6 +83,9 @@ class Engine {
   // Reloads the global and monitoring settings and restarts every running
   // channel with them (stop, 200 ms of handled messages, start).
   void GetMiscSetting();
+  // The waveform trace scales again, from the view's present size (the
+  // window calls it once its panels are laid out).
+  void UpdateTraceScales();
   // Loads channel ch's format and archive settings into its records.
   void SetFmt(int ch);
 

@@ -17,6 +17,9 @@ class EngineView : public AnalysisView, public MonitorButtonLook {
   virtual void SetRecordButton(int ch, bool on) {}
   // The busy pointer while a channel starts.
   virtual void SetBusy(bool busy) {}
+  // The channel has started: its rate and segment length are known now
+  // (the frequency scale and the waveform's samples per column follow them).
+  virtual void ChannelStarted(int ch) {}
   // The meter's numeric text mode changed: redraw the meter.
   virtual void RedrawMeter(int ch) {}
   // Channel 0's waveform view: its height in twips and the screen's twips

@@ -27,7 +27,7 @@ struct PanelLayoutInput {
   bool showLevelValues = true;
   // Sizes of the fixed-size parts, twips.
   int buttonWidth = 900;
-  int buttonHeight = 330;
+  int buttonHeight = 540;  // the top strip: buttons, two rows of figures, the name
   int levelBoxWidth = 2900;
   int scaleHeight = 240;
 };

@@ -1,0 +1,59 @@
+#include "ui/main_window/level_figures.h"
+
+#include <QPainter>
+
+#include "ui/twips.h"
+
+namespace varn {
+
+namespace {
+struct CellPlace {
+  float points;
+  int left;  // twips
+  int top;
+};
+// Values 0..3 in 10 pt, captions 4..7 in 9 pt; Max on the left, Min on the
+// right, L above R.
+constexpr std::array<CellPlace, 8> kCells = {{{10, 750, 105},
+                                              {10, 750, 300},
+                                              {10, 2190, 105},
+                                              {10, 2190, 300},
+                                              {9, 120, 105},
+                                              {9, 120, 300},
+                                              {9, 1590, 105},
+                                              {9, 1590, 300}}};
+}  // namespace
+
+LevelFigures::LevelFigures(QWidget* parent) : QWidget(parent) {
+  texts_[4] = QStringLiteral("Max L :");
+  texts_[5] = QStringLiteral("Max R :");
+  texts_[6] = QStringLiteral("Min L :");
+  texts_[7] = QStringLiteral("Min R :");
+  family_ = font().family();
+}
+
+void LevelFigures::SetFontFamily(const QString& family) {
+  family_ = family;
+  update();
+}
+
+void LevelFigures::SetCell(int cell, const QString& text) {
+  if (cell < 0 || cell > 7 || texts_[static_cast<size_t>(cell)] == text) return;
+  texts_[static_cast<size_t>(cell)] = text;
+  update();
+}
+
+void LevelFigures::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setPen(palette().color(QPalette::WindowText));
+  for (size_t i = 0; i < kCells.size(); ++i) {
+    QFont f(family_);
+    f.setPointSizeF(kCells[i].points);
+    p.setFont(f);
+    const int x = TwipsToPixels(kCells[i].left);
+    const int y = TwipsToPixels(kCells[i].top);
+    p.drawText(QPoint(x, y + p.fontMetrics().ascent()), texts_[i]);
+  }
+}
+
+}  // namespace varn

@@ -1,0 +1,29 @@
+#pragma once
+// A channel's level figures box: the highest and lowest levels of each side
+// since the channel started, value cells 0..3 with their captions in cells
+// 4..7 ("Max L :" labels value cell 0, and so on).
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+namespace varn {
+
+class LevelFigures : public QWidget {
+ public:
+  explicit LevelFigures(QWidget* parent = nullptr);
+
+  void SetFontFamily(const QString& family);
+  void SetCell(int cell, const QString& text);
+  QString Cell(int cell) const { return texts_.at(static_cast<size_t>(cell)); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::array<QString, 8> texts_;
+  QString family_;
+};
+
+}  // namespace varn
