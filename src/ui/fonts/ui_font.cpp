@@ -1,0 +1,45 @@
+#include "ui/fonts/ui_font.h"
+
+#include <QFontDatabase>
+#include <array>
+
+#include "settings/folders.h"
+
+namespace varn {
+
+namespace {
+
+QString gUiFontName;
+
+// The Windows faces first, so a machine that has them looks as the program
+// always did; then the CJK faces a Linux machine has, since the Windows faces
+// are missing there and a substitute for them may lack Japanese glyphs.
+const std::array<QString, 5> kPreferredFaces = {
+    QStringLiteral("メイリオ"),         QStringLiteral("MS UI Gothic"),
+    QStringLiteral("ＭＳ Ｐゴシック"),  QStringLiteral("Noto Sans CJK JP"),
+    QStringLiteral("IPAPGothic"),
+};
+// Qt substitutes it when missing, which is the best left to do.
+const QString kLastResortFace = QStringLiteral("ＭＳ Ｐゴシック");
+
+}  // namespace
+
+QString UiFontName() { return gUiFontName; }
+void SetUiFontName(const QString& face) { gUiFontName = face; }
+
+QString PreferredUiFont(const QStringList& installedFamilies) {
+  QStringList installed;
+  installed.reserve(installedFamilies.size());
+  for (const QString& family : installedFamilies)
+    installed.append(QString::fromStdString(CutAtNull(family.toStdString())));
+  for (const QString& face : kPreferredFaces)
+    if (installed.contains(face, Qt::CaseSensitive)) return face;
+  return kLastResortFace;
+}
+
+QString ChooseUiFont() {
+  gUiFontName = PreferredUiFont(QFontDatabase::families());
+  return gUiFontName;
+}
+
+}  // namespace varn

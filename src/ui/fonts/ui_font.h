@@ -1,0 +1,21 @@
+#pragma once
+// The one face every window and owner-drawn control draws its Japanese text
+// with, chosen once at start-up from the installed font families.
+
+#include <QString>
+#include <QStringList>
+
+namespace varn {
+
+// The chosen face; empty until ChooseUiFont (or SetUiFontName) ran.
+QString UiFontName();
+void SetUiFontName(const QString& face);
+
+// The first face of the preference list found among `installedFamilies`
+// (exact, case-sensitive), else the list's last resort "ＭＳ Ｐゴシック".
+QString PreferredUiFont(const QStringList& installedFamilies);
+
+// Sets UiFontName from the families Qt's font database knows and returns it.
+QString ChooseUiFont();
+
+}  // namespace varn
