@@ -1,0 +1,31 @@
+#pragma once
+// The frequency labels under a spectrum view: "|25", "|63", "|1k", "|2.5k"
+// and so on, each at its place on the view's logarithmic axis from 25 Hz to
+// the Nyquist frequency. Drawn when the channel starts.
+
+#include <QImage>
+#include <QString>
+#include <vector>
+
+namespace varn {
+
+struct FrequencyScaleStyle {
+  int backColor = 0x000000;
+  int foreColor = 0xC0C0C0;
+  QString family;  // empty: the application font's
+  float points = 8.0f;
+};
+
+struct FrequencyMark {
+  int x = 0;     // left edge of the text
+  QString text;  // "|" and f below 1000 Hz, else "|", f / 1000 and "k"
+};
+// The labels a picture `width` wide gets, left to right; those past the
+// Nyquist frequency lie beyond the right edge.
+std::vector<FrequencyMark> FrequencyMarks(int width, int sampleRate);
+
+// Clears `picture` and prints the labels along its top; a picture narrower
+// than 450 pixels gets every other one (25, 63, 160, 400 Hz, ...).
+void DrawFrequencyScale(QImage& picture, int sampleRate, const FrequencyScaleStyle& style = {});
+
+}  // namespace varn

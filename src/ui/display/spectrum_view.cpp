@@ -1,0 +1,149 @@
+#include "ui/display/spectrum_view.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <cmath>
+
+#include "analysis/level_math.h"
+#include "ui/display/colours.h"
+#include "ui/display/display_font.h"
+#include "ui/display/image_pixels.h"
+
+namespace varn {
+
+namespace {
+
+constexpr int kGridColor = 0x505050;
+constexpr int kZeroLineColor = 0x303080;
+constexpr int kBarColor = 0x909000;
+constexpr int kHoldColor = 0xA0A0A0;
+constexpr int kGridLeft = 20;
+constexpr int kLabelX = 4;
+// The averaged value of a full-scale sine; 60 dB below it is the floor.
+constexpr double kFullScaleBin = 2950000.0;
+constexpr int kLastBin = 1024;
+
+int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+// Bar height above the bottom for a mean bin value: 0 at -60 dB and below.
+double BarUnits(double mean) {
+  const double u = LinearToDb(static_cast<float>(mean / kFullScaleBin)) + 60.0;
+  return u < 0 ? 0 : u;
+}
+
+int BarTop(double mean, float fftRate, int height) {
+  return RoundEven(height - std::fabs(fftRate) * height / 70.0 * BarUnits(mean));
+}
+
+}  // namespace
+
+SpectrumView::SpectrumView() : font_(DisplayFont(QString(), 9.0)) {}
+
+void SpectrumView::SetFont(const QFont& font) {
+  font_ = font;
+  gridValid_ = false;
+}
+
+void SpectrumView::SetBackColor(int bgr) {
+  backColor_ = bgr;
+  gridValid_ = false;
+}
+
+int SpectrumView::GridY(double v, float fftOffset, int height) {
+  return RoundEven((1.0 - fftOffset / 100.0) * height - v * height / 60.0);
+}
+
+int SpectrumView::BinColumn(int j, int width, int sampleRate) {
+  const float lowest = LinearToDb(25.0f / static_cast<float>(RoundEven(sampleRate / 2.0)));
+  const float db = LinearToDb(static_cast<float>(j) / 1024.0f);
+  return RoundEven(width * (1.0 - static_cast<double>(db) / lowest));
+}
+
+// The grid changes only with the size and the 0 line, so it is drawn once
+// into its own image and copied for every block.
+void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
+  if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return;
+  if (grid_.size() != size) grid_ = QImage(size, QImage::Format_RGB32);
+  grid_.fill(ToQColor(backColor_));
+  const int w = size.width();
+  const int h = size.height();
+  QPainter painter(&grid_);
+  painter.setFont(font_);
+  const QFontMetrics metrics(font_);
+  const int halfBar = metrics.horizontalAdvance(QStringLiteral("|")) / 2;
+  static constexpr struct {
+    const char* text;
+    double value;
+  } kLines[] = {{"+12", 12}, {"+6", 6},     {"+3", 3},     {"-3", -3}, {"-6", -6},
+                {"-12", -12}, {"-20", -20}, {"-40", -40}, {"0", 0}};
+  for (const auto& line : kLines) {
+    const QColor colour = ToQColor(line.value == 0 ? kZeroLineColor : kGridColor);
+    const int y = GridY(line.value, fftOffset, h);
+    painter.fillRect(QRect(QPoint(kGridLeft, y), QPoint(w, y)), colour);
+    painter.setPen(colour);
+    painter.drawText(QPoint(kLabelX, y - halfBar + metrics.ascent()), QString(line.text));
+  }
+  gridOffset_ = fftOffset;
+  gridValid_ = true;
+}
+
+void SpectrumView::PrepareColumns(int width, int sampleRate) {
+  if (columnsValid_ && columnsWidth_ == width && columnsRate_ == sampleRate) return;
+  for (int j = 1; j <= kLastBin; ++j) columnX_[static_cast<size_t>(j)] = BinColumn(j, width, sampleRate);
+  columnsWidth_ = width;
+  columnsRate_ = sampleRate;
+  columnsValid_ = true;
+}
+
+// Bins that fall into the same column are merged into one mean and the
+// column is handed on once, when the walk leaves it.
+template <typename Visit>
+void SpectrumView::WalkColumns(std::span<const double> values, int width, Visit visit) const {
+  const int last = std::min<int>(kLastBin, static_cast<int>(values.size()) - 1);
+  double sum = 0.0;
+  int count = 0;
+  int column = 0;
+  for (int j = 1; j <= last; ++j) {
+    const int x = columnX_[static_cast<size_t>(j)];
+    if (x > width) break;
+    if (count > 0 && x != column) {
+      visit(column, sum / count);
+      sum = 0.0;
+      count = 0;
+    }
+    column = x;
+    sum += values[static_cast<size_t>(j)];
+    ++count;
+  }
+  if (count > 0) visit(column, sum / count);
+}
+
+void SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
+                        std::span<const double> hold, float fftOffset, float fftRate,
+                        int sampleRate) {
+  if (picture.isNull()) return;
+  PrepareGrid(picture.size(), fftOffset);
+  CopyImage(picture, grid_);
+  // Below 51 Hz there is no axis from 25 Hz to the Nyquist frequency.
+  if (sampleRate <= 50) return;
+  const int w = picture.width();
+  const int h = picture.height();
+  PrepareColumns(w, sampleRate);
+
+  const QRgb bar = ToQColor(kBarColor).rgb();
+  WalkColumns(averaged, w, [&](int x, double mean) {
+    FillColumn(picture, x, BarTop(mean, fftRate, h), h, bar);
+  });
+
+  int points = 0;
+  WalkColumns(hold, w, [&](int x, double mean) {
+    holdLine_[static_cast<size_t>(points++)] = QPoint(x, BarTop(mean, fftRate, h));
+  });
+  if (points >= 2) {
+    QPainter painter(&picture);
+    painter.setPen(ToQColor(kHoldColor));
+    painter.drawPolyline(holdLine_.data(), points);
+  }
+}
+
+}  // namespace varn

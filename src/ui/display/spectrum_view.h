@@ -1,0 +1,56 @@
+#pragma once
+// The spectrum view of a channel's panel: a dB grid whose 0 line the user
+// moves (FFTOffset_, percent of the height from the bottom), the averaged
+// spectrum as one bar per pixel column on a logarithmic frequency axis from
+// 25 Hz to the Nyquist frequency, and the hold curve as a polyline.
+// One object per channel keeps the grid image and the column of every bin,
+// so a block's drawing reuses them.
+
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <array>
+#include <span>
+
+#include "analysis/analysis_output.h"
+
+namespace varn {
+
+class SpectrumView {
+ public:
+  SpectrumView();
+
+  // The grid labels' font (the UI font) and the colours, 0x00BBGGRR.
+  void SetFont(const QFont& font);
+  void SetBackColor(int bgr);
+
+  // Draws the view for one block: kSpectrumBins averaged and hold values,
+  // the grid's 0 line fftOffset percent above the bottom, bars scaled by
+  // |fftRate|, bins placed for sampleRate.
+  void Draw(QImage& picture, std::span<const double> averaged, std::span<const double> hold,
+            float fftOffset, float fftRate, int sampleRate);
+
+  // The grid row of a level v (dB), and the pixel column of bin j.
+  static int GridY(double v, float fftOffset, int height);
+  static int BinColumn(int j, int width, int sampleRate);
+
+ private:
+  void PrepareGrid(const QSize& size, float fftOffset);
+  void PrepareColumns(int width, int sampleRate);
+  // Visits the columns of the bins, each once with the mean of its bins.
+  template <typename Visit>
+  void WalkColumns(std::span<const double> values, int width, Visit visit) const;
+
+  QFont font_;
+  int backColor_ = 0x000000;
+  QImage grid_;
+  float gridOffset_ = -1.0f;
+  bool gridValid_ = false;
+  int columnsWidth_ = -1;
+  int columnsRate_ = -1;
+  bool columnsValid_ = false;
+  std::array<int, kSpectrumBins> columnX_{};
+  std::array<QPoint, kSpectrumBins> holdLine_{};
+};
+
+}  // namespace varn
