@@ -7,7 +7,9 @@
 
 namespace varn::test {
 
-inline int PixelBgr(const QImage& image, int x, int y) { return FromQColor(image.pixelColor(x, y)); }
+inline int PixelBgr(const QImage& image, int x, int y) {
+  return FromQColor(image.pixelColor(x, y));
+}
 
 inline QImage FilledImage(int width, int height, int bgr) {
   QImage image(width, height, QImage::Format_RGB32);

@@ -34,7 +34,7 @@ class PanelMeter : public ::testing::Test {
 TEST_F(PanelMeter, BackgroundIsFramedAndShownAtOnce) {
   DrawMeterBackground(vu_, background_, MeterTextMode::Rms, {});
   EXPECT_EQ(meter_, background_);
-  EXPECT_EQ(PixelBgr(background_, 0, 0), 0x000000);   // 0x090909 less 40
+  EXPECT_EQ(PixelBgr(background_, 0, 0), 0x000000);     // 0x090909 less 40
   EXPECT_EQ(PixelBgr(background_, 299, 89), 0x888888);  // 0x606060 plus 40
 }
 
@@ -64,7 +64,8 @@ TEST_F(PanelMeter, EveryBlockStartsFromTheBackground) {
   // Only bar 0's empty peak mark is left over the background.
   int differing = 0;
   for (int y = 0; y < meter_.height(); ++y) {
-    for (int x = 100; x < meter_.width(); ++x) differing += meter_.pixel(x, y) != background_.pixel(x, y);
+    for (int x = 100; x < meter_.width(); ++x)
+      differing += meter_.pixel(x, y) != background_.pixel(x, y);
   }
   EXPECT_EQ(differing, 0);
 }

@@ -19,9 +19,7 @@ constexpr int kBar = 0x909000;
 
 class SpectrumViewTest : public ::testing::Test {
  protected:
-  void Draw(float offset = 50.0f) {
-    view_.Draw(image_, averaged_, hold_, offset, 1.0f, kRate);
-  }
+  void Draw(float offset = 50.0f) { view_.Draw(image_, averaged_, hold_, offset, 1.0f, kRate); }
   bool BarAt(int x, int y) const { return PixelBgr(image_, x, y) == kBar; }
 
   SpectrumView view_;
@@ -32,8 +30,8 @@ class SpectrumViewTest : public ::testing::Test {
 
 TEST_F(SpectrumViewTest, GridZeroLineFollowsTheOffset) {
   Draw(50.0f);
-  EXPECT_EQ(PixelBgr(image_, 150, 60), 0x303080);        // mid-height
-  EXPECT_EQ(PixelBgr(image_, 150, 60 - 24), 0x505050);   // +12 is 12/60 higher
+  EXPECT_EQ(PixelBgr(image_, 150, 60), 0x303080);       // mid-height
+  EXPECT_EQ(PixelBgr(image_, 150, 60 - 24), 0x505050);  // +12 is 12/60 higher
   EXPECT_EQ(PixelBgr(image_, 150, 61), 0x000000);
   Draw(25.0f);
   EXPECT_EQ(PixelBgr(image_, 150, 90), 0x303080);

@@ -1,11 +1,10 @@
-#include "ui/display/c_vu.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "analysis/analysis_output.h"
 #include "display_pixels.h"
+#include "ui/display/c_vu.h"
 #include "ui/display/vu_scale.h"
 #include "ui/twips.h"
 
@@ -57,7 +56,7 @@ TEST_F(VuMeter, SilenceDrawsNoBarOnlyThePeakMarkAtTheStart) {
   EXPECT_EQ(At(kStart), kGrey);
   EXPECT_EQ(At(kStart + 3), kGrey);
   EXPECT_EQ(At(kStart + 4), kBack);
-  vu_.SetParms();  // clears the picture
+  vu_.SetParms();                                // clears the picture
   vu_.DrawVU(0, -99.9f, 0.0f, {}, kNoHoldMark);  // no green stub at the start
   EXPECT_EQ(At(kStart), kBack);
 }
@@ -128,12 +127,12 @@ TEST_F(VuMeter, ScaleTicksSitAtTheirLevels) {
   vu_.SetStrType(0);
   vu_.SetParms();
   vu_.DrawScale();
-  const int row = image_.height() - 3;  // below the tick texts
+  const int row = image_.height() - 3;         // below the tick texts
   EXPECT_EQ(At(kStart + 207, row), 0xFFFFFF);  // "0db"
   EXPECT_EQ(At(kStart + 79, row), 0xFFFFFF);   // -20
   EXPECT_EQ(At(kStart + 78, row), kBack);
-  EXPECT_EQ(At(kStart, row), 0xFFFFFF);        // -99.9
-  bool labelInk = false;  // "L" and "R" left of the bars
+  EXPECT_EQ(At(kStart, row), 0xFFFFFF);  // -99.9
+  bool labelInk = false;                 // "L" and "R" left of the bars
   for (int x = 0; x < kStart; ++x) {
     for (int y = 0; y < 25; ++y) labelInk |= At(x, y) != kBack;
   }

@@ -95,7 +95,8 @@ void C_VU::MakeFonts() {
     const QFontMetrics metrics(fonts_[k]);
     textHeight_[k] = static_cast<float>(metrics.height()) * pixel;
     halfHeight_[k] = RoundEven(textHeight_[k] / 2.0);
-    wideCharWidth_[k] = static_cast<float>(metrics.horizontalAdvance(QString::fromUtf8("漢"))) * pixel;
+    wideCharWidth_[k] =
+        static_cast<float>(metrics.horizontalAdvance(QString::fromUtf8("漢"))) * pixel;
     ascent_[k] = metrics.ascent();
   }
 }
@@ -148,9 +149,7 @@ float C_VU::NearestX(float db) const {
   return static_cast<float>(VuPositionNearest(db)) / kVuFullScalePosition * barLength_ + barXStart_;
 }
 
-int C_VU::PictureWidthTwips() const {
-  return picture_ ? picture_->width() * TwipsPerPixel() : 0;
-}
+int C_VU::PictureWidthTwips() const { return picture_ ? picture_->width() * TwipsPerPixel() : 0; }
 
 void C_VU::ShadedBox(QPainter& painter, float x1, float x2, float y,
                      const std::vector<QColor>& colours) const {
@@ -214,8 +213,7 @@ void C_VU::DrawVU(QPainter& painter, int pIndex, float pVU, float pPeak, std::st
     currentFontSize_ = fontSize_[0];
     painter.setPen(fore_);
     const int right = Px(static_cast<float>(PictureWidthTwips()) - textMargin_);
-    const QRect box(0, Px(y - halfHeight_[0]), std::max(right, 0),
-                    Px(textHeight_[0]) + 1);
+    const QRect box(0, Px(y - halfHeight_[0]), std::max(right, 0), Px(textHeight_[0]) + 1);
     painter.drawText(box, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
                      QString::fromUtf8(pStr.data(), static_cast<qsizetype>(pStr.size())));
   }
@@ -236,7 +234,8 @@ void C_VU::DrawScaleToPB(QImage& pPic) {
   painter.setFont(fonts_[1]);
   currentFontSize_ = fontSize_[1];
   for (int i = 0; i <= numValue_; ++i) {
-    const float y = (barMargin_ + t) * static_cast<float>(i) + topMargin_ + t / 2.0f - halfHeight_[1];
+    const float y =
+        (barMargin_ + t) * static_cast<float>(i) + topMargin_ + t / 2.0f - halfHeight_[1];
     DrawTextAt(painter, labelOffset_[static_cast<size_t>(i)] + labelX_, y, ascent_[1],
                labels_[static_cast<size_t>(i)]);
   }
@@ -255,7 +254,7 @@ void C_VU::DrawScaleToPB(QImage& pPic) {
   static constexpr struct {
     float db;
     const char* text;
-  } kTicks[] = {{-6.0f, "-6"},  {-12.0f, "-12"}, {-20.0f, "-20"}, {-30.0f, ""},
+  } kTicks[] = {{-6.0f, "-6"},   {-12.0f, "-12"}, {-20.0f, "-20"}, {-30.0f, ""},
                 {-40.0f, "-40"}, {-60.0f, ""},    {-99.9f, ""}};
   for (const auto& k : kTicks) tick(NearestX(k.db), k.text);
 }

@@ -53,10 +53,18 @@ int ThemeColor(int index) {
   const int shadow = FromQColor(palette.color(QPalette::Active, QPalette::Dark));
   int colour = 0;
   switch (index) {
-    case 0: colour = ScaleToBrightness(0xFFFFFF, 255); break;
-    case 1: colour = ScaleToBrightness(face, 200); break;
-    case 2: colour = ScaleToBrightness(shadow, 110); break;
-    default: colour = ScaleToBrightness(face, 60); break;
+    case 0:
+      colour = ScaleToBrightness(0xFFFFFF, 255);
+      break;
+    case 1:
+      colour = ScaleToBrightness(face, 200);
+      break;
+    case 2:
+      colour = ScaleToBrightness(shadow, 110);
+      break;
+    default:
+      colour = ScaleToBrightness(face, 60);
+      break;
   }
   cached = colour == 0 ? 1 : colour;
   return cached;

@@ -12,7 +12,7 @@
 namespace varn {
 
 namespace {
-constexpr int kLabelHertz[] = {25,   40,   63,    100,   160,   250,   400,   630,   1000, 1600,
+constexpr int kLabelHertz[] = {25,   40,   63,   100,   160,   250,   400,   630,   1000,  1600,
                                2500, 4000, 6300, 10000, 16000, 25000, 40000, 63000, 100000};
 constexpr int kNarrowScale = 450;
 }  // namespace

@@ -14,9 +14,12 @@ namespace varn {
 
 QString MeterModeCaption(MeterTextMode mode) {
   switch (mode) {
-    case MeterTextMode::Peak: return QStringLiteral("Peak");
-    case MeterTextMode::Hold: return QStringLiteral("PH");
-    default: return QStringLiteral("RMS");
+    case MeterTextMode::Peak:
+      return QStringLiteral("Peak");
+    case MeterTextMode::Hold:
+      return QStringLiteral("PH");
+    default:
+      return QStringLiteral("RMS");
   }
 }
 

@@ -32,8 +32,9 @@ Ramp MakeRamp(int c1, int c2, int c3) {
                       RampStep(x.B, y.B, wx, wy)};
   };
   const ColorParts black{};
-  return {a, mix(a, b, 0.66, 0.33), mix(a, b, 0.33, 0.66), b, mix(b, c, 0.66, 0.33),
-          mix(b, c, 0.33, 0.66), c, mix(c, black, 0.66, 0.0), mix(c, black, 0.33, 0.0)};
+  return {a, mix(a, b, 0.66, 0.33),    mix(a, b, 0.33, 0.66),
+          b, mix(b, c, 0.66, 0.33),    mix(b, c, 0.33, 0.66),
+          c, mix(c, black, 0.66, 0.0), mix(c, black, 0.33, 0.0)};
 }
 
 // The colour `fraction` of the way from ramp step `from` to step `to`.
@@ -43,8 +44,7 @@ QColor RampColor(const Ramp& ramp, int from, int to, double fraction) {
   const int j = std::min(i + 1, 8);
   const double f = position - i;
   auto lerp = [f](int x, int y) { return std::clamp(RoundEven(x + f * (y - x)), 0, 255); };
-  return QColor(lerp(ramp[i].R, ramp[j].R), lerp(ramp[i].G, ramp[j].G),
-                lerp(ramp[i].B, ramp[j].B));
+  return QColor(lerp(ramp[i].R, ramp[j].R), lerp(ramp[i].G, ramp[j].G), lerp(ramp[i].B, ramp[j].B));
 }
 
 struct RampRun {
@@ -56,17 +56,42 @@ struct RampRun {
 // Which part of the run each control style shows, top to bottom.
 bool RunForStyle(int style, RampRun& run) {
   switch (style) {
-    case 0: run = {0, 3, 20}; return true;
-    case 10: run = {0, 3, 8}; return true;
-    case 1: run = {3, 6, 20}; return true;
-    case 11: run = {6, 3, 20}; return true;  // the slider's pressed look
-    case 2: run = {0, 3, 20}; return true;
-    case 5: run = {1, 4, 20}; return true;
-    case 6: run = {0, 3, 20}; return true;
-    case 7: run = {4, 7, 20}; return true;
-    case 8: run = {2, 5, 20}; return true;
-    case 3: case 4: case 9: case 12: case 13: run = {0, 8, 20}; return true;
-    default: return false;
+    case 0:
+      run = {0, 3, 20};
+      return true;
+    case 10:
+      run = {0, 3, 8};
+      return true;
+    case 1:
+      run = {3, 6, 20};
+      return true;
+    case 11:
+      run = {6, 3, 20};
+      return true;  // the slider's pressed look
+    case 2:
+      run = {0, 3, 20};
+      return true;
+    case 5:
+      run = {1, 4, 20};
+      return true;
+    case 6:
+      run = {0, 3, 20};
+      return true;
+    case 7:
+      run = {4, 7, 20};
+      return true;
+    case 8:
+      run = {2, 5, 20};
+      return true;
+    case 3:
+    case 4:
+    case 9:
+    case 12:
+    case 13:
+      run = {0, 8, 20};
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -85,9 +110,9 @@ void PaintRun(QPainter& painter, const QRect& pixels, const Ramp& ramp, const Ra
 // Inclusive pixel box relative to the painted area, as the window frame
 // rules give them.
 void Box(QPainter& painter, const QRect& area, int x1, int y1, int x2, int y2, int colour) {
-  painter.fillRect(QRect(QPoint(area.left() + x1, area.top() + y1),
-                         QPoint(area.left() + x2, area.top() + y2)),
-                   ToQColor(colour));
+  painter.fillRect(
+      QRect(QPoint(area.left() + x1, area.top() + y1), QPoint(area.left() + x2, area.top() + y2)),
+      ToQColor(colour));
 }
 
 void PaintWindowBackground(QPainter& painter, const QRect& pixels, int style, int c2) {
@@ -101,8 +126,10 @@ void PaintWindowBackground(QPainter& painter, const QRect& pixels, int style, in
     ColorParts t = SplitColor(kTexture[static_cast<size_t>(y % kTextureRows)]);
     if (style == 15) {
       int shade = 0;
-      if (y < 20) shade = 3 * (20 - y);
-      else if (y > h - 20) shade = 3 * (h - y - 20);
+      if (y < 20)
+        shade = 3 * (20 - y);
+      else if (y > h - 20)
+        shade = 3 * (h - y - 20);
       t = {t.R + shade, t.G + shade, t.B + shade};
     }
     const int row = MakeColor(RoundEven(tint.R / 275.0 * t.R + tint.R * 0.25),
@@ -171,9 +198,8 @@ void DrawEdgeBox(QPainter& painter, const QRect& pixels, bool sunken) {
   const QColor shadow = palette.color(QPalette::Mid);
   const QColor darkShadow = palette.color(QPalette::Shadow);
   // Outer ring, then inner ring: top-left colour, bottom-right colour.
-  const QColor rings[2][2] = {
-      {sunken ? shadow : light, sunken ? highlight : darkShadow},
-      {sunken ? darkShadow : highlight, sunken ? light : shadow}};
+  const QColor rings[2][2] = {{sunken ? shadow : light, sunken ? highlight : darkShadow},
+                              {sunken ? darkShadow : highlight, sunken ? light : shadow}};
   QRect r = pixels;
   for (const auto& ring : rings) {
     if (r.width() < 1 || r.height() < 1) break;

@@ -74,7 +74,7 @@ void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
   static constexpr struct {
     const char* text;
     double value;
-  } kLines[] = {{"+12", 12}, {"+6", 6},     {"+3", 3},     {"-3", -3}, {"-6", -6},
+  } kLines[] = {{"+12", 12},  {"+6", 6},    {"+3", 3},    {"-3", -3}, {"-6", -6},
                 {"-12", -12}, {"-20", -20}, {"-40", -40}, {"0", 0}};
   for (const auto& line : kLines) {
     const QColor colour = ToQColor(line.value == 0 ? kZeroLineColor : kGridColor);
@@ -89,7 +89,8 @@ void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
 
 void SpectrumView::PrepareColumns(int width, int sampleRate) {
   if (columnsValid_ && columnsWidth_ == width && columnsRate_ == sampleRate) return;
-  for (int j = 1; j <= kLastBin; ++j) columnX_[static_cast<size_t>(j)] = BinColumn(j, width, sampleRate);
+  for (int j = 1; j <= kLastBin; ++j)
+    columnX_[static_cast<size_t>(j)] = BinColumn(j, width, sampleRate);
   columnsWidth_ = width;
   columnsRate_ = sampleRate;
   columnsValid_ = true;
