@@ -1,6 +1,6 @@
 #pragma once
 // Colour arithmetic shared by every window and control. Colours are ints
-// 0x00BBGGRR, as the settings and the original drawing code hold them.
+// 0x00BBGGRR, as the settings store them and every drawing routine takes them.
 
 #include <QColor>
 
