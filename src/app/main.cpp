@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "engine/headless_runner.h"
+#include "ui/window_runner.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"varn: watches up to eight audio lines for over-level, low level, click noise "
@@ -35,15 +36,13 @@ int main(int argc, char** argv) {
   if (!app.get_subcommands().empty()) return exitCode;
 
   if (!headless) {
-    // The monitor window comes in a later build; until then, and always
-    // without a display, the monitor runs without windows.
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x11 || !*x11) && (!wayland || !*wayland))
-      std::cerr << "varn: no display; running the monitor without windows (--headless)\n";
-    else
-      std::cerr << "varn: this build has no monitor window yet; running without windows "
-                   "(--headless)\n";
+    if (varn::DisplayAvailable()) {
+      varn::WindowOptions windowOptions;
+      windowOptions.appFolder = options.appFolder;
+      windowOptions.audio = options.audio;
+      return varn::RunWindow(windowOptions, argc, argv);
+    }
+    std::cerr << "varn: no display; running the monitor without windows (--headless)\n";
   }
   varn::HeadlessOptions headlessOptions;
   headlessOptions.appFolder = options.appFolder;

@@ -1,0 +1,127 @@
+#include "ui/main_window/channel_panel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "ui/display/c_vu.h"
+#include "ui/twips.h"
+
+namespace varn {
+
+namespace {
+constexpr int kMarkerPixels = 12;
+constexpr float kNamePoints = 18.0f;
+
+QWidget* BlackFrame(QWidget* parent, const TwipRect& rect) {
+  auto* frame = new QWidget(parent);
+  frame->setAutoFillBackground(true);
+  QPalette pal = frame->palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  frame->setPalette(pal);
+  PlaceInTwips(frame, rect);
+  return frame;
+}
+
+// A view inside its frame, 3 pixels in from the frame's edges.
+ImageView* InnerView(QWidget* frame) {
+  auto* view = new ImageView(frame);
+  view->setGeometry(3, 3, std::max(frame->width() - 6, 1), std::max(frame->height() - 6, 1));
+  return view;
+}
+}  // namespace
+
+void PlaceInTwips(QWidget* widget, const TwipRect& rect) {
+  widget->setGeometry(TwipsToPixels(rect.left), TwipsToPixels(rect.top),
+                      std::max(TwipsToPixels(rect.width), 1), std::max(TwipsToPixels(rect.height), 1));
+}
+
+void NameLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  if (onRelease) onRelease();
+}
+
+void MarkerWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(0x80, 0x30, 0x30));
+  p.setBrush(QColor(0xE0, 0x60, 0x40));
+  // A small arrow pointing at the 0 dB line.
+  const QPolygon arrow({QPoint(0, 0), QPoint(width() - 1, height() / 2), QPoint(0, height() - 1)});
+  p.drawPolygon(arrow);
+}
+
+void MarkerWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton)) return;
+  if (onDrag) onDrag(static_cast<int>(event->position().y()) * TwipsPerPixel());
+}
+
+ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
+                           const PanelLayout& layout, const PanelOptions& options)
+    : ch_(ch), panelScale_(layout.panelScale), rows_(layout.rows), options_(options) {
+  buttons_ = new RecordButtons(ch, container);
+  PlaceInTwips(buttons_, rects.buttons);
+  buttons_->setVisible(options.showRecButton);
+
+  levels_ = new LevelFigures(container);
+  PlaceInTwips(levels_, rects.levelBox);
+  levels_->SetFontFamily(options.fontFamily);
+  levels_->setVisible(options.showLevelValues);
+
+  name_ = new NameLabel(container);
+  PlaceInTwips(name_, rects.name);
+  QFont nameFont(options.fontFamily);
+  nameFont.setPointSizeF(kNamePoints);
+  name_->setFont(nameFont);
+  name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  name_->setVisible(options.showChName);
+
+  meter_ = new ImageView(container);
+  PlaceInTwips(meter_, rects.meter);
+  meter_->SetBackground(QColor(0x20, 0x20, 0x20));
+  meterBackground_ = QImage(meter_->size(), QImage::Format_RGB32);
+  meterBackground_.fill(meter_->Background());
+  meter_->show();
+
+  waveFrame_ = BlackFrame(container, rects.waveFrame);
+  wave_ = InnerView(waveFrame_);
+  wave_->SetBackground(Qt::black);
+  fftFrame_ = BlackFrame(container, rects.fftFrame);
+  fft_ = InnerView(fftFrame_);
+  fft_->SetBackground(Qt::black);
+
+  marker_ = new MarkerWidget(fft_);
+  marker_->resize(kMarkerPixels, kMarkerPixels);
+  freq_ = new QLabel(fft_);
+  QFont small(options.fontFamily);
+  small.setPointSizeF(8);
+  freq_->setFont(small);
+  QPalette pal = freq_->palette();
+  pal.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
+  freq_->setPalette(pal);
+  freq_->setGeometry(fft_->width() - 70, 2, 66, 16);
+  freq_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+  scale_ = new ImageView(container);
+  PlaceInTwips(scale_, rects.scale);
+  scale_->SetBackground(container->palette().color(QPalette::Window));
+  for (QWidget* w : {static_cast<QWidget*>(waveFrame_), static_cast<QWidget*>(fftFrame_),
+                     static_cast<QWidget*>(scale_)})
+    w->show();
+
+  vu_ = std::make_unique<C_VU>();
+  ConfigureMeter();
+}
+
+ChannelPanel::~ChannelPanel() {
+  if (vu_) vu_->ClosePictureBox();
+}
+
+void ChannelPanel::PlaceMarker(float percent) {
+  const int h = fft_->height();
+  const int centre = h - static_cast<int>(percent / 100.0f * static_cast<float>(h));
+  marker_->move(0, centre - kMarkerPixels / 2);
+  marker_->show();
+}
+
+}  // namespace varn

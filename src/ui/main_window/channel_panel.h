@@ -1,0 +1,124 @@
+#pragma once
+// One channel's panel: its record buttons, level figures, name, meter,
+// waveform and spectrum views with the marker and frequency read-out, and
+// the frequency scale. It draws what the engine hands the window for its
+// channel; it computes nothing of its own.
+
+#include <QImage>
+#include <QLabel>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "analysis/analysis_output.h"
+#include "analysis/analysis_types.h"
+#include "ui/display/spectrum_view.h"
+#include "ui/display/waveform_view.h"
+#include "ui/main_window/image_view.h"
+#include "ui/main_window/level_figures.h"
+#include "ui/main_window/panel_geometry.h"
+#include "ui/main_window/record_buttons.h"
+
+namespace varn {
+
+class C_VU;
+
+// The name label: reports a released mouse button.
+class NameLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  std::function<void()> onRelease;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The spectrum marker, dragged up and down with the left button.
+class MarkerWidget : public QWidget {
+ public:
+  using QWidget::QWidget;
+  std::function<void(int pointerYTwips)> onDrag;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+struct PanelOptions {
+  bool showRecButton = true;
+  bool showLevelValues = true;
+  bool showChName = true;
+  QString fontFamily;
+  float redPoint = -20.0f;
+  bool stereo = true;  // two bars (L and R) or one
+};
+
+class ChannelPanel {
+ public:
+  ChannelPanel(int ch, QWidget* container, const PanelRects& rects, const PanelLayout& layout,
+               const PanelOptions& options);
+  ~ChannelPanel();
+  ChannelPanel(const ChannelPanel&) = delete;
+  ChannelPanel& operator=(const ChannelPanel&) = delete;
+
+  int Channel() const { return ch_; }
+  RecordButtons* Buttons() { return buttons_; }
+  LevelFigures* Levels() { return levels_; }
+  NameLabel* Name() { return name_; }
+  ImageView* Meter() { return meter_; }
+  const QImage& MeterBackground() const { return meterBackground_; }
+  ImageView* Wave() { return wave_; }
+  ImageView* Spectrum() { return fft_; }
+  ImageView* Scale() { return scale_; }
+  MarkerWidget* Marker() { return marker_; }
+  QLabel* Frequency() { return freq_; }
+  C_VU& Vu() { return *vu_; }
+
+  // The meter's background with its scale and mode caption, shown at once.
+  void DrawMeterBackground(MeterTextMode mode);
+  // One analysed block: the background, then each bar.
+  void DrawMeter(std::span<const VuBarValues> bars);
+  void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
+                    double monoScale);
+  void DrawSpectrum(std::span<const double> averaged, std::span<const double> hold,
+                    float fftOffset, float fftRate);
+  // At channel start: the scale strip and the waveform's samples per column.
+  void ChannelStarted(int sampleRate, int segmentLength);
+  // The channel stopped: empty spectrum and waveform, the meter's empty scale.
+  void ResetViews();
+  // Puts the marker's centre `percent` of the view's height above its bottom.
+  void PlaceMarker(float percent);
+
+ private:
+  // The meter renderer's sizes, margins and fonts from the panel scale.
+  void ConfigureMeter();
+  void CopyBackgroundToMeter();
+
+  int ch_;
+  float panelScale_;
+  int rows_;
+  PanelOptions options_;
+  int sampleRate_ = 0;
+  int samplesPerColumn_ = 1;
+  WaveGeometry waveGeometry_{};
+  SpectrumView spectrum_;
+  RecordButtons* buttons_ = nullptr;
+  LevelFigures* levels_ = nullptr;
+  NameLabel* name_ = nullptr;
+  ImageView* meter_ = nullptr;
+  QImage meterBackground_;
+  QWidget* waveFrame_ = nullptr;
+  ImageView* wave_ = nullptr;
+  QWidget* fftFrame_ = nullptr;
+  ImageView* fft_ = nullptr;
+  MarkerWidget* marker_ = nullptr;
+  QLabel* freq_ = nullptr;
+  ImageView* scale_ = nullptr;
+  std::unique_ptr<C_VU> vu_;
+};
+
+// Places a widget at a rectangle given in twips.
+void PlaceInTwips(QWidget* widget, const TwipRect& rect);
+
+}  // namespace varn

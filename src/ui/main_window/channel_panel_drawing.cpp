@@ -1,0 +1,122 @@
+// What a panel draws for its channel: the meter, the waveform, the spectrum,
+// the frequency scale, and the empty views of a stopped channel.
+
+#include <algorithm>
+
+#include "ui/display/c_vu.h"
+#include "ui/display/frequency_scale.h"
+#include "ui/display/meter_drawing.h"
+#include "ui/display/waveform_view.h"
+#include "ui/main_window/channel_panel.h"
+#include "ui/twips.h"
+#include "util/error_catch.h"
+
+namespace varn {
+
+namespace {
+float Clamped(float v, float lo, float hi) { return std::clamp(v, lo, hi); }
+}  // namespace
+
+void ChannelPanel::ConfigureMeter() {
+  const float s = panelScale_;
+  const int r = std::max(rows_, 1);
+  C_VU& vu = *vu_;
+  vu.SetPictureBox(&meter_->Image());
+  vu.SetFontFamily(options_.fontFamily);
+  vu.SetUseBG(1);  // the panel restores the background itself
+  const float f = Clamped(22.0f * s, 10.0f, 16.0f);
+  vu.SetFontSize(0, f);
+  vu.SetFontSize(1, f);
+  vu.SetFontSize(2, Clamped(11.0f * s, 9.0f, 12.0f));
+  vu.SetMargin(720.0f * s, 1400.0f * s, 0.0f, 150.0f * s);
+  vu.SetBarWidthStep(static_cast<int>(2.0f * s));
+  vu.SetBarMargin(300.0f / static_cast<float>(r) * s);
+  if (!options_.stereo) {
+    vu.SetNumValue(0);
+    vu.SetBarWidth(static_cast<int>((20.0f / static_cast<float>(r) + 13.0f) * s));
+    vu.SetTopMargin(840.0f / static_cast<float>(r) * s);
+  } else {
+    vu.SetNumValue(1);
+    vu.SetBarWidth(static_cast<int>((10.0f / static_cast<float>(r) + 13.0f) * s));
+    vu.SetTopMargin(420.0f / static_cast<float>(r) * s);
+    vu.SetStrType(0);
+  }
+  vu.SetRedPoint(options_.redPoint);
+  vu.SetParms();
+  QFont scaleFont(options_.fontFamily);
+  scaleFont.setPointSizeF(8);
+  spectrum_.SetFont(scaleFont);
+}
+
+void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
+  TrappedStep([&] {
+    MeterCaptionFont caption;
+    caption.family = options_.fontFamily;
+    caption.points = 9.0f;
+    caption.panelScale = panelScale_;
+    varn::DrawMeterBackground(*vu_, meterBackground_, mode, caption);
+    meter_->update();
+  });
+}
+
+void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
+  TrappedStep([&] {
+    varn::DrawMeter(*vu_, meterBackground_, bars);
+    meter_->update();
+  });
+}
+
+void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
+                                double monoScale) {
+  TrappedStep([&] {
+    QImage& image = wave_->Image();
+    if (image.isNull()) return;
+    waveGeometry_.stereoScale = stereoScale;
+    waveGeometry_.monoScale = monoScale;
+    varn::DrawWaveform(image, block, mode, waveGeometry_);
+    wave_->update();
+  });
+}
+
+void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<const double> hold,
+                                float fftOffset, float fftRate) {
+  TrappedStep([&] {
+    QImage& image = fft_->Image();
+    if (image.isNull() || sampleRate_ <= 0) return;
+    spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_);
+    fft_->update();
+  });
+}
+
+void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
+  TrappedStep([&] {
+    sampleRate_ = sampleRate;
+    samplesPerColumn_ = SamplesPerColumn(segmentLength, wave_->width());
+    waveGeometry_ = MakeWaveGeometry(wave_->size(), 1.0f, samplesPerColumn_);
+    FrequencyScaleStyle style;
+    style.family = options_.fontFamily;
+    style.backColor = 0xFFFFFF & ((scale_->Background().blue() << 16) |
+                                  (scale_->Background().green() << 8) | scale_->Background().red());
+    style.foreColor = 0x000000;
+    varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
+    scale_->update();
+  });
+}
+
+void ChannelPanel::ResetViews() {
+  TrappedStep([&] {
+    wave_->Clear();
+    fft_->Clear();
+    vu_->ResetVU(-1);
+    CopyBackgroundToMeter();
+  });
+}
+
+void ChannelPanel::CopyBackgroundToMeter() {
+  QImage& image = meter_->Image();
+  if (image.size() == meterBackground_.size()) image = meterBackground_.copy();
+  vu_->SetPictureBox(&image);
+  meter_->update();
+}
+
+}  // namespace varn

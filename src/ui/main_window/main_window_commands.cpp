@@ -1,0 +1,144 @@
+// The main window's commands: the menu buttons, the record buttons, the
+// rename box, meter clicks and the stereo menu, the spectrum marker and the
+// frequency read-out.
+
+#include <QApplication>
+#include <QMenu>
+
+#include "analysis/level_math.h"
+#include "app/setting_keys.h"
+#include "settings/folders.h"
+#include "settings/settings_store.h"
+#include "ui/main_window/channel_panel.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/twips.h"
+#include "util/error_catch.h"
+#include "util/text.h"
+
+namespace varn {
+
+namespace {
+// The lower right corner of the meter that cycles its number, twips.
+constexpr int kCornerTwips = 600;
+constexpr int kMarkerPixels = 12;
+}  // namespace
+
+void FrmMain::MenuButtonClicked(int button) {
+  TrappedStep([&] {
+    if (button == 1 && engine_) engine_->StopMonitoring();
+    switch (button) {
+      case 4:
+        if (engine_) openFolder(engine_->Services().dataFolder);
+        break;
+      default:
+        break;  // the settings dialogs and the log window open here
+    }
+  });
+}
+
+void FrmMain::RecButtonClicked(int ch, int button, int shiftState) {
+  if (!engine_) return;
+  if (button == 1) {
+    if (shiftState == 0) engine_->SelectMonitorChannel(ch);
+    return;
+  }
+  engine_->ToggleChannels(ch, shiftState);
+}
+
+void FrmMain::RenameChannel(int ch) {
+  if (!engine_) return;
+  ChannelPanel& panel = Panel(ch);
+  const std::optional<QString> answer =
+      askText(QString::fromUtf8(kRenamePrompt),
+              QString::fromUtf8(kAppTitle.data(), static_cast<int>(kAppTitle.size())),
+              panel.Name()->text());
+  if (!answer || answer->isEmpty()) return;
+  const std::string name = TrimBlanks(answer->toStdString());
+  panel.Name()->setText(QString::fromStdString(name));
+  engine_->Channel(ch).name = name;
+  WriteSetting(ChannelKey("ChName_", ch), name);
+}
+
+void FrmMain::SetMeterTextMode(int ch, int mode) {
+  if (!engine_) return;
+  engine_->SetMeterTextMode(ch, mode);  // redraws through RedrawMeter
+}
+
+void FrmMain::MeterReleased(int ch, const PointerEvent& pointer) {
+  if (!engine_) return;
+  TrappedStep([&] {
+    ChannelPanel& panel = Panel(ch);
+    const int p = ::varn::TwipsPerPixel();
+    if (pointer.button == Qt::LeftButton) {
+      const int w = panel.Meter()->width() * p;
+      const int h = panel.Meter()->height() * p;
+      if (pointer.xTwips < w - kCornerTwips || pointer.yTwips < h - kCornerTwips) return;
+      const int mode = static_cast<int>(engine_->Channel(ch).analysis.meterTextMode);
+      SetMeterTextMode(ch, mode == 0 ? 1 : (mode == 1 ? 2 : 0));
+      return;
+    }
+    if (pointer.button != Qt::RightButton) return;
+    stereoMenuChannel_ = ch;
+    if (!stereoMenu_) {
+      stereoMenu_ = new QMenu(this);
+      for (int i = 0; i < 4; ++i) {
+        QAction* a = stereoMenu_->addAction(QString::fromUtf8(kStereoMenuItems[i]));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, i] { StereoMenuChosen(i); });
+      }
+    }
+    const int current = static_cast<int>(engine_->Channel(ch).analysis.stereoMode);
+    const QList<QAction*> items = stereoMenu_->actions();
+    for (int i = 0; i < items.size(); ++i) items[i]->setChecked(i == current);
+    stereoMenu_->popup(QCursor::pos());
+  });
+}
+
+void FrmMain::StereoMenuChosen(int index) {
+  if (!engine_ || stereoMenuChannel_ < 0) return;
+  TrappedStep([&] { engine_->SetStereoMode(stereoMenuChannel_, index); });
+}
+
+void FrmMain::MarkerDragged(int ch, int pointerYTwips) {
+  if (!engine_) return;
+  ChannelPanel& panel = Panel(ch);
+  const int p = ::varn::TwipsPerPixel();
+  const int markerH = kMarkerPixels * p;
+  const int viewH = panel.Spectrum()->height() * p;
+  int top = panel.Marker()->y() * p + pointerYTwips - 6 * p;
+  const int topOffset = 3 * p;  // the view's offset inside its frame
+  if (top <= topOffset) top = topOffset;
+  if (top >= viewH - markerH - 6 * p) top = viewH - markerH - 6 * p;
+  panel.Marker()->move(panel.Marker()->x(), top / p);
+  if (viewH > 0)
+    engine_->SetFftOffset(ch, static_cast<float>(viewH - (top + 6 * p)) / viewH * 100.0f);
+}
+
+float FrmMain::FreqAtX(int xTwips, int sampleRate) const {
+  if (panels_.empty()) return 0.0f;
+  const int p = ::varn::TwipsPerPixel();
+  const int w = panels_.front()->Scale()->width() * p / p;
+  if (w <= 0) return 0.0f;
+  const float ny = static_cast<float>(sampleRate) / 2.0f;
+  const float e = LinearToDb(10.0f / ny);
+  return ny * DbToLinear(e / static_cast<float>(w) *
+                         (static_cast<float>(w) - static_cast<float>(xTwips) / static_cast<float>(p)));
+}
+
+void FrmMain::SpectrumPointerMoved(int ch, int xTwips) {
+  if (!engine_) return;
+  TrappedStep([&] {
+    const int rate = engine_->Channel(ch).capture.SampleRate;
+    if (rate == 0) return;
+    const float f = FreqAtX(xTwips, rate);
+    const QString text = f > 1000 ? QString::fromStdString(FormatFixed(f / 1000.0, 1)) + "kHz"
+                                  : QString::fromStdString(FormatFixed(f, 0)) + "Hz";
+    Panel(ch).Frequency()->setText(text);
+  });
+}
+
+void FrmMain::ClearFrequencyReadout(int ch) {
+  if (ch >= 0 && ch < PanelCount()) Panel(ch).Frequency()->clear();
+}
+
+}  // namespace varn

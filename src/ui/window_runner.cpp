@@ -1,0 +1,58 @@
+#include "ui/window_runner.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <cstdlib>
+#include <iostream>
+
+#include "engine/headless_runner.h"
+#include "engine/program_start.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/main_window/stop_signal_notifier.h"
+#include "ui/services/message_box_notice.h"
+#include "util/text.h"
+#include "util/user_notice.h"
+
+namespace varn {
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
+int RunWindow(const WindowOptions& options, int& argc, char** argv) {
+  ProgramStart start;
+  // A second monitor on the same folder ends before any window shows.
+  if (!start.Begin(options.appFolder)) return kExitAlreadyRunning;
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("varn");
+  QApplication::setOrganizationName("VarnAudio");
+  start.OpenAudio(options.audio);
+  std::cerr << "varn: " << start.AudioNote() << std::endl;
+
+  FrmMain window(start);
+  MessageBoxNotice notice(&window);
+  SetActiveNotice(&notice);
+  StopSignalNotifier stop([&window](int) { window.CloseForSessionEnd(); });
+  // Logging out: the display choices are stored and the channels stopped
+  // before the session takes the process away.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                   [&window](QSessionManager&) { window.CloseForSessionEnd(); });
+  window.show();
+  window.FormLoad();
+  const int status = app.exec();
+  window.Unload();
+  SetActiveNotice(nullptr);
+  if (Engine* engine = window.GetEngine()) {
+    const TickStats& stats = engine->Stats();
+    std::cerr << "varn: " << stats.ticks << " ticks, mean " << FormatFixed(stats.MeanMs(), 3)
+              << " ms, longest " << FormatFixed(stats.longestMs, 3) << " ms" << std::endl;
+  }
+  return status;
+}
+
+}  // namespace varn

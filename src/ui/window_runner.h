@@ -1,0 +1,21 @@
+#pragma once
+// The monitor with its window: the Qt application, the shared start-up
+// steps, the main window and its event loop.
+
+#include <string>
+
+namespace varn {
+
+struct WindowOptions {
+  std::string appFolder;
+  std::string audio = "auto";
+};
+
+// Runs until the window closes; returns the exit status (3 when another
+// monitor runs on the same program folder, without a window).
+int RunWindow(const WindowOptions& options, int& argc, char** argv);
+
+// True when a display server is there to show a window on.
+bool DisplayAvailable();
+
+}  // namespace varn
