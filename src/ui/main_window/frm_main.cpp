@@ -12,6 +12,7 @@
 #include "settings/folders.h"
 #include "settings/settings_store.h"
 #include "settings/window_placement.h"
+#include "ui/display/paint_style.h"
 #include "ui/fonts/font_cache.h"
 #include "ui/fonts/language_setup.h"
 #include "ui/fonts/ui_font.h"
@@ -195,7 +196,10 @@ void FrmMain::resizeEvent(QResizeEvent*) { CentreContainer(); }
 
 void FrmMain::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), palette().color(QPalette::Window));
+  TrappedStep([&] {
+    PaintStyle(painter, rect(), -2);
+    PaintStyle(painter, rect(), 14);  // the textured grey behind every panel
+  });
 }
 
 void FrmMain::StoreAndStop() {
