@@ -13,6 +13,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run time: sound server and tools, a Japanese font, a display for the window
   pulseaudio pulseaudio-utils fonts-noto-cjk xvfb xauth
+  # window tests: the window list and screen dumps of the virtual display
+  x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
 )
