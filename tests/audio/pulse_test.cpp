@@ -3,29 +3,17 @@
 // takes away mid-capture. Without VARN_TEST_PULSE the server tests skip;
 // with it a missing server is a failure.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <functional>
-#include <thread>
 
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
 #include "audio/pulse/pulse_service.h"
 #include "audio/wave_backend.h"
 #include "audio_test_support.h"
-#include "support/run_command.h"
-
-extern char** environ;
+#include "support/private_pulse_server.h"
+#include "support/wait_for.h"
 
 namespace varn {
 namespace {
@@ -35,67 +23,7 @@ bool PulseTestsWanted() {
   return v && *v;
 }
 
-// Polls `done` every 10 ms for at most `seconds`; true when it came true.
-bool WaitFor(const std::function<bool()>& done, double seconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-// A PulseAudio server of this test's own, with one null sink.
-class PrivateServer {
- public:
-  explicit PrivateServer(const std::string& sinkName, const std::string& description) {
-    std::string pattern = "/tmp/varn-pulse-test.XXXXXX";
-    if (!mkdtemp(pattern.data())) return;
-    dir_ = pattern;
-    std::vector<std::string> env{"XDG_RUNTIME_DIR=" + dir_, "HOME=" + dir_};
-    for (char** e = environ; *e; ++e)
-      if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 && std::strncmp(*e, "HOME=", 5) != 0 &&
-          std::strncmp(*e, "PULSE_", 6) != 0)
-        env.emplace_back(*e);
-    const std::vector<std::string> args{
-        "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-        "--log-target=file:" + dir_ + "/log",
-        "-L", "module-native-protocol-unix socket=" + dir_ + "/native auth-anonymous=1",
-        "-L", "module-null-sink sink_name=" + sinkName + " sink_properties=device.description=" + description};
-    std::vector<char*> argv, envp;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    if (pid_ > 0) WaitFor([this] { return std::filesystem::exists(dir_ + "/native"); }, 10);
-  }
-  ~PrivateServer() {
-    Kill();
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-  }
-  bool Running() const { return pid_ > 0 && std::filesystem::exists(dir_ + "/native"); }
-  std::string Address() const { return "unix:" + dir_ + "/native"; }
-  int Pactl(const std::string& args) const {
-    return test::RunCommand("pactl -s " + Address() + " " + args + " >/dev/null 2>&1").exitCode;
-  }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  std::string dir_;
-  pid_t pid_ = -1;
-};
+using test::WaitFor;
 
 class PulseTest : public ::testing::Test {
  protected:
@@ -212,7 +140,7 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
 }
 
 TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
-  PrivateServer server("varn_gone", "VarnGone");
+  test::PrivatePulseServer server("varn_gone", "VarnGone");
   ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
   PulseWaveService pulse(server.Address());
   CaptureChannel cap;
