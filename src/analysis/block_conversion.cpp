@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "analysis/level_math.h"
-#include "audio/capture_channel.h"
 
 namespace varn {
 
@@ -31,46 +30,6 @@ inline int16_t UnityMix(int32_t sum) {
   return Unity(floorHalf + (sum & floorHalf & 1));  // an odd sum is a half: go to the even neighbour
 }
 }  // namespace
-
-int32_t CurrentSegment(const SegmentTable& table, int64_t lastFrame) {
-  if (lastFrame < table.first[0]) return 0;
-  for (int k = 0; k < 6; ++k)
-    if (lastFrame >= table.first[k] && lastFrame <= table.last[k]) return k;
-  return 5;
-}
-
-std::optional<ChosenBlock> ChooseBlock(CaptureChannel& capture) {
-  SegmentTable& table = capture.Segments;
-  if (!capture.Headers || capture.BufferCount < 1 || capture.NextBuffer < 0 ||
-      capture.NextBuffer >= capture.BufferCount || table.segmentLength < 1 ||
-      capture.Format.blockAlign == 0)
-    return std::nullopt;
-  const WaveHeader& filling = capture.Headers[capture.NextBuffer];
-  const double frames =
-      static_cast<double>(filling.BytesRecorded()) / static_cast<double>(capture.Format.blockAlign);
-  const auto lastFrame = static_cast<int64_t>(std::nearbyint(frames - 1.0));
-  const int32_t k = CurrentSegment(table, lastFrame);
-  const int32_t seen = table.lastSegmentSeen;
-  table.lastSegmentSeen = k;
-  if (k == seen || seen == -1) return std::nullopt;
-  ChosenBlock chosen;
-  if (k == 0)
-    chosen = ChosenBlock{capture.NextBuffer == 0 ? capture.BufferCount - 1 : capture.NextBuffer - 1, 5};
-  else
-    chosen = ChosenBlock{capture.NextBuffer, k - 1};
-  // The buffer being filled is the run's buffer number BuffersCompleted, so
-  // the segment before segment k of it lies at BuffersCompleted * 6 + k - 1.
-  chosen.position = static_cast<int64_t>(capture.BuffersCompleted) * 6 + k - 1;
-  // When S is not a multiple of 6, the few frames after segment 5 are never
-  // analysed: segment 0 of the next buffer does not join segment 5 either.
-  const bool skipsTail = chosen.segment == 0 && table.segmentLength * 6 != capture.SamplesPerBuffer;
-  if (table.lastPosition)
-    chosen.followsPrevious = chosen.position == *table.lastPosition + 1 && !skipsTail &&
-                             capture.LostFrames == table.lostFramesAtLast;
-  table.lastPosition = chosen.position;
-  table.lostFramesAtLast = capture.LostFrames;
-  return chosen;
-}
 
 namespace {
 void ConvertUnity(const int16_t* samples, int captureChannels, int32_t count, StereoMode mode, Frame* out) {

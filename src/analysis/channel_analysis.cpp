@@ -1,16 +1,9 @@
 #include "analysis/channel_analysis.h"
 
 #include "analysis/block_conversion.h"
-#include "archive/archive_channel.h"
-#include "audio/capture_channel.h"
 #include "util/error_catch.h"
 
 namespace varn {
-
-AnalysisFormat AnalysisFormatOf(const CaptureChannel& capture) {
-  return AnalysisFormat{static_cast<int32_t>(capture.Format.samplesPerSec), capture.Format.channels,
-                        capture.Format.bitsPerSample, capture.SamplesPerBuffer};
-}
 
 bool ChannelAnalysis::Start(const AnalysisFormat& format, const MonitorSettings& settings) {
   ready_ = false;
@@ -74,53 +67,6 @@ LevelRecord ChannelAnalysis::AnalyseBlock(int channel, std::span<const Frame> bl
     TrappedStep([&] { WatchOverLevel(levels, channel, record, stereoMode, s.maxGateLevel, ctx.events); });
   }
   return record;
-}
-
-namespace {
-// The capture record still matches what the analysis was sized for, and
-// holds every block the ring claims.
-bool Analysable(const CaptureChannel& capture, const ChannelAnalysis& analysis) {
-  if (!analysis.Ready() || capture.Format.channels != analysis.Format().channels ||
-      capture.SamplesPerBuffer != analysis.Format().samplesPerBuffer ||
-      capture.Segments.segmentLength != analysis.SegmentLength() || capture.BufferCount < 1)
-    return false;
-  const size_t needed = static_cast<size_t>(capture.BufferCount) * capture.SamplesPerBuffer *
-                        capture.Format.channels;
-  return capture.SampleBlocks.size() >= needed;
-}
-}  // namespace
-
-void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const AnalysisContext& ctx,
-                      const AnalysisPassHooks& hooks) {
-  TrappedStep([&] {
-    for (const AnalysisChannelRefs& c : channels)
-      if (c.analysis) c.analysis->analysedThisPass = false;
-
-    for (size_t i = 0; i < channels.size(); ++i) {
-      const AnalysisChannelRefs& c = channels[i];
-      if (!c.capture || !c.archive || !c.analysis || c.archive->Capturing != 1) continue;
-      if (!Analysable(*c.capture, *c.analysis)) continue;
-      const auto chosen = ChooseBlock(*c.capture);
-      if (!chosen) continue;
-      const int channel = static_cast<int>(i);
-      const int16_t* samples = c.capture->Block(chosen->bufferIndex) +
-                               static_cast<size_t>(c.capture->Segments.first[chosen->segment]) *
-                                   c.capture->Format.channels;
-      const auto block = c.analysis->Convert(samples, c.capture->RecLevelDb);
-      c.analysis->analysedThisPass = true;
-      if (channel == hooks.monitoredChannel && hooks.monitorWrite)
-        TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment); });
-      c.analysis->AnalyseBlock(channel, block, ctx, chosen->followsPrevious);
-    }
-
-    if (hooks.pump) hooks.pump();
-    for (size_t i = 0; i < channels.size(); ++i) {
-      const AnalysisChannelRefs& c = channels[i];
-      if (c.analysis && c.analysis->analysedThisPass && c.archive && c.archive->Capturing != 1 &&
-          ctx.view)
-        ctx.view->ResetViews(static_cast<int>(i));
-    }
-  });
 }
 
 }  // namespace varn

@@ -21,16 +21,12 @@
 
 namespace varn {
 
-struct ArchiveChannel;
-struct CaptureChannel;
-
 struct AnalysisFormat {
   int32_t sampleRate = 0;
   int32_t channels = 0;  // 1 or 2
   int32_t bitsPerSample = 16;
   int32_t samplesPerBuffer = 0;  // S; a segment is S / 6 frames
 };
-AnalysisFormat AnalysisFormatOf(const CaptureChannel& capture);
 
 // What every block is analysed with.
 struct AnalysisContext {
@@ -79,7 +75,7 @@ class ChannelAnalysis {
   ClickDetector click;
   SpectrumAnalyser spectrum;
 
-  bool analysedThisPass = false;  // set by AnalyseNewBlocks
+  bool analysedThisPass = false;  // set by the analysis pass
 
  private:
   bool ready_ = false;
@@ -87,28 +83,5 @@ class ChannelAnalysis {
   std::vector<Frame> block_;
   MeterDrawing drawing_;
 };
-
-// One channel as the pass sees it. The engine keeps these next to its
-// channel records.
-struct AnalysisChannelRefs {
-  CaptureChannel* capture = nullptr;
-  const ArchiveChannel* archive = nullptr;  // its Capturing flag is read at the channel's turn
-  ChannelAnalysis* analysis = nullptr;
-};
-
-struct AnalysisPassHooks {
-  MessagePump pump;           // handle pending window messages
-  int monitoredChannel = -1;  // the channel played through, or -1
-  // The monitor output's step for the block just chosen (capture buffer and
-  // segment), run before the block's analysers.
-  std::function<void(int bufferIndex, int segment)> monitorWrite;
-};
-
-// Once per tick after the capture buffers were collected: for every channel
-// whose capture runs, the newest complete segment (if the device moved on)
-// is converted and analysed. Then window messages are handled once, and every
-// channel that was analysed but has meanwhile been stopped gets ResetViews.
-void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const AnalysisContext& ctx,
-                      const AnalysisPassHooks& hooks);
 
 }  // namespace varn

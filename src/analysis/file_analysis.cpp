@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "analysis/channel_analysis.h"
-#include "audio/capture_sizing.h"
+#include "archive/capture_sizing.h"
 #include "util/text.h"
 
 namespace varn {

@@ -1,6 +1,6 @@
 #include "analysis/monitor_settings.h"
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 
 namespace varn {
 

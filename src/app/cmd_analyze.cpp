@@ -8,8 +8,8 @@
 #include "analysis/monitor_settings.h"
 #include "archive/pcm_file.h"
 #include "app/commands.h"
-#include "app/program_setup.h"
-#include "app/setting_keys.h"
+#include "settings/program_setup.h"
+#include "settings/setting_keys.h"
 
 namespace varn {
 namespace {

@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "app/commands.h"
-#include "app/program_setup.h"
-#include "app/setting_keys.h"
+#include "settings/program_setup.h"
+#include "settings/setting_keys.h"
 #include "settings/ini_document.h"
 #include "settings/setting_value.h"
 

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "app/commands.h"
-#include "app/program_setup.h"
+#include "settings/program_setup.h"
 #include "archive/mp3acm.h"
 #include "archive/mpeg_info.h"
 #include "archive/wav_file.h"

@@ -14,7 +14,7 @@
 #include "archive/archive_channel.h"
 #include "archive/disk_buffer.h"
 #include "archive/mp3acm.h"
-#include "audio/channel_recorder.h"
+#include "archive/channel_recorder.h"
 #include "util/clock.h"
 
 namespace varn {

@@ -2,7 +2,7 @@
 
 #include "archive/archive_texts.h"
 #include "archive/codec_registration.h"
-#include "audio/choice_list.h"
+#include "util/choice_list.h"
 #include "log/event_log.h"
 #include "util/error_catch.h"
 #include "util/numeric.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "audio/format_codes.h"
+#include "archive/format_codes.h"
 #include "util/error_catch.h"
 #include "util/numeric.h"
 

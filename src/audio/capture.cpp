@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "analysis/level_math.h"
-#include "audio/capture_sizing.h"
-#include "audio/format_codes.h"
+#include "archive/capture_sizing.h"
+#include "archive/format_codes.h"
 #include "audio/gain_copy.h"
 #include "log/event_log.h"
 #include "settings/folders.h"

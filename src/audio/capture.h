@@ -10,7 +10,7 @@
 
 #include "archive/archive_channel.h"
 #include "audio/capture_channel.h"
-#include "audio/channel_recorder.h"
+#include "archive/channel_recorder.h"
 #include "audio/gain_copy.h"
 #include "audio/wave_service.h"
 

@@ -1,6 +1,6 @@
 #include "audio/device_catalogue.h"
 
-#include "audio/format_codes.h"
+#include "archive/format_codes.h"
 #include "util/error_catch.h"
 #include "util/numeric.h"
 #include "util/text.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "audio/choice_list.h"
+#include "util/choice_list.h"
 #include "audio/wave_service.h"
 
 namespace varn {

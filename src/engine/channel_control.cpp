@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "audio/capture.h"
 #include "engine/engine.h"
 #include "engine/engine_texts.h"

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
-#include "audio/format_codes.h"
+#include "archive/format_codes.h"
 #include "settings/settings_store.h"
 #include "util/error_catch.h"
 #include "util/text.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/analysis_output.h"
-#include "analysis/channel_analysis.h"
+#include "engine/analysis_pass.h"
 #include "archive/channel_archive.h"
 #include "audio/monitor_output.h"
 #include "audio/wave_service.h"

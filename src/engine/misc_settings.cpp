@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "audio/device_catalogue.h"
 #include "util/numeric.h"
 #include "util/text.h"

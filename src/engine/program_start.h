@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/program_setup.h"
+#include "settings/program_setup.h"
 #include "audio/wave_service.h"
 #include "util/instance_lock.h"
 

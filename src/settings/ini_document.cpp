@@ -43,7 +43,9 @@ std::string OneLine(std::string_view value) {
 
 IniDocument IniDocument::Parse(std::string_view text) {
   IniDocument doc;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte order mark
+  // Every leading UTF-8 byte order mark: Text() writes none back, so one left
+  // here would be taken off by the next read and change what the file says.
+  while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   size_t pos = 0;
   bool first = true;
   while (pos < text.size()) {

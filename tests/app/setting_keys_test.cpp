@@ -1,4 +1,4 @@
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive_test_support.h"
-#include "audio/choice_list.h"
+#include "util/choice_list.h"
 
 namespace varn {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/channel_recorder.h"
+#include "archive/channel_recorder.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "util/clock.h"

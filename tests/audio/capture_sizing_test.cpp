@@ -1,4 +1,4 @@
-#include "audio/capture_sizing.h"
+#include "archive/capture_sizing.h"
 
 #include <gtest/gtest.h>
 

@@ -27,7 +27,7 @@ inline constexpr int kProgrammeDevice = 2;
 inline constexpr int kSilenceDevice = 3;
 inline constexpr int kRampDevice = 4;
 
-class RecordingView final : public EngineView {
+class EngineRecordingView final : public EngineView {
  public:
   void SetRecordButton(int ch, bool on) override { recordButton[ch] = on; }
   void SetMonitorLook(int ch, bool on) override { monitorButton[ch] = on; }
@@ -102,7 +102,7 @@ class EngineFixture : public ::testing::Test {
   EventLog& log = *ActiveLog();
   SimWaveService sim{SimPace::Manual};
   PolledTimer timer;
-  RecordingView view;
+  EngineRecordingView view;
   Notices notices;
   int pumps = 0;
   std::function<void()> pumpHook;

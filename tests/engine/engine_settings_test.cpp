@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "engine/engine_fixture.h"
 
 namespace varn::test {

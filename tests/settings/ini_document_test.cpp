@@ -44,6 +44,17 @@ TEST(IniDocument, IgnoresCommentsStrayLinesAndAByteOrderMark) {
   EXPECT_EQ(doc.Get("conf", "C"), "3");
 }
 
+TEST(IniDocument, ASecondByteOrderMarkKeepsItsMeaningWhenRewritten) {
+  // Found by fuzz_ini: the first mark was taken off on reading and not
+  // written back, so after one write the next read saw another file.
+  auto doc = IniDocument::Parse("\xEF\xBB\xBF\xEF\xBB\xBF[conf]\nNumRec=4\n");
+  EXPECT_EQ(doc.Get("conf", "NumRec"), "4");
+  ASSERT_TRUE(doc.Set("conf", "Other", "1"));
+  const auto again = IniDocument::Parse(doc.Text());
+  EXPECT_EQ(again.Get("conf", "NumRec"), "4");
+  EXPECT_EQ(again.Get("conf", "Other"), "1");
+}
+
 TEST(IniDocument, RemoveDropsOnlyThatKey) {
   auto doc = IniDocument::Parse("[conf]\nA=1\nB=2\n");
   EXPECT_TRUE(doc.Remove("conf", "a"));

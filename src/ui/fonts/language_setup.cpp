@@ -1,6 +1,6 @@
 #include "ui/fonts/language_setup.h"
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 
 namespace varn {
 

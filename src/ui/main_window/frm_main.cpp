@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
 #include "settings/settings_store.h"

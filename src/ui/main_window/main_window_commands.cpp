@@ -6,7 +6,7 @@
 #include <QMenu>
 
 #include "analysis/level_math.h"
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "settings/folders.h"
 #include "settings/settings_store.h"
 #include "ui/main_window/channel_panel.h"

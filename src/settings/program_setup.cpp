@@ -1,6 +1,6 @@
-#include "app/program_setup.h"
+#include "settings/program_setup.h"
 
-#include "app/setting_keys.h"
+#include "settings/setting_keys.h"
 #include "settings/folders.h"
 #include "util/error_catch.h"
 

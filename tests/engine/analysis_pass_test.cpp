@@ -1,10 +1,10 @@
-#include "analysis/channel_analysis.h"
+#include "engine/analysis_pass.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "analysis_test_support.h"
+#include "analysis/analysis_test_support.h"
 #include "archive/archive_channel.h"
 #include "audio/capture_channel.h"
 

@@ -1,4 +1,4 @@
-#include "audio/format_codes.h"
+#include "archive/format_codes.h"
 
 #include <array>
 
