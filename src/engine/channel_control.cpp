@@ -73,7 +73,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
   if (quiet) redirect = std::make_unique<DiagnosticsNotice>(ch, c.retryNotes);
 
   SetFmt(ch);
-  const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, &c.writer);
+  const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, &c.recorder);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.
     TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
@@ -92,7 +92,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
 void Engine::StopChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
   ChannelRecord& c = Channel(ch);
-  StopCapture(ch, c.capture, c.archive, &c.writer);
+  StopCapture(ch, c.capture, c.archive, &c.recorder);
   ButtonLook(ch);
   if (s_.view) TrappedStep([&] { s_.view->ResetViews(ch); });
   if (monitor_.MonitorChannel == ch)

@@ -10,12 +10,13 @@
 #include "archive/archive_channel.h"
 #include "archive/channel_archive.h"
 #include "audio/capture_channel.h"
+#include "engine/deferred_recorder.h"
 
 namespace varn {
 
 struct ChannelRecord {
   ChannelRecord(int ch, const Clock& clock, const std::string& dataFolder)
-      : writer(ch, archive, clock, dataFolder) {}
+      : writer(ch, archive, clock, dataFolder), recorder(writer) {}
   ChannelRecord(const ChannelRecord&) = delete;
   ChannelRecord& operator=(const ChannelRecord&) = delete;
 
@@ -24,6 +25,7 @@ struct ChannelRecord {
   CaptureChannel capture;
   ArchiveChannel archive;
   ChannelArchive writer;
+  DeferredRecorder recorder;  // what capture feeds: the writer, encoding spread over ticks
   ChannelAnalysis analysis;
 
   std::string name;         // ChName_

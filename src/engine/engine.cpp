@@ -19,7 +19,7 @@ Engine::~Engine() {
   StopMonitor(monitor_, true);
   for (auto& c : channels_)
     if (c->archive.Capturing == 1)
-      StopCapture(0, c->capture, c->archive, &c->writer);
+      StopCapture(0, c->capture, c->archive, &c->recorder);
 }
 
 void Engine::Pump() const {

@@ -28,6 +28,9 @@ namespace varn {
 inline constexpr int kMaxChannels = 8;
 // Seconds between two tries to start a channel whose device went away.
 inline constexpr float kDeviceRetrySec = 5.0f;
+// MP3 encodings per tick, and the most blocks a channel may keep waiting.
+inline constexpr int kEncodesPerTick = 2;
+inline constexpr size_t kMostWaitingBlocks = 2;
 // A tick this late is reported by the watchdog line.
 inline constexpr float kWatchdogSec = 10.0f;
 
@@ -132,6 +135,7 @@ class Engine {
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
   void OncePerSecond(const ClockReading& now);
+  void FeedWaitingBlocks();
   void ButtonLook(int ch);
   void StoreDisplayChoices(int ch);
 
@@ -148,6 +152,7 @@ class Engine {
   bool started_ = false;
   bool inTick_ = false;
   bool closed_ = false;  // after CloseChannels no tick runs again
+  int nextFeed_ = 0;      // the channel whose waiting block goes first
   TickStats stats_;
 };
 

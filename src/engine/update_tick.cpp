@@ -23,7 +23,10 @@ void Engine::CollectBuffers() {
       TrappedStep([&] {
         Pump();
         if (c.archive.Capturing != 1) return;
-        const int r = ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, &c.writer);
+        // The record copies are about to be reallocated: nothing may wait on them.
+        if (c.capture.RecordBlocks.size() < c.capture.SampleBlocks.size()) c.recorder.Drain();
+        const int r =
+            ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, &c.recorder);
         if (r >= 0) c.analysis.CountTick();
         if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
       });
@@ -32,10 +35,29 @@ void Engine::CollectBuffers() {
   }
 }
 
+void Engine::FeedWaitingBlocks() {
+  // A few encodings per tick, round the channels, so blocks that completed
+  // together are encoded over the next ticks; a channel that falls behind
+  // is caught up at once.
+  const int count = ChannelCount();
+  int budget = kEncodesPerTick;
+  for (int turn = 0; turn < count && budget > 0; ++turn) {
+    const int ch = (nextFeed_ + turn) % count;
+    if (Channel(ch).recorder.FeedOne()) --budget;
+  }
+  nextFeed_ = count > 0 ? (nextFeed_ + 1) % count : 0;
+  for (auto& c : channels_)
+    while (c->recorder.Waiting() > kMostWaitingBlocks) c->recorder.FeedOne();
+}
+
 void Engine::OncePerSecond(const ClockReading& now) {
   const HourlyRollover::Step step = rollover_.Advance(now);
   if (!step.newSecond) return;
-  if (step.newHour) TrappedStep([&] { RolloverArchives(archives_); });
+  if (step.newHour) {
+    // Blocks captured before the hour belong to the old files.
+    for (auto& c : channels_) TrappedStep([&] { c->recorder.Drain(); });
+    TrappedStep([&] { RolloverArchives(archives_); });
+  }
   TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
 }
 
@@ -57,6 +79,8 @@ void Engine::Tick() {
     };
     AnalyseNewBlocks(analysisRefs_, ctx, hooks);
   });
+
+  TrappedStep([&] { FeedWaitingBlocks(); });
 
   TrappedStep([&] {
     const double late = ElapsedSince(lastTickTime_, *s_.clock);
