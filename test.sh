@@ -1,15 +1,133 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds, and runs every test through CTest.
+# Sets up what is missing, builds, and runs every test, in stages:
+#   build     the normal build (warnings are errors), then every test (CTest)
+#   format    the code against .clang-format (a report; it reformats nothing)
+#   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan      the audio backend and engine tests, built with ThreadSanitizer
+#   fuzz      every fuzz target for a bounded time from its seed corpus
+#   soak      the headless monitor on eight virtual lines (2 minutes; --long: 10)
+# Options: --quick runs the build stage only; --long soaks for ten minutes.
+# Each stage says how long it took; the last line counts the tests run.
 set -uo pipefail
 cd "$(dirname "$0")"
+
+QUICK=0
+SOAK_ARGS=()
+for arg in "$@"; do
+  case $arg in
+    --quick) QUICK=1 ;;
+    --long) SOAK_ARGS+=(--long) ;;
+    *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+export VARN_WERROR=ON
 scripts/setup.sh || exit 1
 
 export QT_QPA_PLATFORM=offscreen
+# Sanitizer reports end the test that caused them.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp
 # shellcheck source=scripts/test_pulse.sh
 . scripts/test_pulse.sh
 
-ctest --test-dir build --output-on-failure --timeout 600 -j"$(nproc)" 2>&1 | tee build/ctest.log
-status=${PIPESTATUS[0]}
-summary=$(grep -E "tests passed|tests failed" build/ctest.log | tail -n 1)
-echo "test.sh: ${summary:-no test summary} (exit $status)"
-exit "$status"
+PASSED=0
+FAILED=0
+FAILED_STAGES=()
+TIMES=()
+
+# run_stage NAME CMD...: runs CMD, notes its time and whether it failed.
+run_stage() {
+  local name=$1 start status
+  shift
+  echo "=== test.sh: $name"
+  start=$SECONDS
+  "$@"
+  status=$?
+  TIMES+=("$name $((SECONDS - start)) s")
+  if ((status != 0)); then FAILED_STAGES+=("$name"); fi
+  echo "=== test.sh: $name took $((SECONDS - start)) s (exit $status)"
+  return 0
+}
+
+# ctest_in DIR [CTEST ARGS...]: runs the tests of a build folder, counting them.
+ctest_in() {
+  local dir=$1 log status total failed
+  shift
+  log=$dir/ctest.log
+  ctest --test-dir "$dir" --output-on-failure --timeout 600 -j"$(nproc)" "$@" 2>&1 | tee "$log"
+  status=${PIPESTATUS[0]}
+  total=$(sed -n 's/.* tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -n 1)
+  PASSED=$((PASSED + ${total:-0} - ${failed:-0}))
+  FAILED=$((FAILED + ${failed:-0}))
+  if [ -z "$total" ]; then FAILED=$((FAILED + 1)); fi
+  return "$status"
+}
+
+# configure_in DIR CMAKE ARGS...: a second build folder, configured once.
+configure_in() {
+  local dir=$1
+  shift
+  [ -f "$dir/build.ninja" ] && return 0
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARN_BENCH=OFF \
+    -DVARN_WERROR=ON "$@" >/dev/null
+}
+
+# counted CMD...: a check that counts as one test.
+counted() {
+  if "$@"; then
+    PASSED=$((PASSED + 1))
+  else
+    FAILED=$((FAILED + 1))
+    return 1
+  fi
+}
+
+format_report() {
+  local files=0 differ=0 f
+  for f in $(git ls-files '*.cpp' '*.h'); do
+    files=$((files + 1))
+    if ! clang-format --dry-run -Werror "$f" >/dev/null 2>&1; then
+      differ=$((differ + 1))
+      echo "format: $f differs from .clang-format"
+    fi
+  done
+  echo "format: $differ of $files files differ from .clang-format (reported, not changed)"
+  return 0
+}
+
+asan_stage() {
+  configure_in build-asan -DVARN_SANITIZE=address || return 1
+  cmake --build build-asan -- -j"$(nproc)" || return 1
+  ctest_in build-asan
+}
+
+tsan_stage() {
+  # The backends' threads and the engine on virtual devices: the only memory
+  # they share with the program's thread is the header flags, the bytes
+  # recorded and the backends' own queues.
+  configure_in build-tsan -DVARN_SANITIZE=thread || return 1
+  cmake --build build-tsan --target test_audio test_engine -- -j"$(nproc)" || return 1
+  ctest_in build-tsan -R '^(Capture|Sim|Pulse|Monitor|HeaderQueue|Engine|ChannelControl|UpdateTick|UtcOffsets|AnalysisPass|Deferred)'
+}
+
+run_stage build ctest_in build
+if ((QUICK == 0)); then
+  run_stage format format_report
+  run_stage asan asan_stage
+  run_stage tsan tsan_stage
+  run_stage fuzz counted scripts/fuzz_smoke.sh
+  run_stage soak counted scripts/soak.sh --binary build/varn "${SOAK_ARGS[@]}"
+fi
+
+echo "=== test.sh: stage times: ${TIMES[*]}"
+if ((${#FAILED_STAGES[@]} > 0)); then
+  echo "test.sh: failed stages: ${FAILED_STAGES[*]}"
+  FAILED=$((FAILED > 0 ? FAILED : 1))
+fi
+echo "test.sh: $PASSED passed, $FAILED failed"
+if ((${#FAILED_STAGES[@]} > 0)); then exit 1; fi
+exit 0

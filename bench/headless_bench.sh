@@ -11,14 +11,15 @@
 #   VARN_BENCH_KEEP=1  keep the temporary folder for inspection
 #
 # Steps (everything happens in a fresh temporary folder):
-#  1. A varn.ini for eight channels, 48000 Hz stereo 16-bit, each archived as
-#     MP3 at 160 kbit/s, inputs mixed from "Sim Programme", "Sim Pink Noise" and
-#     "Sim Tone 1kHz". `varn --headless --audio sim --duration SECONDS` runs on
-#     it; bash's `time` gives its CPU time (user+sys) and wall time.
-#  2. A SECONDS long 48000 Hz stereo WAV of pink-ish noise (python3, fixed
-#     seed) is encoded eight times with `varn encode ... --bitrate 160`: the CPU
-#     time of those eight encodings divided by SECONDS is the share one core
-#     needs for the encoding alone in real time.
+#  1. A SECONDS long 48000 Hz stereo WAV of pink-ish noise (python3, fixed
+#     seed). A varn.ini for eight channels, 48000 Hz stereo 16-bit, each
+#     archived as MP3 at 160 kbit/s, each fed that file by the virtual file
+#     device "Sim File noise.wav" (so no signal is synthesised in the run).
+#     `varn --headless --audio sim --duration SECONDS` runs on it; bash's
+#     `time` gives its CPU time (user+sys) and wall time.
+#  2. The same WAV is encoded eight times with `varn encode ... --bitrate 160`:
+#     the CPU time of those eight encodings divided by SECONDS is the share
+#     one core needs for encoding the same audio alone in real time.
 #  3. The headless summary line on stderr gives the tick figures and frames
 #     lost; the diagnostics file (varn_data/varnYYYYMMDD.err) gives the count
 #     of "Buffer irregular" and "Capture overrun" lines.
@@ -73,31 +74,11 @@ SUMMARY_RE='varn: ([0-9]+) ticks, mean ([0-9.]+) ms, longest ([0-9.]+) ms; first
 echo "varn headless bench: $DURATION s, binary $VARN"
 LOAD_BEFORE=$(load)
 
-# 1. Eight channels, monitored and archived as MP3.
-INPUTS=("Sim Programme" "Sim Pink Noise" "Sim Tone 1kHz")
-mkdir "$WORK/eight"
-{
-  echo "[conf]"
-  echo "NumRec=8"
-  for n in 1 2 3 4 5 6 7 8; do
-    echo "DeviceName_$n=${INPUTS[$(((n - 1) % 3))]}"
-    echo "RecFreq_$n=48000"
-    echo "RecMode_$n=3"
-    echo "BitRate_$n=160"
-    echo "ArcOn_$n=1"
-  done
-} >"$WORK/eight/varn.ini"
-
-timed headless "$VARN" --headless --audio sim --duration "$DURATION" --app-folder "$WORK/eight"
-VARN_REAL=$REAL
-VARN_CPU=$CPU
-[[ $(cat "$WORK/headless.err") =~ $SUMMARY_RE ]] || fail "no summary line from the headless run"
-TICKS=${BASH_REMATCH[1]} MEAN=${BASH_REMATCH[2]} LONGEST=${BASH_REMATCH[3]} LOST=${BASH_REMATCH[5]}
-IRREGULAR=$(cat "$WORK"/eight/varn_data/varn*.err 2>/dev/null | grep -c "Buffer irregular" || true)
-OVERRUNS=$(cat "$WORK"/eight/varn_data/varn*.err 2>/dev/null | grep -c "Capture overrun" || true)
-
-# 2. The encoder alone: the same amount of audio through `varn encode`.
-python3 - "$WORK/noise.wav" "$DURATION" <<'EOF'
+# The audio: SECONDS of pink-ish noise, played to every channel by a virtual
+# file device and encoded alone by `varn encode` below, so both figures
+# come from the same audio.
+mkdir "$WORK/files"
+python3 - "$WORK/files/noise.wav" "$DURATION" <<'EOF'
 import array, random, sys, wave
 path, seconds, rate = sys.argv[1], int(sys.argv[2]), 48000
 rng = random.Random(1)
@@ -116,10 +97,34 @@ with wave.open(path, "wb") as w:
                 block.append(max(-32768, min(32767, v)))
         w.writeframes(block.tobytes())
 EOF
+
+# 1. Eight channels, monitored and archived as MP3.
+mkdir "$WORK/eight"
+{
+  echo "[conf]"
+  echo "NumRec=8"
+  for n in 1 2 3 4 5 6 7 8; do
+    echo "DeviceName_$n=Sim File noise.wav"
+    echo "RecFreq_$n=48000"
+    echo "RecMode_$n=3"
+    echo "BitRate_$n=160"
+    echo "ArcOn_$n=1"
+  done
+} >"$WORK/eight/varn.ini"
+
+VARN_SIM_FILES="$WORK/files" timed headless "$VARN" --headless --audio sim --duration "$DURATION" --app-folder "$WORK/eight"
+VARN_REAL=$REAL
+VARN_CPU=$CPU
+[[ $(cat "$WORK/headless.err") =~ $SUMMARY_RE ]] || fail "no summary line from the headless run"
+TICKS=${BASH_REMATCH[1]} MEAN=${BASH_REMATCH[2]} LONGEST=${BASH_REMATCH[3]} LOST=${BASH_REMATCH[5]}
+IRREGULAR=$(cat "$WORK"/eight/varn_data/varn*.err 2>/dev/null | grep -c "Buffer irregular" || true)
+OVERRUNS=$(cat "$WORK"/eight/varn_data/varn*.err 2>/dev/null | grep -c "Capture overrun" || true)
+
+# 2. The encoder alone: the same audio through `varn encode`, once per channel.
 mkdir "$WORK/encode"
 ENC_CPU=0
 for n in 1 2 3 4 5 6 7 8; do
-  timed encode "$VARN" --app-folder "$WORK/encode" encode "$WORK/noise.wav" "$WORK/encode/out$n.mp3" --bitrate 160
+  timed encode "$VARN" --app-folder "$WORK/encode" encode "$WORK/files/noise.wav" "$WORK/encode/out$n.mp3" --bitrate 160
   ENC_CPU=$(calc "$ENC_CPU + $CPU")
 done
 

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
   # compiler and build
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config clang-format
   # libraries
   qt6-base-dev libgl-dev libpulse-dev libmp3lame-dev libmpg123-dev libcli11-dev
   # tests and benchmarks
@@ -17,6 +17,9 @@ PACKAGES=(
   x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
+  # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
+  # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
+  clang-16 libclang-rt-16-dev llvm-16
 )
 
 missing=()
@@ -35,7 +38,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# VARN_WERROR=ON (test.sh sets it) makes warnings errors, as in CI.
 if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARN_WERROR="${VARN_WERROR:-OFF}"
+elif [ -n "${VARN_WERROR:-}" ]; then
+  cmake -S . -B build -DVARN_WERROR="$VARN_WERROR" >/dev/null
 fi
 cmake --build build -- -j"$(nproc)"

@@ -50,18 +50,18 @@ class AnalysisView {
  public:
   virtual ~AnalysisView() = default;
   // One meter update: the background is restored, then each bar drawn.
-  virtual void DrawMeter(int channel, std::span<const VuBarValues> bars) {}
+  virtual void DrawMeter(int /*channel*/, std::span<const VuBarValues> /*bars*/) {}
   // Level figures box: cell 0 "Max L :", 1 "Max R :", 2 "Min L :", 3 "Min R :".
-  virtual void SetLevelFigure(int channel, int cell, std::string_view text) {}
-  virtual void RedrawLevelFigures(int channel) {}
+  virtual void SetLevelFigure(int /*channel*/, int /*cell*/, std::string_view /*text*/) {}
+  virtual void RedrawLevelFigures(int /*channel*/) {}
   // Averaged spectrum and hold curve, kSpectrumBins values each.
-  virtual void DrawSpectrum(int channel, std::span<const double> averaged,
-                            std::span<const double> hold) {}
+  virtual void DrawSpectrum(int /*channel*/, std::span<const double> /*averaged*/,
+                            std::span<const double> /*hold*/) {}
   // The analysed block, for the scrolling waveform.
-  virtual void DrawWaveform(int channel, std::span<const Frame> block) {}
+  virtual void DrawWaveform(int /*channel*/, std::span<const Frame> /*block*/) {}
   // The channel stopped while the pass ran: clear its spectrum, waveform and
   // meter (ResetViews).
-  virtual void ResetViews(int channel) {}
+  virtual void ResetViews(int /*channel*/) {}
 };
 
 }  // namespace varn

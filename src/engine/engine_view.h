@@ -11,17 +11,17 @@ namespace varn {
 class EngineView : public AnalysisView, public MonitorButtonLook {
  public:
   // Button 1 of the channel's record pair: on while it is monitored.
-  void SetMonitorLook(int ch, bool monitoring) override {}
+  void SetMonitorLook(int /*ch*/, bool /*monitoring*/) override {}
   // Button 0 of the channel's record pair: on while the channel runs (or
   // waits for its lost device to come back).
-  virtual void SetRecordButton(int ch, bool on) {}
+  virtual void SetRecordButton(int /*ch*/, bool /*on*/) {}
   // The busy pointer while a channel starts.
-  virtual void SetBusy(bool busy) {}
+  virtual void SetBusy(bool /*busy*/) {}
   // The channel has started: its rate and segment length are known now
   // (the frequency scale and the waveform's samples per column follow them).
-  virtual void ChannelStarted(int ch) {}
+  virtual void ChannelStarted(int /*ch*/) {}
   // The meter's numeric text mode changed: redraw the meter.
-  virtual void RedrawMeter(int ch) {}
+  virtual void RedrawMeter(int /*ch*/) {}
   // Channel 0's waveform view: its height in twips and the screen's twips
   // per pixel, for the waveform trace scales. 0 when there is no view.
   virtual int WaveformHeightTwips() const { return 0; }
