@@ -1,0 +1,44 @@
+#pragma once
+// The values of the basic settings dialog (FrmConf) and the order they are
+// stored in, apart from the window that shows them.
+
+#include <array>
+#include <string>
+
+#include "ui/dialogs/number_field.h"
+
+namespace varn {
+
+inline constexpr const char* kBasicCaption = "基本設定";
+inline constexpr NumberField kBasicFields[4] = {
+    {"動作間隔", "ms", "TimerUpdateInt", 0, 1, 1000},
+    {"系統数", "", "NumRec", 0, 1, 8},
+    {"表示列", "", "MaxNumX", 0, 1, 8},
+    {"メーターレベル", "dbfs", "VULevelTrim", 1, -60, 60},
+};
+inline constexpr const char* kDataFolderLabel = "データフォルダ";
+
+struct CheckField {
+  const char* caption;
+  std::string_view key;
+};
+inline constexpr CheckField kBasicChecks[3] = {
+    {"録音/出力ボタン表示", "ShowRecButton"},
+    {"最大/最小レベル表示", "ShowLevelValues"},
+    {"系統名表示", "ShowChName"},
+};
+
+struct BasicSettingsValues {
+  std::array<std::string, 4> numbers;  // the texts of kBasicFields
+  std::string dataFolder;
+  std::array<int, 3> checks{};  // kBasicChecks, 0 or 1
+};
+
+BasicSettingsValues LoadBasicSettings();
+
+// Stores every value in the dialog's order. A number that is not numeric
+// leaves its key alone; the others are clamped and their texts replaced by
+// what was stored. The data folder is stored as typed.
+void StoreBasicSettings(BasicSettingsValues& values);
+
+}  // namespace varn
