@@ -60,7 +60,8 @@ class Mpg123DecoderStream final : public CodecStream {
       return kStreamNotPossible;
     }
     const size_t out = std::min<size_t>(pending_.size(), h.destinationLength);
-    std::memcpy(h.destination, pending_.data(), out);
+    // Before the first samples the buffer may be null: no copy, not even of 0 bytes.
+    if (out > 0) std::memcpy(h.destination, pending_.data(), out);
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(out));
     h.destinationLengthUsed = static_cast<uint32_t>(out);
     return kStreamOk;

@@ -115,5 +115,24 @@ TEST(PcmFile, DecodesMp3FilesAndLoopsBackToTheirStart) {
   EXPECT_EQ(r->Read(pcm.data(), 4096), 4096);
 }
 
+TEST(PcmFile, AnMp3FileCutInsideItsFirstFrameReadsAsEmpty) {
+  // Found by fuzz_pcmfile: with no sample decoded yet, the decoder copied
+  // from a null buffer (undefined even for 0 bytes; UBSan reports it).
+  test::TempDir dir;
+  test::WriteWav(dir / "tone.wav", 44100, 2, test::ToneFrames(1000, 44100, 4410, 2));
+  C_mp3acm codec;
+  ASSERT_TRUE(codec.EncFromWavfile(dir / "tone.wav", dir / "tone.mp3", 160));
+  std::vector<uint8_t> bytes = test::ReadBytes(dir / "tone.mp3");
+  ASSERT_GT(bytes.size(), 200u);
+  bytes.resize(200);  // a 160 kbit/s frame at 44.1 kHz takes 522 bytes
+  test::WriteBytes(dir / "cut.mp3", bytes);
+  std::string error;
+  auto r = OpenPcmFile(dir / "cut.mp3", &error);
+  ASSERT_NE(r, nullptr) << error;
+  std::vector<int16_t> pcm(2 * 1152);
+  EXPECT_EQ(r->Read(pcm.data(), 1152), 0);
+  EXPECT_EQ(r->Read(pcm.data(), 1152), 0);
+}
+
 }  // namespace
 }  // namespace varn
