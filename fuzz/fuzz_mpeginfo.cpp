@@ -1,8 +1,6 @@
 // ReadMpegInfo and FindFrameStart on arbitrary bytes: they must end, and a
 // description they accept must hold together.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -10,9 +8,10 @@
 #include <string>
 
 #include "archive/mpeg_info.h"
+#include "temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/varn-fuzz-mpeg-" + std::to_string(getpid()) + ".mp3";
+  static const std::string path = varn::fuzz::TempFolder() + "input.mp3";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
@@ -31,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        (info.FirstFrame + info.AudioEnd) / 2, info.AudioEnd, info.AudioEnd + 99}) {
     const int32_t at = varn::FindFrameStart(path, from, info);
     if (at == info.AudioEnd + 1) continue;
-    if (at < info.FirstFrame || at > info.AudioEnd - 3 || at < std::max(from, info.FirstFrame) || data[at - 1] != 0xFF)
+    if (at < info.FirstFrame || at > info.AudioEnd - 3 || at < std::max(from, info.FirstFrame) ||
+        data[at - 1] != 0xFF)
       std::abort();
   }
   return 0;

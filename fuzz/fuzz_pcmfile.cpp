@@ -4,8 +4,6 @@
 // counts, stay at the end once there, and give the same samples again after
 // a rewind (the devices play files in a loop).
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "archive/pcm_file.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -86,7 +85,7 @@ void Exercise(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string base = "/tmp/varn-fuzz-pcm-" + std::to_string(getpid());
+  static const std::string base = varn::fuzz::TempFolder() + "input";
   // The reader goes by the first bytes, and by the name only when they are
   // neither "RIFF" nor MPEG-like: try both names exactly when they differ.
   const bool riff = size >= 4 && std::memcmp(data, "RIFF", 4) == 0;

@@ -1,17 +1,16 @@
 // ReadWavInfo on arbitrary bytes: it must end, and say Valid = 1 only with a
 // description that holds together.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "archive/wav_file.h"
+#include "temp_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/varn-fuzz-wav-" + std::to_string(getpid()) + ".wav";
+  static const std::string path = varn::fuzz::TempFolder() + "input.wav";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);

@@ -39,9 +39,12 @@ std::vector<int32_t> Stored(const Samples& s, int bits) {
   std::vector<int32_t> out;
   out.reserve(s.size());
   for (const int16_t v : s) {
-    if (bits == 8) out.push_back((v >> 8) + 128);
-    else if (bits == 24) out.push_back(v * 256 + (v & 0xFF));
-    else out.push_back(v);
+    if (bits == 8)
+      out.push_back((v >> 8) + 128);
+    else if (bits == 24)
+      out.push_back(v * 256 + (v & 0xFF));
+    else
+      out.push_back(v);
   }
   return out;
 }
@@ -170,9 +173,11 @@ std::map<std::string, Bytes> IniTexts() {
     longValue += "\nDeviceName_8=" + std::string(300, 'x') + "\n";
     t["long_values.ini"] = Text(longValue);
   }
-  t["empty_and_nul.ini"] = Bytes{'[', 'c', 'o', 'n', 'f', ']', '\n', 'C', 'h', 'N', 'a', 'm', 'e',
-                                 '_', '1', '=', 'a', 0,   'b', '\n', 'N', 'u', 'm', 'R', 'e', 'c',
-                                 '=', '\n', 'X', '=', '\r', '\r', '\n'};
+  {
+    // A NUL inside a value, an empty value, stray carriage returns.
+    static constexpr char kText[] = "[conf]\nChName_1=a\0b\nNumRec=\nX=\r\r\n";
+    t["empty_and_nul.ini"] = Text(std::string_view(kText, sizeof kText - 1));
+  }
   return t;
 }
 
@@ -236,12 +241,14 @@ std::map<std::string, Bytes> AnalysisInputs() {
     seed.stereoMode = 1;
     seed.fftInfinite = 1;
     seed.fftSense = 100;
-    a["stereo_16k_mp3.bin"] = Analysis(seed, Interleave(Noise(7, 8000, 700), Sine(16000, 3000, 12000, 700)));
+    a["stereo_16k_mp3.bin"] =
+        Analysis(seed, Interleave(Noise(7, 8000, 700), Sine(16000, 3000, 12000, 700)));
   }
   {
     // Settings at and past the dialogs' edges.
     AnalysisSeed seed{0xC5, 3, 40.0f, 0.0f, 0.0f, -99.0f, 40.0f, 1, 1, 100, 0.0f, 0};
-    a["stereo_edges.bin"] = Analysis(seed, Interleave(Constant(32767, 400), Step(0, -32767, 200, 400)));
+    a["stereo_edges.bin"] =
+        Analysis(seed, Interleave(Constant(32767, 400), Step(0, -32767, 200, 400)));
   }
   {
     // Out-of-range settings a hand-edited store can hold.
@@ -256,7 +263,8 @@ void WriteAll(const fs::path& folder, const std::map<std::string, Bytes>& files)
   fs::create_directories(folder);
   for (const auto& [name, bytes] : files) {
     std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
       std::fprintf(stderr, "make_corpus: cannot write %s\n", (folder / name).c_str());
       std::exit(1);
@@ -287,8 +295,9 @@ int main(int argc, char** argv) {
   WriteAll(root / "fuzz_pcmfile", Join(wav, mp3));
   WriteAll(root / "fuzz_ini", ini);
   WriteAll(root / "fuzz_settings", ini);
-  WriteAll(root / "fuzz_analyze", AnalysisInputs());
+  const auto analysis = AnalysisInputs();
+  WriteAll(root / "fuzz_analyze", analysis);
   std::printf("make_corpus: wrote %zu WAV, %zu MP3, %zu ini and %zu analysis seeds under %s\n",
-              wav.size(), mp3.size(), ini.size(), AnalysisInputs().size(), root.c_str());
+              wav.size(), mp3.size(), ini.size(), analysis.size(), root.c_str());
   return 0;
 }
