@@ -74,7 +74,7 @@ class RecordingView : public AnalysisView {
       meters.back().push_back({b.index, b.vu, b.peak, std::string(b.text), b.hold});
     log.push_back("meter " + std::to_string(channel));
   }
-  void SetLevelFigure(int channel, int cell, std::string_view text) override {
+  void SetLevelFigure(int /*channel*/, int cell, std::string_view text) override {
     cells[cell] = std::string(text);
     log.push_back("cell " + std::to_string(cell));
   }
