@@ -12,7 +12,12 @@ class ComboChoiceList final : public ChoiceList {
  public:
   explicit ComboChoiceList(QComboBox* combo) : combo_(combo) {}
   void Clear() override { combo_->clear(); }
-  void Add(const std::string& text) override { combo_->addItem(QString::fromStdString(text)); }
+  // A combo box selects its first entry by itself; a list selects only when told.
+  void Add(const std::string& text) override {
+    const int selected = combo_->currentIndex();
+    combo_->addItem(QString::fromStdString(text));
+    if (combo_->currentIndex() != selected) combo_->setCurrentIndex(selected);
+  }
   int Count() const override { return combo_->count(); }
   std::string Text(int index) const override { return combo_->itemText(index).toStdString(); }
   void Select(int index) override {
