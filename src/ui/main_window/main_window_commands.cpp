@@ -9,6 +9,7 @@
 #include "settings/setting_keys.h"
 #include "settings/folders.h"
 #include "settings/settings_store.h"
+#include "ui/dialogs/settings_dialogs.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/twips.h"
@@ -27,11 +28,23 @@ void FrmMain::MenuButtonClicked(int button) {
   TrappedStep([&] {
     if (button == 1 && engine_) engine_->StopMonitoring();
     switch (button) {
+      case kBasicSettingsButton:
+      case kSoundSettingsButton:
+      case kAuditSettingsButton:
+        // Modeless over the window; OK re-reads the settings and restarts
+        // the running channels with them.
+        ShowSettingsDialog(button, this, start_.Audio(), [this] {
+          if (engine_) engine_->GetMiscSetting();
+        });
+        break;
+      case 3:
+        ToggleLogWindow();
+        break;
       case 4:
         if (engine_) openFolder(engine_->Services().dataFolder);
         break;
       default:
-        break;  // the settings dialogs and the log window open here
+        break;  // no other button
     }
   });
 }
