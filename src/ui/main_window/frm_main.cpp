@@ -52,6 +52,7 @@ FrmMain::FrmMain(ProgramStart& start, QWidget* parent) : QWidget(parent), start_
 }
 
 FrmMain::~FrmMain() {
+  DropLogWindow(false);  // the event log must not keep a window that is gone
   engine_.reset();  // devices go before the panels they draw into
   panels_.clear();
 }
@@ -118,6 +119,7 @@ void FrmMain::TimerStart() {
   update();
   started_ = true;
   CentreContainer();
+  CreateLogWindow();  // before the first channel starts, so it sees every line
   engine_->BeginRunning(engine_->Panels().showRecButton == 0);
 }
 
@@ -231,6 +233,7 @@ void FrmMain::Unload() {
     else
       start_.Program().Log().LogEvent(kEndBanner);
   });
+  TrappedStep([&] { DropLogWindow(true); });
 }
 
 void FrmMain::CloseForSessionEnd() {

@@ -26,6 +26,7 @@ class QMenu;
 namespace varn {
 
 class ChannelPanel;
+class FrmLog;
 
 inline constexpr const char* kMenuCaptions[5] = {"基本設定", "オーディオ設定", "監査設定", "ログ",
                                                   "データ"};
@@ -80,6 +81,10 @@ class FrmMain : public QWidget, public EngineView {
   // at the left edge to half the rate at the width of channel 0's scale.
   float FreqAtX(int xTwips, int sampleRate) const;
   void SetMeterTextMode(int ch, int mode);
+  // The log window's command: show, hide or restore it, or load it afresh.
+  void ToggleLogWindow();
+  // The log window while it is loaded, else nullptr.
+  FrmLog* LogWindow() const;
 
   // The rename box: returns the answer, or nothing when cancelled. Tests
   // replace it.
@@ -114,6 +119,10 @@ class FrmMain : public QWidget, public EngineView {
   void BuildPanels();
   void CentreContainer();
   void StoreAndStop();
+  // Loads the log window hidden and makes it the event log's sink.
+  void CreateLogWindow();
+  // Unloads it (widths and placement stored when `store`) and drops it.
+  void DropLogWindow(bool store);
 
   ProgramStart& start_;
   std::unique_ptr<QtTickTimer> tickTimer_;
@@ -124,6 +133,7 @@ class FrmMain : public QWidget, public EngineView {
   std::vector<std::unique_ptr<ChannelPanel>> panels_;
   PanelLayout layout_;
   QMenu* stereoMenu_ = nullptr;
+  FrmLog* logWindow_ = nullptr;  // a child window; dropped before the main window goes
   int stereoMenuChannel_ = -1;
   bool started_ = false;
   bool closing_ = false;
