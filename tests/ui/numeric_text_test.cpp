@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "dialog_store_fixture.h"
+#include "ui/controls/uc_list_view.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/twips.h"
 
@@ -53,6 +54,15 @@ TEST_F(DialogBuildingTest, ColumnWidthsAreStoredPerColumnAndNothingForNoColumns)
   SaveColumnWidths(2, width, "LV_", 2, 2);
   EXPECT_EQ(Stored("TabWidth_LV_3"), "450");
   EXPECT_EQ(Stored("TabWidth_LV_4"), "600");
+
+  UC_ListView list;  // the log window's list, with a column the user widened
+  list.SetNumData(2);
+  list.Init();
+  list.InitTab();
+  list.SetTabWidth(0, 900);
+  list.SetTabWidth(1, 2400);
+  SaveColumnWidths(list, "LV_", 0, 1);
+  EXPECT_EQ(Stored("TabWidth_LV_2"), "2400");
 }
 
 TEST(DialogBuilding, RowsArePlacedTwoPixelsBelowWithTheDesignOfTheFirst) {

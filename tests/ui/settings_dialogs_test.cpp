@@ -67,6 +67,7 @@ TEST_F(SettingsDialogsTest, EachMenuButtonOpensItsDialogOnceModelessOverTheWindo
     EXPECT_FALSE(d->isModal());
   }
   EXPECT_EQ(Opened<FrmConf>(0), basic);  // brought forward, not opened twice
+  EXPECT_LE((basic->geometry().center() - window->geometry().center()).manhattanLength(), 8);
   EXPECT_EQ(sound->ComboDev(1)->currentText(), "Sim Ramp");
 }
 

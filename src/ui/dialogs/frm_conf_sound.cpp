@@ -26,7 +26,7 @@ namespace {
 constexpr float kCheckPoints = 9.0f;
 constexpr int kColumnGap = 8;
 // The device lists grow with the names they hold, up to this width.
-constexpr int kDeviceMinChars = 24;
+constexpr const char* kDeviceMinText = "Built-in Audio Analog Stereo";
 constexpr int kDeviceMaxPixels = 360;
 constexpr int kComboChrome = 32;  // frame and arrow of a combo box, pixels
 
@@ -44,7 +44,7 @@ void WidenPopup(QComboBox* combo) {
 // The width of a device list: its longest name, within limits.
 int DeviceListWidth(const QWidget* window, DeviceDirectory& devices) {
   const QFontMetrics metrics(window->font());
-  int widest = metrics.averageCharWidth() * kDeviceMinChars;
+  int widest = metrics.horizontalAdvance(Q(kDeviceMinText));
   for (const bool isInput : {true, false}) {
     const int count = devices.DeviceCount(isInput);
     for (int id = 0; id < count; ++id)

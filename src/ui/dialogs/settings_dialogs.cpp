@@ -1,8 +1,12 @@
 #include "ui/dialogs/settings_dialogs.h"
 
+#include <QScreen>
+
 #include "ui/dialogs/frm_conf.h"
 #include "ui/dialogs/frm_conf_audit.h"
 #include "ui/dialogs/frm_conf_sound.h"
+#include "ui/services/centered_message_box.h"
+#include "ui/twips.h"
 
 namespace varn {
 
@@ -51,6 +55,11 @@ DialogCanvas* ShowSettingsDialog(int button, QWidget* owner, DeviceDirectory& de
       default:
         return nullptr;
     }
+    // Over the middle of the main window, as the message boxes are.
+    if (owner && owner->screen())
+      dialog->move(CenteredBoxRect(owner->frameGeometry(), dialog->size(),
+                                   owner->screen()->availableGeometry(), TwipsPerPixel())
+                       .topLeft());
   }
   dialog->show();
   dialog->raise();
