@@ -37,7 +37,7 @@ int32_t CodecStream::Unprepare(StreamHeader& header) {
 }
 
 std::unique_ptr<CodecStream> OpenCodecStream(const CodecFormat& source,
-                                             const CodecFormat& destination, uint32_t openFlags,
+                                             const CodecFormat& destination, uint32_t /*openFlags*/,
                                              int32_t& result) {
   result = kStreamNotPossible;
   return Trapped<std::unique_ptr<CodecStream>>(nullptr, [&]() -> std::unique_ptr<CodecStream> {
