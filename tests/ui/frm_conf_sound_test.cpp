@@ -114,8 +114,8 @@ TEST_F(FrmConfSoundTest, AnEightBitRowStoresTheRowsBeforeItAndKeepsTheDialogOpen
   EXPECT_FALSE(test::Gone(open));
   EXPECT_TRUE(dialog->isVisible());
 
-  QTest::keyClick(dialog->ComboFmt(4), Qt::Key_Down);  // Mono16bit
-  QTest::keyClick(dialog->TextBufferDelay(), Qt::Key_Enter);
+  QTest::keyClick(dialog->ComboFmt(4), Qt::Key_Down);    // Mono16bit
+  QTest::keyClick(dialog->ComboFmt(4), Qt::Key_Return);  // a closed list passes Enter on
   EXPECT_EQ(Stored("RecMode_5"), "2");
   EXPECT_EQ(Stored("BufferDelay"), "2000");
   EXPECT_EQ(Stored("MonDeviceName"), "");  // none chosen: the default output stays
