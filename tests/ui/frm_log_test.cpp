@@ -7,13 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QWheelEvent>
 #include <memory>
 
 #include "qstring_print.h"
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
+#include "ui/controls/control_font.h"
 #include "ui/controls/uc_list_view.h"
+#include "ui/log_window/log_column_widths.h"
 #include "ui/twips.h"
 #include "widget_input.h"
 
@@ -70,7 +73,17 @@ TEST_F(FrmLogTest, LoadsHiddenWithCaptionHeadersAndDefaultWidths) {
   EXPECT_EQ(log->LV().NumData(), 5);
   EXPECT_EQ(log->LV().TabName(0), "ローカル時");
   EXPECT_EQ(log->LV().TabName(4), "内容");
-  for (int c = 0; c < 5; ++c) EXPECT_EQ(log->LV().TabWidth(c), 900);
+  // Unset widths fit the header and the texts, so a first run cuts nothing.
+  const QFontMetrics metrics(CachedControlFont().font);
+  const int stamp = metrics.horizontalAdvance("2026/12/06 18:16:54") * 15;
+  EXPECT_GT(log->LV().TabWidth(0), stamp);
+  EXPECT_GT(log->LV().TabWidth(1), stamp);
+  EXPECT_GT(log->LV().TabWidth(3), metrics.horizontalAdvance("Rch") * 15);
+  EXPECT_GT(log->LV().TabWidth(4),
+            metrics.horizontalAdvance("**************正常終了*****************") * 15);
+  int columns = 0;
+  for (int c = 0; c < 5; ++c) columns += log->LV().TabWidth(c) / 15;
+  EXPECT_GT(log->LV().width(), columns);  // the first window shows them all
   EXPECT_TRUE(log->TimerWheel().isActive());
   EXPECT_EQ(log->TimerWheel().interval(), 10);
 }
@@ -97,13 +110,14 @@ TEST_F(FrmLogTest, WidthsDraggedByTheUserAreStoredAtUnloadAndComeBack) {
   log->FormUnload();
   EXPECT_FALSE(log->Loaded());
   EXPECT_FALSE(log->TimerWheel().isActive());
-  EXPECT_EQ(ReadSetting("TabWidth_LV_2", ""), "1500");
-  EXPECT_EQ(ReadSetting("TabWidth_LV_5", ""), "900");
+  const int dragged = DefaultLogColumnWidth(1) + 40 * 15;
+  EXPECT_EQ(ReadSetting("TabWidth_LV_2", ""), std::to_string(dragged));
+  EXPECT_EQ(ReadSetting("TabWidth_LV_5", ""), std::to_string(DefaultLogColumnWidth(4)));
   EXPECT_NE(ReadSetting("LogWindowWidth", ""), "");
 
   FrmLog again(&owner);
   again.FormLoad();
-  EXPECT_EQ(again.LV().TabWidth(1), 1500);
+  EXPECT_EQ(again.LV().TabWidth(1), dragged);
   EXPECT_EQ(again.LV().ItemCount(), 0);  // a fresh window starts empty
   again.FormUnload();
 }

@@ -11,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "ui/controls/uc_list_view.h"
 #include "ui/log_window/frm_log.h"
+#include "ui/log_window/log_column_widths.h"
 #include "ui/main_window/frm_main.h"
 
 namespace varn {
@@ -58,7 +59,7 @@ TEST_F(FrmMainLogTest, UnloadStoresTheColumnWidthsAndDropsTheWindow) {
   window->Unload();
   EXPECT_EQ(window->LogWindow(), nullptr);
   EXPECT_EQ(ReadSetting("TabWidth_LV_5", ""), "4000");
-  EXPECT_EQ(ReadSetting("TabWidth_LV_1", ""), "900");
+  EXPECT_EQ(ReadSetting("TabWidth_LV_1", ""), std::to_string(DefaultLogColumnWidth(0)));
   start.Program().Log().LogEvent("after the end");  // no window to reach: nothing breaks
 }
 

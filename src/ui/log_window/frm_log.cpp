@@ -6,13 +6,14 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "settings/setting_keys.h"
+#include "settings/setting_value.h"
 #include "settings/settings_store.h"
 #include "settings/window_placement.h"
 #include "ui/controls/uc_list_view.h"
 #include "ui/display/paint_style.h"
 #include "ui/fonts/font_cache.h"
 #include "ui/fonts/language_setup.h"
+#include "ui/log_window/log_column_widths.h"
 #include "ui/services/pointer_over.h"
 #include "ui/services/wheel_registry.h"
 #include "ui/twips.h"
@@ -24,8 +25,6 @@ namespace {
 
 // The window background, as the settings dialogs have it.
 constexpr int kBackgroundStyle = 14;
-// Size before any placement is stored, pixels: the five columns and room.
-constexpr QSize kFirstSize(640, 360);
 
 std::string WidthKey(int column) { return kLogTabWidthStem + std::to_string(column + 1); }
 
@@ -40,9 +39,10 @@ ScreenExtent ScreenTwips() {
 FrmLog::FrmLog(QWidget* owner) : QWidget(owner, Qt::Window), lv_(new UC_ListView(this)) {
   timerWheel_.setInterval(kWheelPollMs);
   connect(&timerWheel_, &QTimer::timeout, this, [this] { TimerWheelTimer(); });
-  resize(kFirstSize);
+  const QSize first = FirstLogWindowSize();
+  resize(first);
   // A first opening sits over the owner, not in a corner of the screen.
-  if (owner) move(owner->geometry().center() - QPoint(kFirstSize.width(), kFirstSize.height()) / 2);
+  if (owner) move(owner->geometry().center() - QPoint(first.width(), first.height()) / 2);
 }
 
 FrmLog::~FrmLog() { UnsubclassWindow(this); }
@@ -79,7 +79,10 @@ void FrmLog::FormLoad() {
     lv_->SetLeft(kLogListMarginTwips);
     lv_->SetTop(kLogListMarginTwips);
     for (int c = 0; c < kLogColumns; ++c) lv_->SetTabName(c, QString::fromUtf8(kLogHeaders[c]));
-    for (int c = 0; c < lv_->NumData(); ++c) lv_->SetTabWidth(c, ReadKeyInt(WidthKey(c)));
+    // Unset widths fit their column's texts rather than the catalogue's 900
+    // twips, which cut a time stamp to its date on a first run.
+    for (int c = 0; c < lv_->NumData(); ++c)
+      lv_->SetTabWidth(c, ReadIntSetting(WidthKey(c), DefaultLogColumnWidth(c)));
     lv_->ReDrawTab(-1);
   });
   loaded_ = true;
