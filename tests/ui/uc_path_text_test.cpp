@@ -91,11 +91,5 @@ TEST_F(UCPathTextTest, NoBrowsingOnlyRaisesAndTheButtonClicks) {
   EXPECT_EQ(raised, 1);
 }
 
-TEST(PathChoosers, PipeFiltersBecomeQtFilters) {
-  EXPECT_EQ(QtFileFilter("wavファイル|*.wav|すべて|*.*"), "wavファイル (*.wav);;すべて (*.*)");
-  EXPECT_EQ(QtFileFilter("MP3|*.mp3;*.mp2"), "MP3 (*.mp3 *.mp2)");
-  EXPECT_EQ(QtFileFilter(""), "");
-}
-
 }  // namespace
 }  // namespace varn

@@ -40,7 +40,6 @@ void UC_ListView::paintEvent(QPaintEvent*) {
     painter.fillRect(QRect(vbar_->x(), hbar_->y(), vbar_->width(), hbar_->height()),
                      ToQColor(ThemeColor(1)));
   DrawEdgeBox(painter, rect(), true);
-  if (hasFocus()) DrawFocusMark(painter, BodyRect().adjusted(-3, -3, 3, 3));
 }
 
 void UC_ListView::PaintTabs(QPainter& painter) const {

@@ -1,63 +1,43 @@
 #include "ui/controls/path_choosers.h"
 
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QStringList>
+#include <utility>
+
+#include "ui/services/choosers.h"
 
 namespace varn {
 
 namespace {
 
-QString StandardFolder(const QString& initialFolder, const QString& prompt, QWidget* owner) {
-  const QString start = initialFolder.isEmpty() ? QDir::currentPath() : initialFolder;
-  QString chosen = QFileDialog::getExistingDirectory(owner, prompt, start);
-  // Folders come back with their separator, as every folder setting keeps it.
-  if (!chosen.isEmpty() && !chosen.endsWith('/')) chosen += '/';
-  return chosen;
+QString ProgramFolder(const QString& initialFolder, const QString& prompt, QWidget* owner) {
+  return QString::fromStdString(
+      BrowseFolder(initialFolder.toStdString(), prompt.toStdString(), owner));
 }
 
-QString StandardFile(QWidget* owner, bool saveMode, const QString& filter,
-                     const QString& initialFolder, const QString& initialName, int) {
-  const QString start = initialName.isEmpty()
-                            ? initialFolder
-                            : QDir(initialFolder).filePath(QFileInfo(initialName).fileName());
-  const QString qtFilter = QtFileFilter(filter);
-  return saveMode ? QFileDialog::getSaveFileName(owner, QString(), start, qtFilter)
-                  : QFileDialog::getOpenFileName(owner, QString(), start, qtFilter);
+QString ProgramFile(QWidget* owner, bool saveMode, const QString& filter,
+                    const QString& initialFolder, const QString& initialName, int flags) {
+  return QString::fromStdString(ChooseFile(owner, saveMode, filter.toStdString(),
+                                           initialFolder.toStdString(), initialName.toStdString(),
+                                           flags));
 }
 
 FolderChooser& FolderSlot() {
-  static FolderChooser chooser = StandardFolder;
+  static FolderChooser chooser = ProgramFolder;
   return chooser;
 }
 
 FileChooser& FileSlot() {
-  static FileChooser chooser = StandardFile;
+  static FileChooser chooser = ProgramFile;
   return chooser;
 }
 
 }  // namespace
 
 void SetPathChoosers(FolderChooser folder, FileChooser file) {
-  FolderSlot() = folder ? std::move(folder) : FolderChooser(StandardFolder);
-  FileSlot() = file ? std::move(file) : FileChooser(StandardFile);
+  FolderSlot() = folder ? std::move(folder) : FolderChooser(ProgramFolder);
+  FileSlot() = file ? std::move(file) : FileChooser(ProgramFile);
 }
 
 FolderChooser DefaultFolderChooser() { return FolderSlot(); }
 FileChooser DefaultFileChooser() { return FileSlot(); }
-
-QString QtFileFilter(const QString& pipeFilter) {
-  const QStringList parts = pipeFilter.split('|');
-  QStringList filters;
-  for (qsizetype i = 0; i < parts.size(); i += 2) {
-    if (parts[i].isEmpty() && (i + 1 >= parts.size() || parts[i + 1].isEmpty())) continue;
-    if (i + 1 < parts.size() && !parts[i + 1].isEmpty())
-      filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-    else
-      filters << parts[i];
-  }
-  return filters.join(";;");
-}
 
 }  // namespace varn

@@ -1,7 +1,6 @@
 #pragma once
-// The folder and file choosers a path box opens. They come from outside so
-// that the program can hand in its own choosers and tests can answer for
-// the user; without them Qt's standard dialogs are used.
+// The folder and file choosers a path box opens: the program's own
+// (BrowseFolder and ChooseFile) unless a host or a test hands in others.
 
 #include <QString>
 #include <functional>
@@ -20,14 +19,9 @@ using FileChooser =
                           const QString& initialFolder, const QString& initialName, int flags)>;
 
 // The choosers new path boxes start with; an empty one puts back the
-// standard dialog.
+// program's own.
 void SetPathChoosers(FolderChooser folder, FileChooser file);
 FolderChooser DefaultFolderChooser();
 FileChooser DefaultFileChooser();
-
-// "wavファイル|*.wav|すべて|*.*" as Qt writes filters:
-// "wavファイル (*.wav);;すべて (*.*)". A description without pattern stands
-// alone.
-QString QtFileFilter(const QString& pipeFilter);
 
 }  // namespace varn
