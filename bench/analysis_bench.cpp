@@ -72,7 +72,8 @@ void BM_ChannelAnalysis(benchmark::State& state) {
     benchmark::DoNotOptimize(analysis.AnalyseBlock(0, block, ctx));
     b = (b + 1) % blocks;
   }
-  const double nsPerFrame = (ThreadCpuSeconds() - cpuStart) * 1e9 / (static_cast<double>(state.iterations()) * seg);
+  const double nsPerFrame =
+      (ThreadCpuSeconds() - cpuStart) * 1e9 / (static_cast<double>(state.iterations()) * seg);
   state.SetItemsProcessed(state.iterations() * seg);
   state.counters["ns_per_frame"] = nsPerFrame;
   state.counters["cpu_8x192k_pct"] = nsPerFrame * 1e-9 * kEightChannelsFramesPerSecond * 100.0;

@@ -55,7 +55,8 @@ BENCHMARK(BM_ProgressionRecordArchiving)->Arg(0)->Arg(6)->Unit(benchmark::kMicro
 // The gain copy alone, over one 13824-frame stereo block.
 void BM_GainCopy(benchmark::State& state) {
   std::vector<int16_t> source(2 * 13824);
-  for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<int16_t>(i * 2654435761u >> 16);
+  for (size_t i = 0; i < source.size(); ++i)
+    source[i] = static_cast<int16_t>(i * 2654435761u >> 16);
   std::vector<int16_t> target(source.size());
   for (auto _ : state) {
     GainCopy(source.data(), target.data(), source.size(), 1.4125f);

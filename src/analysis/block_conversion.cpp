@@ -27,12 +27,14 @@ inline int16_t Saturate(double v) {
 inline int16_t Unity(int32_t x) { return static_cast<int16_t>(x < -32767 ? -32767 : x); }
 inline int16_t UnityMix(int32_t sum) {
   const int32_t floorHalf = sum >> 1;  // arithmetic shift: rounds down
-  return Unity(floorHalf + (sum & floorHalf & 1));  // an odd sum is a half: go to the even neighbour
+  return Unity(floorHalf +
+               (sum & floorHalf & 1));  // an odd sum is a half: go to the even neighbour
 }
 }  // namespace
 
 namespace {
-void ConvertUnity(const int16_t* samples, int captureChannels, int32_t count, StereoMode mode, Frame* out) {
+void ConvertUnity(const int16_t* samples, int captureChannels, int32_t count, StereoMode mode,
+                  Frame* out) {
   if (captureChannels < 2) {
     for (int32_t i = 0; i < count; ++i) out[i] = Frame{Unity(samples[i]), 0};
     return;
@@ -40,7 +42,8 @@ void ConvertUnity(const int16_t* samples, int captureChannels, int32_t count, St
   const int stride = captureChannels;
   switch (mode) {
     case StereoMode::Stereo:
-      for (int32_t i = 0; i < count; ++i) out[i] = Frame{Unity(samples[i * stride]), Unity(samples[i * stride + 1])};
+      for (int32_t i = 0; i < count; ++i)
+        out[i] = Frame{Unity(samples[i * stride]), Unity(samples[i * stride + 1])};
       break;
     case StereoMode::MonoMix:
       for (int32_t i = 0; i < count; ++i) {

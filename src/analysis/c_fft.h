@@ -25,9 +25,7 @@ class C_FFT {
   // time and transformed again.
   void FourierTransform();
   // The real part of bin index; 0 outside 0..N-1.
-  double RealOut(int32_t index) const {
-    return (index >= 0 && index < n_) ? real_[index] : 0.0;
-  }
+  double RealOut(int32_t index) const { return (index >= 0 && index < n_) ? real_[index] : 0.0; }
 
  private:
   int32_t n_ = 0;

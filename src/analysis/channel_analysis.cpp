@@ -42,14 +42,20 @@ LevelRecord ChannelAnalysis::AnalyseBlock(int channel, std::span<const Frame> bl
                                           const AnalysisContext& ctx, bool followsPrevious) {
   const MonitorSettings& s = *ctx.settings;
   TrappedStep([&] {
-    const SpectrumInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), s.fftSense, s.fftInfinite};
+    const SpectrumInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), s.fftSense,
+                            s.fftInfinite};
     spectrum.Process(channel, block, in, *ctx.clock, ctx.events, ctx.view);
   });
   if (!followsPrevious && !block.empty()) click.Rejoin(block.front());
   if (s.puchiSense > 0) {
     TrappedStep([&] {
-      const ClickInputs in{TickCount, stereoMode, meter.MeterWindow.Newest(), format_.bitsPerSample,
-                           format_.sampleRate, s.puchiSense, s.puchiOkLength};
+      const ClickInputs in{TickCount,
+                           stereoMode,
+                           meter.MeterWindow.Newest(),
+                           format_.bitsPerSample,
+                           format_.sampleRate,
+                           s.puchiSense,
+                           s.puchiOkLength};
       click.Process(channel, block, in, ctx.events);
     });
   }
@@ -64,7 +70,8 @@ LevelRecord ChannelAnalysis::AnalyseBlock(int channel, std::span<const Frame> bl
   }
   if (TickCount > 1) {
     TrappedStep([&] { UpdateLevelFigures(levels, channel, record, stereoMode, ctx.view); });
-    TrappedStep([&] { WatchOverLevel(levels, channel, record, stereoMode, s.maxGateLevel, ctx.events); });
+    TrappedStep(
+        [&] { WatchOverLevel(levels, channel, record, stereoMode, s.maxGateLevel, ctx.events); });
   }
   return record;
 }

@@ -45,8 +45,8 @@ void ClickDetector::Process(int channel, std::span<const Frame> block, const Cli
   }
   if (in.tickCount <= 1) return;
 
-  const ClickThresholds t =
-      ComputeClickThresholds(in.bitsPerSample, in.sensitivity, in.meterNewest, in.sampleRate, in.lockoutSec);
+  const ClickThresholds t = ComputeClickThresholds(in.bitsPerSample, in.sensitivity, in.meterNewest,
+                                                   in.sampleRate, in.lockoutSec);
   const bool left = WatchesLeft(in.mode);
   const bool right = WatchesRight(in.mode);
   // A threshold below one sample step (an absurd sensitivity) cannot be

@@ -95,13 +95,15 @@ std::optional<DateTime> ArchiveStartTime(const std::string& path) {
   std::string name = path.substr(path.find_last_of('/') + 1);
   const size_t dot = name.find_last_of('.');
   if (dot != std::string::npos) name.resize(dot);
-  if (name.size() != 14 || name.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  if (name.size() != 14 || name.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
   auto field = [&](size_t at, size_t length) { return std::stoi(name.substr(at, length)); };
-  const DateTime t{field(0, 4), field(4, 2), field(6, 2), field(8, 2), field(10, 2), field(12, 2), 0};
+  const DateTime t{
+      field(0, 4), field(4, 2), field(6, 2), field(8, 2), field(10, 2), field(12, 2), 0};
   // Only a real date and time: it must read back unchanged.
   const DateTime back = DateTimeFromEpochMs(EpochMsFromDateTime(t));
-  if (t.month < 1 || t.month > 12 || back.year != t.year || back.month != t.month || back.day != t.day ||
-      t.hour > 23 || t.minute > 59 || t.second > 59)
+  if (t.month < 1 || t.month > 12 || back.year != t.year || back.month != t.month ||
+      back.day != t.day || t.hour > 23 || t.minute > 59 || t.second > 59)
     return std::nullopt;
   return t;
 }
@@ -114,7 +116,8 @@ std::string PositionText(int64_t positionMs) {
 
 std::string EventLine(const FileEvent& event, const std::optional<DateTime>& start) {
   std::string line = PositionText(event.positionMs);
-  if (start) line += " " + DateText(DateTimeFromEpochMs(EpochMsFromDateTime(*start) + event.positionMs));
+  if (start)
+    line += " " + DateText(DateTimeFromEpochMs(EpochMsFromDateTime(*start) + event.positionMs));
   line += " ch1";
   if (event.side != kWholeChannel) line += event.side == kRightSide ? " Rch" : " Lch";
   return line + " " + event.message;

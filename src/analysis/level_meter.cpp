@@ -20,7 +20,8 @@ int32_t ClampWindow(int64_t length) {
 
 double RmsDb(double sumOfSquares, int64_t count) {
   if (sumOfSquares == 0.0 || count <= 0) return kNoSignalDb;
-  return LinearToDb(static_cast<float>(std::sqrt(sumOfSquares / static_cast<double>(count)) / kFullScale));
+  return LinearToDb(
+      static_cast<float>(std::sqrt(sumOfSquares / static_cast<double>(count)) / kFullScale));
 }
 
 double PeakDb(int32_t largestMagnitude) {
@@ -48,8 +49,8 @@ LevelRecord BlockLevels(std::span<const Frame> block, bool stereoCapture) {
     sumR = 0;
   }
   const auto count = static_cast<int64_t>(block.size());
-  return LevelRecord{RmsDb(static_cast<double>(sumL), count), RmsDb(static_cast<double>(sumR), count),
-                     PeakDb(maxL), PeakDb(maxR)};
+  return LevelRecord{RmsDb(static_cast<double>(sumL), count),
+                     RmsDb(static_cast<double>(sumR), count), PeakDb(maxL), PeakDb(maxR)};
 }
 
 void LevelWindow::Reset(int32_t size) {
@@ -130,8 +131,9 @@ LevelRecord MeasureLevels(MeterState& state, std::span<const Frame> block, bool 
                          : textMode == MeterTextMode::Hold ? hold[side]
                                                            : rms[side];
     drawing.texts[bar] = MeterNumberText(shown);
-    drawing.bars[bar] = VuBarValues{bar, static_cast<float>(rms[side]), static_cast<float>(peak[side]),
-                                    drawing.texts[bar].View(), static_cast<float>(hold[side])};
+    drawing.bars[bar] =
+        VuBarValues{bar, static_cast<float>(rms[side]), static_cast<float>(peak[side]),
+                    drawing.texts[bar].View(), static_cast<float>(hold[side])};
   };
   addBar(stereoMode == StereoMode::MonoRight ? kRightSide : kLeftSide);
   if (stereoMode == StereoMode::Stereo) addBar(kRightSide);

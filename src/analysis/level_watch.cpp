@@ -37,8 +37,8 @@ void UpdateLevelFigures(LevelWatchState& state, int channel, const LevelRecord& 
   if (changed && view) view->RedrawLevelFigures(channel);
 }
 
-void WatchOverLevel(LevelWatchState& state, int channel, const LevelRecord& record,
-                    StereoMode mode, float maxGateLevel, AnalysisEvents* events) {
+void WatchOverLevel(LevelWatchState& state, int channel, const LevelRecord& record, StereoMode mode,
+                    float maxGateLevel, AnalysisEvents* events) {
   auto side = [&](int s, double peak) {
     int32_t& over = state.OverLevelState[s];
     if (peak > maxGateLevel) {

@@ -27,7 +27,7 @@ void UpdateLevelFigures(LevelWatchState& state, int channel, const LevelRecord& 
 // A watched side whose peak rises above the threshold logs "レベルUP ", and
 // logs "レベルDOWN " on the first block at or below it. No hysteresis: the
 // state follows every block.
-void WatchOverLevel(LevelWatchState& state, int channel, const LevelRecord& record,
-                    StereoMode mode, float maxGateLevel, AnalysisEvents* events);
+void WatchOverLevel(LevelWatchState& state, int channel, const LevelRecord& record, StereoMode mode,
+                    float maxGateLevel, AnalysisEvents* events);
 
 }  // namespace varn

@@ -165,13 +165,16 @@ void SpectrumAnalyser::Process(int channel, std::span<const Frame> block, const 
     const Frame* f = block.data() + i;
     switch (in.mode) {
       case StereoMode::MonoLeft:
-        for (size_t k = 0; k < take; ++k) fft_.RealIn(fill_ + static_cast<int32_t>(k), f[k].L / 5.0);
+        for (size_t k = 0; k < take; ++k)
+          fft_.RealIn(fill_ + static_cast<int32_t>(k), f[k].L / 5.0);
         break;
       case StereoMode::MonoRight:
-        for (size_t k = 0; k < take; ++k) fft_.RealIn(fill_ + static_cast<int32_t>(k), f[k].R / 5.0);
+        for (size_t k = 0; k < take; ++k)
+          fft_.RealIn(fill_ + static_cast<int32_t>(k), f[k].R / 5.0);
         break;
       default:
-        for (size_t k = 0; k < take; ++k) fft_.RealIn(fill_ + static_cast<int32_t>(k), (f[k].L + f[k].R) / 10.0);
+        for (size_t k = 0; k < take; ++k)
+          fft_.RealIn(fill_ + static_cast<int32_t>(k), (f[k].L + f[k].R) / 10.0);
         break;
     }
     fill_ += static_cast<int32_t>(take);

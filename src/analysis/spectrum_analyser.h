@@ -69,9 +69,9 @@ class SlidingRows {
  private:
   Op op_ = Op::Sum;
   int32_t window_ = 0;
-  int32_t filled_ = 0;            // rows in the chunk being filled
-  std::vector<double> suffix_;    // window rows: fold of rows i..window-1 of the last chunk
-  std::vector<double> prefix_;    // fold of the chunk being filled
+  int32_t filled_ = 0;          // rows in the chunk being filled
+  std::vector<double> suffix_;  // window rows: fold of rows i..window-1 of the last chunk
+  std::vector<double> prefix_;  // fold of the chunk being filled
 };
 
 struct SpectrumInputs {

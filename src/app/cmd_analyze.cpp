@@ -6,8 +6,8 @@
 
 #include "analysis/file_analysis.h"
 #include "analysis/monitor_settings.h"
-#include "archive/pcm_file.h"
 #include "app/commands.h"
+#include "archive/pcm_file.h"
 #include "settings/program_setup.h"
 #include "settings/setting_keys.h"
 
@@ -31,15 +31,16 @@ int RunAnalyze(const CommonOptions& options, const std::string& path, std::optio
   std::string error;
   const std::unique_ptr<PcmFileReader> source = OpenPcmFile(path, &error);
   if (!source || (source->Channels() != 1 && source->Channels() != 2)) {
-    if (source) error = "holds " + std::to_string(source->Channels()) + " channels; only mono or stereo can be analysed";
+    if (source)
+      error = "holds " + std::to_string(source->Channels()) +
+              " channels; only mono or stereo can be analysed";
     std::cerr << "varn: " << path << " " << error << "\n";
     return 1;
   }
   const FileAnalysisSetup setup = ChannelOneSetup(set);
   const std::optional<DateTime> start = ArchiveStartTime(path);
-  const FileAnalysisResult result = AnalyseRecording(*source, setup, [&](const FileEvent& e) {
-    std::cout << EventLine(e, start) << "\n";
-  });
+  const FileAnalysisResult result = AnalyseRecording(
+      *source, setup, [&](const FileEvent& e) { std::cout << EventLine(e, start) << "\n"; });
   if (!result.ok) {
     std::cout.flush();
     std::cerr << "varn: " << path << " " << result.error << "\n";
@@ -49,14 +50,16 @@ int RunAnalyze(const CommonOptions& options, const std::string& path, std::optio
   return 0;
 }
 
-const CommandRegistration kAnalyze(40, [](CLI::App& app, const CommonOptions& options, int& exitCode) {
-  auto* cmd = app.add_subcommand(
-      "analyze", "Run channel 1's analysis over a WAV or MP3 recording and print every event with its time in the file");
+const CommandRegistration kAnalyze(40, [](CLI::App& app, const CommonOptions& options,
+                                          int& exitCode) {
+  auto* cmd = app.add_subcommand("analyze",
+                                 "Run channel 1's analysis over a WAV or MP3 recording and print "
+                                 "every event with its time in the file");
   auto path = std::make_shared<std::string>();
   auto set = std::make_shared<std::optional<int>>();
   cmd->add_option("FILE", *path, "Recording to analyse")->required();
-  cmd->add_option_function<int>("--set", [set](const int& v) { *set = v; },
-                                "Setting set 1..8 (default: the selected one)")
+  cmd->add_option_function<int>(
+         "--set", [set](const int& v) { *set = v; }, "Setting set 1..8 (default: the selected one)")
       ->check(CLI::Range(1, 8));
   cmd->callback([&options, path, set, &exitCode] { exitCode = RunAnalyze(options, *path, *set); });
 });

@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "settings/ini_document.h"
 #include "settings/program_setup.h"
 #include "settings/setting_keys.h"
-#include "settings/ini_document.h"
 #include "settings/setting_value.h"
 
 namespace varn {
@@ -75,7 +75,8 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
     exitCode = 0;
   });
 
-  auto* list = cmd->add_subcommand("list", "Print every global setting and those of channel and set 1");
+  auto* list =
+      cmd->add_subcommand("list", "Print every global setting and those of channel and set 1");
   list->callback([&options, &exitCode] {
     ProgramServices services(options.appFolder);
     exitCode = RunList();

@@ -9,10 +9,10 @@
 #include <iostream>
 
 #include "app/commands.h"
-#include "settings/program_setup.h"
 #include "archive/mp3acm.h"
 #include "archive/mpeg_info.h"
 #include "archive/wav_file.h"
+#include "settings/program_setup.h"
 
 namespace varn {
 namespace {
@@ -134,7 +134,8 @@ const CommandRegistration kEncode(40, [](CLI::App& app, const CommonOptions& opt
   cmd->add_option("IN", *in, "WAV file")->required();
   cmd->add_option("OUT", *out, "MP3 file to write (replaced if it exists)")->required();
   cmd->add_option("--bitrate", *kbps, "Bit rate in kbit/s (default 160)");
-  cmd->callback([&options, in, out, kbps, &exitCode] { exitCode = RunEncode(options, *in, *out, *kbps); });
+  cmd->callback(
+      [&options, in, out, kbps, &exitCode] { exitCode = RunEncode(options, *in, *out, *kbps); });
 });
 
 const CommandRegistration kDecode(41, [](CLI::App& app, const CommonOptions& options,

@@ -16,7 +16,8 @@ struct CommonOptions {
 
 // Adds one subcommand to `app`. The subcommand's callback stores its exit
 // status in `exitCode`.
-using CommandSetup = std::function<void(CLI::App& app, const CommonOptions& options, int& exitCode)>;
+using CommandSetup =
+    std::function<void(CLI::App& app, const CommonOptions& options, int& exitCode)>;
 
 struct CommandRegistration {
   CommandRegistration(int order, CommandSetup setup);

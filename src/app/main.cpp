@@ -8,8 +8,9 @@
 #include "ui/window_runner.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"varn: watches up to eight audio lines for over-level, low level, click noise "
-               "and spectrum change, logs every event and archives the audio."};
+  CLI::App app{
+      "varn: watches up to eight audio lines for over-level, low level, click noise "
+      "and spectrum change, logs every event and archives the audio."};
   app.set_version_flag("--version", std::string("varn ") + VARN_VERSION);
   varn::CommonOptions options;
   if (const char* audio = std::getenv("VARN_AUDIO"); audio && *audio) options.audio = audio;

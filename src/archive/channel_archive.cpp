@@ -91,7 +91,8 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
         } else if (produced <= 0) {
           Diagnostic("mp3enc err tUsed(1)=" + Num(produced) + "pl=" + Num(ch_) + " FN=" + path);
         } else {
-          const int32_t accepted = WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, path, 0);
+          const int32_t accepted =
+              WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, path, 0);
           if (used != byteCount)
             Diagnostic("mp3enc err tUsed(0)=" + Num(used) + " tBytes=" + Num(byteCount) +
                        " pl=" + Num(ch_) + " FN=" + path);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "archive/archive_channel.h"
+#include "archive/channel_recorder.h"
 #include "archive/disk_buffer.h"
 #include "archive/mp3acm.h"
-#include "archive/channel_recorder.h"
 #include "util/clock.h"
 
 namespace varn {

@@ -34,7 +34,8 @@ int32_t CheckCodecRegistration(CodecRegistry& registry) {
       // The limited driver only decodes: point the value at the preferred
       // one in the same folder. The file name is matched whatever its case,
       // else the limited driver would be written back and counted usable.
-      const std::string value = wow.substr(0, FileNameStart(wow)) + std::string(kCodecFilePreferred);
+      const std::string value =
+          wow.substr(0, FileNameStart(wow)) + std::string(kCodecFilePreferred);
       return Register(registry, kDrivers32Key32On64, value) ? 1 : 0;
     }
     return file == kCodecFilePreferred ? 1 : 0;

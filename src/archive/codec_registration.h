@@ -11,7 +11,8 @@ namespace varn {
 
 inline constexpr std::string_view kDrivers32Key32On64 =
     "SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-inline constexpr std::string_view kDrivers32Key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+inline constexpr std::string_view kDrivers32Key =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 inline constexpr std::string_view kCodecValueName = "msacm.l3acm";
 inline constexpr std::string_view kCodecFileLimited = "l3codeca.acm";
 inline constexpr std::string_view kCodecFilePreferred = "l3codecp.acm";

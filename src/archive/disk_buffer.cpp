@@ -22,7 +22,11 @@ void Diagnostic(const std::string& text) { WriteLogLine(text, true); }
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
-int32_t Clamp32(int64_t v) { return v < 0 ? 0 : v > 0x7FFFFFFF - kBufferSlack ? 0x7FFFFFFF - kBufferSlack : static_cast<int32_t>(v); }
+int32_t Clamp32(int64_t v) {
+  return v < 0                           ? 0
+         : v > 0x7FFFFFFF - kBufferSlack ? 0x7FFFFFFF - kBufferSlack
+                                         : static_cast<int32_t>(v);
+}
 
 void Flush(DiskBuffer& buffer, int32_t ch) {
   if (buffer.FileName.empty() || buffer.Fill <= 0) return;

@@ -10,9 +10,9 @@
 namespace varn {
 
 struct DiskBuffer {
-  std::string FileName;  // the file the buffered bytes belong to; "" after a reset
-  int32_t Fill = 0;      // bytes buffered
-  int32_t Capacity = 0;  // flush threshold in bytes
+  std::string FileName;        // the file the buffered bytes belong to; "" after a reset
+  int32_t Fill = 0;            // bytes buffered
+  int32_t Capacity = 0;        // flush threshold in bytes
   std::vector<uint8_t> Bytes;  // Capacity + 1025 bytes
   // What the files of this run are: BitRate 0 is WAV (16-bit PCM of Rate
   // and Channels), else MP3.

@@ -43,7 +43,8 @@ bool ReadOpenFile(const OpenFile& file, void* destination, int64_t count, int64_
   auto* out = static_cast<char*>(destination);
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = pread(file.Fd(), out + done, static_cast<size_t>(count - done), offset + done);
+    const ssize_t n =
+        pread(file.Fd(), out + done, static_cast<size_t>(count - done), offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;  // error or end of file before count bytes
     done += n;

@@ -52,8 +52,8 @@ bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile&
 
 OpenFile OpenForReading(const std::string& path);
 bool SeekFile(const OpenFile& file, int64_t offset);
-int64_t GetOpenFileSize(const OpenFile& file);            // -1 on failure
-int64_t GetFileSizeByName(const std::string& path);       // 0 when it cannot be opened
+int64_t GetOpenFileSize(const OpenFile& file);       // -1 on failure
+int64_t GetFileSizeByName(const std::string& path);  // 0 when it cannot be opened
 // True when the file is absent, was deleted, or the name is a reserved
 // device name (which is never touched).
 bool DeleteFileIfExists(const std::string& path);

@@ -28,7 +28,8 @@ class LameEncoderStream final : public CodecStream {
 
   int32_t Size(uint32_t sourceBytes, uint32_t& destinationBytes) override {
     const uint64_t frames = sourceBytes / BlockAlign();
-    const uint64_t bound = static_cast<uint64_t>(kOutputPerSample * static_cast<double>(frames)) + kOutputReserve;
+    const uint64_t bound =
+        static_cast<uint64_t>(kOutputPerSample * static_cast<double>(frames)) + kOutputReserve;
     if (bound > 0x7FFFFFFF) return kStreamInvalidParam;
     destinationBytes = static_cast<uint32_t>(bound);
     return kStreamOk;
@@ -48,8 +49,8 @@ class LameEncoderStream final : public CodecStream {
       std::memcpy(samples_.data(), h.source, used);
       const int room = static_cast<int>(h.destinationLength);
       produced = channels_ == 2
-                     ? lame_encode_buffer_interleaved(lame_, samples_.data(), static_cast<int>(frames),
-                                                      h.destination, room)
+                     ? lame_encode_buffer_interleaved(lame_, samples_.data(),
+                                                      static_cast<int>(frames), h.destination, room)
                      : lame_encode_buffer(lame_, samples_.data(), samples_.data(),
                                           static_cast<int>(frames), h.destination, room);
       if (produced < 0) return kStreamNotPossible;

@@ -2,8 +2,8 @@
 
 #include "archive/archive_texts.h"
 #include "archive/codec_registration.h"
-#include "util/choice_list.h"
 #include "log/event_log.h"
+#include "util/choice_list.h"
 #include "util/error_catch.h"
 #include "util/numeric.h"
 #include "util/user_notice.h"
@@ -125,7 +125,8 @@ bool C_mp3acm::RunConversion(const uint8_t* source, int32_t size, std::vector<ui
   sourceUsed = 0;
   produced = 0;
   uint32_t need = 0;
-  if (!Stream || Stream->Size(static_cast<uint32_t>(size), need) != kStreamOk || need < 1) return false;
+  if (!Stream || Stream->Size(static_cast<uint32_t>(size), need) != kStreamOk || need < 1)
+    return false;
   if (out.size() < need) out.resize(need);
   StreamHeader header;
   header.source = source;

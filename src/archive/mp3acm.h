@@ -98,8 +98,8 @@ class C_mp3acm {
   // Raises EncProg with the fraction done; true when the run is to stop.
   bool ReportProgress(double fraction);
   // Converts through the open stream: size query, prepare, convert, unprepare.
-  bool RunConversion(const uint8_t* source, int32_t size, std::vector<uint8_t>& out,
-                     uint32_t flags, int32_t& sourceUsed, int32_t& produced);
+  bool RunConversion(const uint8_t* source, int32_t size, std::vector<uint8_t>& out, uint32_t flags,
+                     int32_t& sourceUsed, int32_t& produced);
 };
 
 // True when a PCM-to-MP3 stream opens for that rate, channel count and bit rate.

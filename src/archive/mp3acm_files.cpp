@@ -46,7 +46,8 @@ bool C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& p
     }
     // A file cut short (a recording that ended in a crash) says more data
     // than it holds; convert what is there.
-    const int64_t present = std::max<int64_t>(0, (info.FileSize - info.DataOffset) / info.BlockAlign);
+    const int64_t present =
+        std::max<int64_t>(0, (info.FileSize - info.DataOffset) / info.BlockAlign);
     const int64_t frames = std::min<int64_t>(info.FrameCount, present);
 
     OpenFile target;
@@ -60,7 +61,8 @@ bool C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& p
       return false;
     };
     for (int64_t first = 0; first < frames; first += kEncodePieceFrames) {
-      if (ReportProgress(info.FrameCount > 0 ? static_cast<double>(first) / info.FrameCount : 0.0)) {
+      if (ReportProgress(info.FrameCount > 0 ? static_cast<double>(first) / info.FrameCount
+                                             : 0.0)) {
         Plain("Canceled#" + pTargetFN);
         complete = false;
         break;
@@ -123,11 +125,13 @@ bool C_mp3acm::DecFrommp3file(const std::string& pSourceFN, const std::string& p
     auto convert = [&](const uint8_t* src, int32_t size) {
       int32_t produced = 0;
       if (!DecProc(src, size, pcm, produced)) return false;
-      return produced <= 0 || WriteFileBytes(pcm.data(), produced, kAppend, target, pTargetFN, false);
+      return produced <= 0 ||
+             WriteFileBytes(pcm.data(), produced, kAppend, target, pTargetFN, false);
     };
     int64_t pos = info.FirstFrame;
     while (pos <= info.AudioEnd) {
-      if (ReportProgress(static_cast<double>(pos - info.FirstFrame) / std::max(info.AudioLength, 1))) {
+      if (ReportProgress(static_cast<double>(pos - info.FirstFrame) /
+                         std::max(info.AudioLength, 1))) {
         complete = false;
         break;
       }

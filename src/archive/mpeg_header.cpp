@@ -7,11 +7,16 @@ namespace varn {
 namespace {
 
 // Index 1..14 of the bit-rate field; index 0 (free format) and 15 are not used.
-constexpr std::array<int32_t, 14> kV1L1 = {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
-constexpr std::array<int32_t, 14> kV1L2 = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-constexpr std::array<int32_t, 14> kV1L3 = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-constexpr std::array<int32_t, 14> kV2L1 = {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256};
-constexpr std::array<int32_t, 14> kV2L23 = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+constexpr std::array<int32_t, 14> kV1L1 = {32,  64,  96,  128, 160, 192, 224,
+                                           256, 288, 320, 352, 384, 416, 448};
+constexpr std::array<int32_t, 14> kV1L2 = {32,  48,  56,  64,  80,  96,  112,
+                                           128, 160, 192, 224, 256, 320, 384};
+constexpr std::array<int32_t, 14> kV1L3 = {32,  40,  48,  56,  64,  80,  96,
+                                           112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int32_t, 14> kV2L1 = {32,  48,  56,  64,  80,  96,  112,
+                                           128, 144, 160, 176, 192, 224, 256};
+constexpr std::array<int32_t, 14> kV2L23 = {8,  16, 24, 32,  40,  48,  56,
+                                            64, 80, 96, 112, 128, 144, 160};
 
 constexpr std::array<int32_t, 3> kRatesV1 = {44100, 48000, 32000};
 
@@ -50,7 +55,7 @@ std::optional<MpegFrameHeader> DecodeFrameHeader(const uint8_t* b) {
   if (!IsFrameSync(b[0], b[1])) return std::nullopt;
   MpegFrameHeader h;
   const int versionBits = (b[1] >> 3) & 3;
-  h.version = versionBits == 3 ? MpegVersion::Mpeg1
+  h.version = versionBits == 3   ? MpegVersion::Mpeg1
               : versionBits == 2 ? MpegVersion::Mpeg2
                                  : MpegVersion::Mpeg25;
   const int layerBits = (b[1] >> 1) & 3;

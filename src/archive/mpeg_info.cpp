@@ -88,8 +88,8 @@ int32_t ReadInfo(const std::string& path, MpegInfo& info) {
   if (std::memcmp(head, "TAG", 3) == 0) {
     start = kEndTagBytes;
   } else if (std::memcmp(head, "ID3", 3) == 0) {
-    const int64_t tagSize =
-        ((head[6] & 0x7F) << 21) | ((head[7] & 0x7F) << 14) | ((head[8] & 0x7F) << 7) | (head[9] & 0x7F);
+    const int64_t tagSize = ((head[6] & 0x7F) << 21) | ((head[7] & 0x7F) << 14) |
+                            ((head[8] & 0x7F) << 7) | (head[9] & 0x7F);
     start = 10 + tagSize;
   } else if (IsCandidate(head[0], head[1], mp3Name)) {
     if (head[2] != 0xFF)
@@ -108,9 +108,11 @@ int32_t ReadInfo(const std::string& path, MpegInfo& info) {
   if (h) {
     uint8_t xing[12];
     if (frameAt + h->xingOffset + 12 <= size &&
-        ReadOpenFile(file, xing, 12, frameAt + h->xingOffset) && std::memcmp(xing, "Xing", 4) == 0) {
+        ReadOpenFile(file, xing, 12, frameAt + h->xingOffset) &&
+        std::memcmp(xing, "Xing", 4) == 0) {
       info.IsVbr = 1;
-      if (Be32(xing + 4) & 1) info.VbrFrames = static_cast<int32_t>(std::min<uint32_t>(Be32(xing + 8), 0x7FFFFFFF));
+      if (Be32(xing + 4) & 1)
+        info.VbrFrames = static_cast<int32_t>(std::min<uint32_t>(Be32(xing + 8), 0x7FFFFFFF));
     }
   }
   std::copy(header + 1, header + 4, info.HeaderBytes.begin());
@@ -165,14 +167,15 @@ int Score(const uint8_t* c, const std::array<uint8_t, 3>& ref) {
     int weight;
   };
   static constexpr Bit kBits[] = {
-      {0, 0x08, 4}, {0, 0x04, 4}, {0, 0x02, 4}, {0, 0x01, 1},                 // version, layer, protection
-      {1, 0x80, 1}, {1, 0x40, 1}, {1, 0x20, 1}, {1, 0x10, 1},                 // bit rate
-      {1, 0x08, 4}, {1, 0x04, 4}, {1, 0x01, 1},                               // sample rate, private
-      {2, 0x80, 4}, {2, 0x40, 4}, {2, 0x20, 2}, {2, 0x10, 2},                 // mode, extension
-      {2, 0x08, 1}, {2, 0x04, 1}, {2, 0x02, 1}, {2, 0x01, 1}};                // copyright, original, emphasis
+      {0, 0x08, 4}, {0, 0x04, 4}, {0, 0x02, 4}, {0, 0x01, 1},   // version, layer, protection
+      {1, 0x80, 1}, {1, 0x40, 1}, {1, 0x20, 1}, {1, 0x10, 1},   // bit rate
+      {1, 0x08, 4}, {1, 0x04, 4}, {1, 0x01, 1},                 // sample rate, private
+      {2, 0x80, 4}, {2, 0x40, 4}, {2, 0x20, 2}, {2, 0x10, 2},   // mode, extension
+      {2, 0x08, 1}, {2, 0x04, 1}, {2, 0x02, 1}, {2, 0x01, 1}};  // copyright, original, emphasis
   int score = 0;
   for (const Bit& bit : kBits)
-    if ((c[bit.byte] & bit.mask) == (ref[static_cast<size_t>(bit.byte)] & bit.mask)) score += bit.weight;
+    if ((c[bit.byte] & bit.mask) == (ref[static_cast<size_t>(bit.byte)] & bit.mask))
+      score += bit.weight;
   return score;
 }
 

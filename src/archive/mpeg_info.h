@@ -25,8 +25,8 @@ struct MpegInfo {
   int32_t ChannelMode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
   int32_t LowRate = 0;      // lower-sampling-frequency extension (MPEG-2 or 2.5)
   int32_t LengthMs = 0;
-  std::string ShortText;  // mp3(44.1kHz/128kb/JS)
-  std::string LongText;   // mp3(44100Hz/128kbps/JointStereo)
+  std::string ShortText;                 // mp3(44.1kHz/128kb/JS)
+  std::string LongText;                  // mp3(44100Hz/128kbps/JointStereo)
   std::array<uint8_t, 3> HeaderBytes{};  // bytes 2 to 4 of the first frame header
 };
 

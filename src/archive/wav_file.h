@@ -19,8 +19,8 @@ struct WavInfo {
   int16_t BitsPerSample = 0;
   int16_t Channels = 0;
   int32_t BlockAlign = 0;
-  int32_t DataOffset = 0;   // 0-based offset of the first sample
-  int64_t DataSize = 0;     // data chunk size as stored
+  int32_t DataOffset = 0;  // 0-based offset of the first sample
+  int64_t DataSize = 0;    // data chunk size as stored
   int64_t FileSize = 0;
   int32_t FormatCode = 0;
   int32_t DurationMs = 0;

@@ -38,14 +38,14 @@ void ReportTrouble(int ch, CaptureChannel& capture) {
   const std::string& device = capture.Device->DeviceName();
   for (const uint64_t frames : capture.Device->TakeOverruns()) {
     capture.LostFrames += frames;
-    WriteLogLine(std::string(kOverrunText) + Label(ch) + " (" + device + "): " +
-                     std::to_string(frames) + " frames lost",
+    WriteLogLine(std::string(kOverrunText) + Label(ch) + " (" + device +
+                     "): " + std::to_string(frames) + " frames lost",
                  true);
   }
   if (!capture.FailureReported && capture.Device->Failed()) {
     capture.FailureReported = true;
-    WriteLogLine(std::string(kDeviceFailedText) + Label(ch) + " (" + device + "): " +
-                     capture.Device->FailureReason(),
+    WriteLogLine(std::string(kDeviceFailedText) + Label(ch) + " (" + device +
+                     "): " + capture.Device->FailureReason(),
                  true);
   }
 }
@@ -143,11 +143,11 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   }
   // The device opened but will not run: release it now rather than keep a
   // device that holds pointers into blocks the next start reallocates.
-  const std::string reason = device->Failed() ? device->FailureReason()
-                                              : GenericWaveErrorText(started, false);
-  WriteLogLine(std::string(kStartFailedText) + Label(ch) + " (" + device->DeviceName() + "): " +
-                   reason,
-               true);
+  const std::string reason =
+      device->Failed() ? device->FailureReason() : GenericWaveErrorText(started, false);
+  WriteLogLine(
+      std::string(kStartFailedText) + Label(ch) + " (" + device->DeviceName() + "): " + reason,
+      true);
   StopCapture(ch, capture, archive, recorder);
   return false;
 }
@@ -156,9 +156,8 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 
 bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, WaveService& service,
                   ChannelRecorder* recorder) {
-  const bool ok = Trapped(false, [&] {
-    return StartCaptureSteps(ch, capture, archive, service, recorder);
-  });
+  const bool ok =
+      Trapped(false, [&] { return StartCaptureSteps(ch, capture, archive, service, recorder); });
   if (!ok && archive.Capturing == 0 && (capture.Device || capture.ArchiveStarted))
     StopCapture(ch, capture, archive, recorder);
   return ok;

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "archive/archive_channel.h"
-#include "audio/capture_channel.h"
 #include "archive/channel_recorder.h"
+#include "audio/capture_channel.h"
 #include "audio/gain_copy.h"
 #include "audio/wave_service.h"
 

@@ -33,15 +33,15 @@ struct CaptureChannel {
   int32_t BufferSec = 3;
   int32_t BufferCount = 0;  // B
   std::unique_ptr<WaveHeader[]> Headers;
-  int32_t NextBuffer = 0;   // the buffer expected to complete next
-  float RecLevelDb = 0.0f;  // gain in dB of the analysis and archive copies
+  int32_t NextBuffer = 0;      // the buffer expected to complete next
+  float RecLevelDb = 0.0f;     // gain in dB of the analysis and archive copies
   int32_t SampleRate = 44100;  // RecFreq_: the rate the device is opened with
 
   // Run bookkeeping, reset by every start.
-  uint64_t LostFrames = 0;       // frames lost to overruns (no queued buffer)
+  uint64_t LostFrames = 0;        // frames lost to overruns (no queued buffer)
   uint64_t BuffersCompleted = 0;  // times ProgressionRecord advanced NextBuffer
-  bool FailureReported = false;  // the device's failure is in the diagnostics
-  bool ArchiveStarted = false;   // StartArchive was called; StopArchive is due
+  bool FailureReported = false;   // the device's failure is in the diagnostics
+  bool ArchiveStarted = false;    // StartArchive was called; StopArchive is due
 
   // Sample storage: B blocks of S frames each, interleaved 16-bit PCM
   // (SampleBlocks), and the archive's copies (RecordBlocks, archiving only).

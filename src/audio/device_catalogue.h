@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "util/choice_list.h"
 #include "audio/wave_service.h"
+#include "util/choice_list.h"
 
 namespace varn {
 

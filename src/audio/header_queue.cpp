@@ -30,7 +30,8 @@ int HeaderQueue::Unprepare(WaveHeader& header) {
 }
 
 int HeaderQueue::Add(WaveHeader& header) {
-  if ((header.flags.load(std::memory_order_acquire) & kWavePrepared) == 0) return kWaveErrUnprepared;
+  if ((header.flags.load(std::memory_order_acquire) & kWavePrepared) == 0)
+    return kWaveErrUnprepared;
   std::lock_guard lock(mutex_);
   if (IsQueued(header)) return kWaveErrStillPlaying;
   header.bytesRecorded.store(0, std::memory_order_relaxed);
@@ -67,7 +68,8 @@ size_t HeaderQueue::Fill(const uint8_t* data, size_t bytes) {
   return bytes;
 }
 
-size_t HeaderQueue::Drain(size_t maxBytes, const std::function<void(const uint8_t*, size_t)>& sink) {
+size_t HeaderQueue::Drain(size_t maxBytes,
+                          const std::function<void(const uint8_t*, size_t)>& sink) {
   std::lock_guard lock(mutex_);
   size_t handed = 0;
   while (!queue_.empty()) {

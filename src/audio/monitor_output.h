@@ -31,9 +31,9 @@ struct MonitorOutput {
   // The device goes before the headers and lead-in it may still be playing.
   ~MonitorOutput() { OutDevice.reset(); }
 
-  int32_t MonitorChannel = -1;          // the monitored channel, -1 for none
+  int32_t MonitorChannel = -1;           // the monitored channel, -1 for none
   int32_t MonDeviceId = kDefaultDevice;  // from MonDeviceName
-  int32_t BufferDelayMs = 300;          // BufferDelay: the silence lead-in
+  int32_t BufferDelayMs = 300;           // BufferDelay: the silence lead-in
   std::shared_ptr<WaveOutStream> OutDevice;
   WaveFormat OutFormat;
   int32_t HeaderCount = 0;  // 6 * B of the monitored channel; 0 after an open

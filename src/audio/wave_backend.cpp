@@ -27,7 +27,8 @@ std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::str
     if (note) *note = "audio: PulseAudio (pulse)";
     return std::make_unique<PulseWaveService>("", std::move(connection));
   }
-  if (note) *note = "audio: no PulseAudio server answered (" + reason + "); using virtual devices (sim)";
+  if (note)
+    *note = "audio: no PulseAudio server answered (" + reason + "); using virtual devices (sim)";
   return sim();
 }
 

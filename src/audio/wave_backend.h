@@ -15,6 +15,7 @@ inline constexpr int kAutoProbeTimeoutMs = 1000;
 
 // The service for `choice` (case ignored; anything else counts as "auto").
 // `note` says what was chosen and why, for the operator.
-std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::string* note = nullptr);
+std::unique_ptr<WaveService> CreateWaveService(std::string_view choice,
+                                               std::string* note = nullptr);
 
 }  // namespace varn

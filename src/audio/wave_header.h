@@ -14,8 +14,8 @@ inline constexpr uint32_t kWavePrepared = 0x02;  // prepared on a device
 inline constexpr uint32_t kWaveInQueue = 0x10;   // queued on a device
 
 struct WaveHeader {
-  uint8_t* data = nullptr;     // the buffer's first byte
-  uint32_t bufferLength = 0;   // bytes
+  uint8_t* data = nullptr;    // the buffer's first byte
+  uint32_t bufferLength = 0;  // bytes
   std::atomic<uint32_t> bytesRecorded{0};
   uintptr_t user = 0;
   std::atomic<uint32_t> flags{0};

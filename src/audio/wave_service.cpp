@@ -5,19 +5,30 @@ namespace varn {
 std::string GenericWaveErrorText(int code, bool isOutput) {
   const std::string side = isOutput ? "output" : "input";
   switch (code) {
-    case kWaveOk: return "The operation completed successfully.";
-    case kWaveErrBadDeviceId: return "There is no audio " + side + " device with that number.";
-    case kWaveErrInvalidHandle: return "The audio " + side + " device is not open.";
-    case kWaveErrNoDriver: return "The sound server cannot be reached.";
-    case kWaveErrNoMem: return "There is not enough memory for the audio " + side + " device.";
-    case kWaveErrInvalidParam: return "The audio " + side + " device was given an invalid buffer.";
+    case kWaveOk:
+      return "The operation completed successfully.";
+    case kWaveErrBadDeviceId:
+      return "There is no audio " + side + " device with that number.";
+    case kWaveErrInvalidHandle:
+      return "The audio " + side + " device is not open.";
+    case kWaveErrNoDriver:
+      return "The sound server cannot be reached.";
+    case kWaveErrNoMem:
+      return "There is not enough memory for the audio " + side + " device.";
+    case kWaveErrInvalidParam:
+      return "The audio " + side + " device was given an invalid buffer.";
     case kWaveErrBadFormat:
       return "The audio " + side + " device does not support the requested format.";
-    case kWaveErrStillPlaying: return "The buffer is still queued on the audio " + side + " device.";
-    case kWaveErrUnprepared: return "The buffer was not prepared for the audio " + side + " device.";
-    case kWaveErrDeviceFailed: return "The audio " + side + " device has failed or was removed.";
-    case kWaveErrTimeout: return "The sound server did not answer in time.";
-    default: return "The audio " + side + " device reported error " + std::to_string(code) + ".";
+    case kWaveErrStillPlaying:
+      return "The buffer is still queued on the audio " + side + " device.";
+    case kWaveErrUnprepared:
+      return "The buffer was not prepared for the audio " + side + " device.";
+    case kWaveErrDeviceFailed:
+      return "The audio " + side + " device has failed or was removed.";
+    case kWaveErrTimeout:
+      return "The sound server did not answer in time.";
+    default:
+      return "The audio " + side + " device reported error " + std::to_string(code) + ".";
   }
 }
 

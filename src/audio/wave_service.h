@@ -22,7 +22,7 @@ namespace varn {
 enum WaveResult : int {
   kWaveOk = 0,
   kWaveErrUnspecified = 1,
-  kWaveErrBadDeviceId = 2,   // no device of that number
+  kWaveErrBadDeviceId = 2,    // no device of that number
   kWaveErrInvalidHandle = 5,  // the stream is closed
   kWaveErrNoDriver = 6,       // the sound server cannot be reached
   kWaveErrNoMem = 7,
@@ -142,7 +142,8 @@ class WaveService : public DeviceDirectory {
   // Opens device `deviceId` (kDefaultDevice: the system's default) with
   // `format`. On failure `stream` is left empty and the result is an error
   // code; ErrorText then names the device and the reason.
-  virtual int OpenIn(int deviceId, const WaveFormat& format, std::shared_ptr<WaveInStream>& stream) = 0;
+  virtual int OpenIn(int deviceId, const WaveFormat& format,
+                     std::shared_ptr<WaveInStream>& stream) = 0;
   virtual int OpenOut(int deviceId, const WaveFormat& format,
                       std::shared_ptr<WaveOutStream>& stream) = 0;
 

@@ -36,7 +36,8 @@ std::optional<ChosenBlock> ChooseBlock(CaptureChannel& capture) {
   if (k == seen || seen == -1) return std::nullopt;
   ChosenBlock chosen;
   if (k == 0)
-    chosen = ChosenBlock{capture.NextBuffer == 0 ? capture.BufferCount - 1 : capture.NextBuffer - 1, 5};
+    chosen =
+        ChosenBlock{capture.NextBuffer == 0 ? capture.BufferCount - 1 : capture.NextBuffer - 1, 5};
   else
     chosen = ChosenBlock{capture.NextBuffer, k - 1};
   // The buffer being filled is the run's buffer number BuffersCompleted, so
@@ -61,8 +62,8 @@ bool Analysable(const CaptureChannel& capture, const ChannelAnalysis& analysis) 
       capture.SamplesPerBuffer != analysis.Format().samplesPerBuffer ||
       capture.Segments.segmentLength != analysis.SegmentLength() || capture.BufferCount < 1)
     return false;
-  const size_t needed = static_cast<size_t>(capture.BufferCount) * capture.SamplesPerBuffer *
-                        capture.Format.channels;
+  const size_t needed =
+      static_cast<size_t>(capture.BufferCount) * capture.SamplesPerBuffer * capture.Format.channels;
   return capture.SampleBlocks.size() >= needed;
 }
 }  // namespace

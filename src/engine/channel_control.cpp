@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "settings/setting_keys.h"
 #include "audio/capture.h"
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
+#include "settings/setting_keys.h"
 #include "util/error_catch.h"
 #include "util/user_notice.h"
 

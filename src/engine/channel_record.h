@@ -34,7 +34,7 @@ struct ChannelRecord {
   // The device failed while the channel ran; the engine tries to start it
   // again every few seconds until it runs or the operator stops it.
   bool awaitingDevice = false;
-  float lastAttempt = 0.0f;  // seconds since midnight of the last try
+  float lastAttempt = 0.0f;             // seconds since midnight of the last try
   std::vector<std::string> retryNotes;  // failures already in the diagnostics file
 };
 

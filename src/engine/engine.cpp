@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "settings/setting_keys.h"
+#include "archive/format_codes.h"
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
-#include "archive/format_codes.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "util/error_catch.h"
 #include "util/text.h"
@@ -18,8 +18,7 @@ Engine::~Engine() {
   // Devices first: no backend thread may outlive the blocks it fills.
   StopMonitor(monitor_, true);
   for (auto& c : channels_)
-    if (c->archive.Capturing == 1)
-      StopCapture(0, c->capture, c->archive, &c->recorder);
+    if (c->archive.Capturing == 1) StopCapture(0, c->capture, c->archive, &c->recorder);
 }
 
 void Engine::Pump() const {
@@ -152,7 +151,8 @@ void Engine::SetFmt(int ch) {
 void Engine::SetStereoMode(int ch, int mode) {
   ChannelRecord& c = Channel(ch);
   c.analysis.stereoMode = StereoModeFromInt(mode);
-  if (ReadKeyInt(ChannelKey("RecMode_", ch)) == kMono16) c.analysis.stereoMode = StereoMode::MonoLeft;
+  if (ReadKeyInt(ChannelKey("RecMode_", ch)) == kMono16)
+    c.analysis.stereoMode = StereoMode::MonoLeft;
 }
 
 void Engine::SetMeterTextMode(int ch, int mode) {

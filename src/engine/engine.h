@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "analysis/analysis_output.h"
-#include "engine/analysis_pass.h"
 #include "archive/channel_archive.h"
 #include "audio/monitor_output.h"
 #include "audio/wave_service.h"
+#include "engine/analysis_pass.h"
 #include "engine/channel_record.h"
 #include "engine/engine_view.h"
 #include "engine/misc_settings.h"
@@ -47,17 +47,17 @@ struct EngineServices {
   const Clock* clock = nullptr;
   EventLog* log = nullptr;
   TickTimer* timer = nullptr;
-  MessagePump pump;             // handle pending window messages
-  EngineView* view = nullptr;   // may be null
-  std::string dataFolder;       // archive folders go below it
+  MessagePump pump;            // handle pending window messages
+  EngineView* view = nullptr;  // may be null
+  std::string dataFolder;      // archive folders go below it
 };
 
 // What the start-up steps read that the window lays out with.
 struct PanelSettings {
-  int32_t showLevelValues = 1;  // ShowLevelValues
-  int32_t maxNumX = 4;          // MaxNumX, 1..8
-  int32_t showRecButton = 1;    // ShowRecButton
-  int32_t showChName = 1;       // ShowChName
+  int32_t showLevelValues = 1;        // ShowLevelValues
+  int32_t maxNumX = 4;                // MaxNumX, 1..8
+  int32_t showRecButton = 1;          // ShowRecButton
+  int32_t showChName = 1;             // ShowChName
   std::string vuLevelTrim = "-20.0";  // VULevelTrim
 };
 
@@ -152,7 +152,7 @@ class Engine {
   bool started_ = false;
   bool inTick_ = false;
   bool closed_ = false;  // after CloseChannels no tick runs again
-  int nextFeed_ = 0;      // the channel whose waiting block goes first
+  int nextFeed_ = 0;     // the channel whose waiting block goes first
   TickStats stats_;
 };
 

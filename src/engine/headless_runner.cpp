@@ -47,7 +47,8 @@ class StopSignals {
   bool Stopped() const { return gStopSignal != 0; }
 
  private:
-  struct sigaction oldInt_ {}, oldTerm_ {}, oldHup_ {}, oldPipe_ {};
+  struct sigaction oldInt_ {
+  }, oldTerm_{}, oldHup_{}, oldPipe_{};
 };
 
 // The update timer as a deadline the loop sleeps towards.
@@ -135,7 +136,8 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     engine.LogEndLine();
     const TickStats& stats = engine.Stats();
     uint64_t lost = 0;
-    for (int ch = 0; ch < engine.ChannelCount(); ++ch) lost += engine.Channel(ch).capture.LostFrames;
+    for (int ch = 0; ch < engine.ChannelCount(); ++ch)
+      lost += engine.Channel(ch).capture.LostFrames;
     err << "varn: " << stats.ticks << " ticks, mean " << FormatFixed(stats.MeanMs(), 3)
         << " ms, longest " << FormatFixed(stats.longestMs, 3) << " ms; first tick "
         << FormatFixed(firstTickMs, 1) << " ms after start; " << lost << " frames lost to overruns"

@@ -13,7 +13,7 @@ namespace varn {
 inline constexpr int kExitAlreadyRunning = 3;
 
 struct HeadlessOptions {
-  std::string appFolder;      // empty: the executable's folder
+  std::string appFolder;       // empty: the executable's folder
   std::string audio = "auto";  // pulse, sim or auto
   double durationSec = 0.0;    // > 0: shut down after this long
 };

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/setting_keys.h"
 #include "audio/device_catalogue.h"
+#include "settings/setting_keys.h"
 #include "util/numeric.h"
 #include "util/text.h"
 

@@ -13,14 +13,14 @@ namespace varn {
 class DeviceDirectory;
 
 struct MiscSettings {
-  int32_t selectedSet = 1;       // p, SelectedSetting
-  int32_t monDeviceId = -1;      // MonDeviceName resolved on the output side
-  int32_t bufferDelayMs = 300;   // BufferDelay
-  float waveRate = 1.0f;         // WaveRate_p, at least 0.2
+  int32_t selectedSet = 1;        // p, SelectedSetting
+  int32_t monDeviceId = -1;       // MonDeviceName resolved on the output side
+  int32_t bufferDelayMs = 300;    // BufferDelay
+  float waveRate = 1.0f;          // WaveRate_p, at least 0.2
   double stereoTraceScale = 0.0;  // pixels per sample unit of a stereo trace
   double monoTraceScale = 0.0;    // twice the stereo scale
-  float fftRate = 1.0f;          // FFTRate_p, at least 0.2
-  MonitorSettings monitoring;    // PeakHoldSec_p .. FFTSense_p
+  float fftRate = 1.0f;           // FFTRate_p, at least 0.2
+  MonitorSettings monitoring;     // PeakHoldSec_p .. FFTSense_p
   int32_t updateIntervalMs = 10;  // TimerUpdateInt
 };
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "settings/program_setup.h"
 #include "audio/wave_service.h"
+#include "settings/program_setup.h"
 #include "util/instance_lock.h"
 
 namespace varn {

@@ -67,12 +67,14 @@ EventLog::EventLog(const Clock& clock) : clock_(clock) {}
 void EventLog::LogEvent(std::string_view message, int channel, int side) {
   TrappedStep([&] {
     const ClockReading now = clock_.Now();
-    const std::string local = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
+    const std::string local =
+        GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
     const std::string utc = UtcDateTimeText(now);
     const std::string chLabel = channel == -1 ? "" : "ch" + std::to_string(channel + 1);
     const std::string sideLabel = side == -1 ? "" : (side != 0 ? "Rch" : "Lch");
     std::string text = utc;
-    for (const std::string_view part : {std::string_view(chLabel), std::string_view(sideLabel), message}) {
+    for (const std::string_view part :
+         {std::string_view(chLabel), std::string_view(sideLabel), message}) {
       if (part.empty()) continue;
       text += ' ';
       text += part;
@@ -105,9 +107,9 @@ void EventLog::WriteLogLine(std::string_view text, bool toDiagnostics) {
     if (!FolderExists(folder)) MakeFolder(folder);
     if (!FolderExists(folder)) return;  // dropped: nowhere to write
     const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
-    const std::string path =
-        NormaliseFolder(folder, false) + std::string(kAppTitle) +
-        GetDateTimeText(now, DateTimeStyle::Compact, DateTimeParts::DateOnly) + ext;
+    const std::string path = NormaliseFolder(folder, false) + std::string(kAppTitle) +
+                             GetDateTimeText(now, DateTimeStyle::Compact, DateTimeParts::DateOnly) +
+                             ext;
     line += "\r\n";
     AppendLine(path, line);
   });

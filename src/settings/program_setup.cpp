@@ -1,7 +1,7 @@
 #include "settings/program_setup.h"
 
-#include "settings/setting_keys.h"
 #include "settings/folders.h"
+#include "settings/setting_keys.h"
 #include "util/error_catch.h"
 
 namespace varn {

@@ -105,10 +105,14 @@ std::string SettingDefault(std::string_view key) {
   const SettingKeyInfo* info = FindSettingKey(key, &number);
   if (!info) return "";
   switch (info->defaultKind) {
-    case DefaultKind::Fixed: return std::string(info->defaultText);
-    case DefaultKind::DataFolder: return NormaliseFolder(AppFolder(), false) + "varn_data/";
-    case DefaultKind::ChannelName: return "系統名" + std::to_string(number);
-    case DefaultKind::WindowCurrent: return "";
+    case DefaultKind::Fixed:
+      return std::string(info->defaultText);
+    case DefaultKind::DataFolder:
+      return NormaliseFolder(AppFolder(), false) + "varn_data/";
+    case DefaultKind::ChannelName:
+      return "系統名" + std::to_string(number);
+    case DefaultKind::WindowCurrent:
+      return "";
   }
   return "";
 }
@@ -117,7 +121,9 @@ std::string ChannelKey(std::string_view stem, int channelIndex) {
   return std::string(stem) + std::to_string(channelIndex + 1);
 }
 
-std::string SetKey(std::string_view stem, int set) { return std::string(stem) + std::to_string(set); }
+std::string SetKey(std::string_view stem, int set) {
+  return std::string(stem) + std::to_string(set);
+}
 
 int32_t ReadKeyInt(std::string_view key) {
   const std::string def = SettingDefault(key);

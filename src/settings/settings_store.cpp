@@ -101,8 +101,8 @@ StoreChoice SettingsStore::ResolveStore(std::string_view storeName, int mode) co
   return {StoreBackend::User, std::string(kAppTitle)};
 }
 
-std::string SettingsStore::ReadSetting(std::string_view key, std::string_view defaultText,
-                                       int mode, std::string_view storeName) const {
+std::string SettingsStore::ReadSetting(std::string_view key, std::string_view defaultText, int mode,
+                                       std::string_view storeName) const {
   return Trapped(std::string(), [&] {
     const StoreChoice c = ResolveStore(storeName, mode);
     if (c.backend == StoreBackend::Ini) return IniReadValue(key, defaultText, c.location, {}, true);

@@ -9,7 +9,9 @@ int gTwipsPerPixel = 15;
 }
 
 int TwipsPerPixel() { return gTwipsPerPixel; }
-void SetTwipsPerPixel(int twipsPerPixel) { gTwipsPerPixel = twipsPerPixel > 0 ? twipsPerPixel : 15; }
+void SetTwipsPerPixel(int twipsPerPixel) {
+  gTwipsPerPixel = twipsPerPixel > 0 ? twipsPerPixel : 15;
+}
 
 int TwipsPerPixelForDpi(double logicalDpi) {
   if (!(logicalDpi > 0)) return 15;

@@ -36,16 +36,15 @@ DateTime DateTimeFromEpochMs(int64_t ms) {
 }
 
 int64_t EpochMsFromDateTime(const DateTime& t) {
-  return DaysFromCivil(t.year, t.month, t.day) * 86400000 +
-         static_cast<int64_t>(t.hour) * 3600000 + t.minute * 60000 + t.second * 1000 +
-         t.millisecond;
+  return DaysFromCivil(t.year, t.month, t.day) * 86400000 + static_cast<int64_t>(t.hour) * 3600000 +
+         t.minute * 60000 + t.second * 1000 + t.millisecond;
 }
 
 namespace {
 
 DateTime FromTm(const std::tm& tm, int ms) {
   return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                  tm.tm_min,         tm.tm_sec,      ms};
+                  tm.tm_min,         tm.tm_sec,     ms};
 }
 
 double TimeOfDay(const DateTime& t) {
@@ -67,8 +66,14 @@ ClockReading SystemClock::Now() const {
   r.local = FromTm(local, ms);
   r.utc = FromTm(utc, ms);
   // A leap second (tm_sec 60) is read as the last millisecond of the minute.
-  if (r.local.second > 59) { r.local.second = 59; r.local.millisecond = 999; }
-  if (r.utc.second > 59) { r.utc.second = 59; r.utc.millisecond = 999; }
+  if (r.local.second > 59) {
+    r.local.second = 59;
+    r.local.millisecond = 999;
+  }
+  if (r.utc.second > 59) {
+    r.utc.second = 59;
+    r.utc.millisecond = 999;
+  }
   r.secondsSinceMidnight = TimeOfDay(r.local);
   return r;
 }

@@ -8,8 +8,8 @@ namespace varn {
 
 struct DateTime {
   int year = 2000;
-  int month = 1;   // 1..12
-  int day = 1;     // 1..31
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
   int hour = 0;
   int minute = 0;
   int second = 0;

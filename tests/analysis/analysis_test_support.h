@@ -78,7 +78,9 @@ class RecordingView : public AnalysisView {
     cells[cell] = std::string(text);
     log.push_back("cell " + std::to_string(cell));
   }
-  void RedrawLevelFigures(int channel) override { log.push_back("figures " + std::to_string(channel)); }
+  void RedrawLevelFigures(int channel) override {
+    log.push_back("figures " + std::to_string(channel));
+  }
   void DrawSpectrum(int channel, std::span<const double> averaged,
                     std::span<const double> hold) override {
     lastAveraged.assign(averaged.begin(), averaged.end());

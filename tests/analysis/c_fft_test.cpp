@@ -30,7 +30,8 @@ TEST(Fft, MatchesADirectTransformOfRandomInput) {
   const C_FFT f = Transformed(x);
 
   std::vector<long double> cosine(kN);
-  for (int p = 0; p < kN; ++p) cosine[p] = std::cos(2.0L * std::numbers::pi_v<long double> * p / kN);
+  for (int p = 0; p < kN; ++p)
+    cosine[p] = std::cos(2.0L * std::numbers::pi_v<long double> * p / kN);
   long double largest = 0;
   std::vector<long double> direct(kN);
   for (int m = 0; m < kN; ++m) {

@@ -29,10 +29,13 @@ TEST(ClickThresholds, FollowSensitivityAndTheQuietFloor) {
 
 class ClickTest : public ::testing::Test {
  protected:
-  ClickInputs In(StereoMode mode = StereoMode::Stereo, int32_t tick = 2, LevelRecord level = kQuiet) {
+  ClickInputs In(StereoMode mode = StereoMode::Stereo, int32_t tick = 2,
+                 LevelRecord level = kQuiet) {
     return ClickInputs{tick, mode, level, 16, 8000, 100, 1.0f};  // threshold 52, lockout 8000
   }
-  void Feed(const std::vector<Frame>& block, const ClickInputs& in) { detector.Process(4, block, in, &ev); }
+  void Feed(const std::vector<Frame>& block, const ClickInputs& in) {
+    detector.Process(4, block, in, &ev);
+  }
   void Feed(const std::vector<Frame>& block) { Feed(block, In()); }
   ClickDetector detector;
   test::RecordingEvents ev;
@@ -45,10 +48,10 @@ TEST_F(ClickTest, OnlyUpwardStepsAboveTheThresholdAreClicks) {
 
 TEST_F(ClickTest, TheLockoutCountsFromTheReportedClick) {
   test::Samples s = test::Silence(20000);
-  test::SetSample(s, 100, 1000);          // reported
-  test::SetSample(s, 100 + 4000, 1000);   // 0.5 s later: inside the lockout
-  test::SetSample(s, 100 + 7999, 1000);   // one frame short of it
-  test::SetSample(s, 100 + 9000, 1000);   // 1.125 s after the reported one
+  test::SetSample(s, 100, 1000);         // reported
+  test::SetSample(s, 100 + 4000, 1000);  // 0.5 s later: inside the lockout
+  test::SetSample(s, 100 + 7999, 1000);  // one frame short of it
+  test::SetSample(s, 100 + 9000, 1000);  // 1.125 s after the reported one
   Feed(Frames(s));
   ASSERT_EQ(ev.events.size(), 2u);
   EXPECT_EQ(detector.FramesSinceClick(0), 20000 - (100 + 9000));

@@ -12,7 +12,8 @@ namespace {
 // Interleaved samples in memory, optionally failing after some frames.
 class MemorySource : public PcmFileReader {
  public:
-  MemorySource(int rate, int channels, test::Samples s) : rate_(rate), channels_(channels), s_(std::move(s)) {}
+  MemorySource(int rate, int channels, test::Samples s)
+      : rate_(rate), channels_(channels), s_(std::move(s)) {}
   int32_t SampleRate() const override { return rate_; }
   int32_t Channels() const override { return channels_; }
   int64_t Read(int16_t* d, int64_t frames) override {
@@ -36,9 +37,11 @@ class MemorySource : public PcmFileReader {
   int64_t next_ = 0;
 };
 
-std::vector<FileEvent> Analyse(PcmFileReader& source, const FileAnalysisSetup& setup, FileAnalysisResult* out = nullptr) {
+std::vector<FileEvent> Analyse(PcmFileReader& source, const FileAnalysisSetup& setup,
+                               FileAnalysisResult* out = nullptr) {
   std::vector<FileEvent> events;
-  const FileAnalysisResult r = AnalyseRecording(source, setup, [&](const FileEvent& e) { events.push_back(e); });
+  const FileAnalysisResult r =
+      AnalyseRecording(source, setup, [&](const FileEvent& e) { events.push_back(e); });
   if (out) *out = r;
   return events;
 }
@@ -49,14 +52,16 @@ TEST(AnalyseRecording, TheFirstSpectrumChangeMayComeBeforeThreeSeconds) {
   setup.settings.fftSense = 99;
   test::Samples programme;
   for (int part = 0; part < 15; ++part)
-    programme = test::Concat(programme, part % 2 ? test::Noise(part, 20000, 9600) : test::Sine(48000, 200 * part, 9000, 9600));
+    programme = test::Concat(programme, part % 2 ? test::Noise(part, 20000, 9600)
+                                                 : test::Sine(48000, 200 * part, 9000, 9600));
   MemorySource source(48000, 1, programme);
   std::vector<FileEvent> changes;
   for (const FileEvent& e : Analyse(source, setup))
     if (e.side == kWholeChannel) changes.push_back(e);
   ASSERT_FALSE(changes.empty());
   EXPECT_EQ(changes[0].positionMs, (8 * 13824 + 5 * 2304) * 1000 / 48000);
-  for (size_t i = 1; i < changes.size(); ++i) EXPECT_GT(changes[i].positionMs - changes[i - 1].positionMs, 3000);
+  for (size_t i = 1; i < changes.size(); ++i)
+    EXPECT_GT(changes[i].positionMs - changes[i - 1].positionMs, 3000);
 }
 
 TEST(AnalyseRecording, AReadFailureIsReported) {
@@ -87,7 +92,8 @@ TEST(AnalyzeTexts, PositionsStartTimesAndLines) {
   EXPECT_FALSE(ArchiveStartTime("2023120112000a.wav"));
   EXPECT_FALSE(ArchiveStartTime("take1.wav"));
 
-  EXPECT_EQ(EventLine({1500, "FFT変化 1.07倍", kWholeChannel}, std::nullopt), "00:00:01.500 ch1 FFT変化 1.07倍");
+  EXPECT_EQ(EventLine({1500, "FFT変化 1.07倍", kWholeChannel}, std::nullopt),
+            "00:00:01.500 ch1 FFT変化 1.07倍");
   EXPECT_EQ(EventLine({61999, "x", kRightSide}, t), "00:01:01.999 2024/03/01 00:01:00 ch1 Rch x");
   EXPECT_EQ(LevelsLine({-3.04, -99.0, 0.0, -0.04}, {-99.0, 0.0, -60.25, 0.0}),
             "levels max -3.0 -99.0 0.0 -0.0 min -99.0 0.0 -60.2 0.0");

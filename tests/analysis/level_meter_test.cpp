@@ -29,7 +29,8 @@ TEST(BlockLevels, SilenceIsMinus99AndFullScaleIsZero) {
 }
 
 TEST(BlockLevels, AMonoCaptureLeavesTheRightSumsAtZero) {
-  const LevelRecord r = BlockLevels(Frames(test::Constant(1000, 10), test::Constant(1000, 10)), false);
+  const LevelRecord r =
+      BlockLevels(Frames(test::Constant(1000, 10), test::Constant(1000, 10)), false);
   EXPECT_EQ(r.RmsR, -99.0);
   EXPECT_EQ(r.PeakR, -99.0);
   EXPECT_NE(r.RmsL, -99.0);
@@ -70,7 +71,8 @@ class MeasureLevelsTest : public ::testing::Test {
     state.HoldWindow.Reset(5);
   }
   LevelRecord Measure(const std::vector<Frame>& block, StereoMode mode,
-                      MeterTextMode text = MeterTextMode::Rms, float hold = 2.0f, bool stereo = true) {
+                      MeterTextMode text = MeterTextMode::Rms, float hold = 2.0f,
+                      bool stereo = true) {
     return MeasureLevels(state, block, stereo, hold, text, mode, drawing);
   }
   MeterState state;
@@ -89,9 +91,10 @@ TEST_F(MeasureLevelsTest, HandsBackTheBlocksOwnRecordWhileTheBarShowsTheWindowMe
   EXPECT_FLOAT_EQ(drawing.bars[0].hold, static_cast<float>(r.PeakL));
   EXPECT_EQ(drawing.bars[0].text, "-68.0");  // RMS text mode shows the mean
 
-  const LevelRecord quiet = Measure(Frames(test::Silence(100), test::Silence(100)), StereoMode::Stereo);
-  EXPECT_EQ(quiet.PeakL, -99.0);                             // the block itself
-  EXPECT_FLOAT_EQ(drawing.bars[0].peak, float(r.PeakL));     // the window still holds the loud block
+  const LevelRecord quiet =
+      Measure(Frames(test::Silence(100), test::Silence(100)), StereoMode::Stereo);
+  EXPECT_EQ(quiet.PeakL, -99.0);                          // the block itself
+  EXPECT_FLOAT_EQ(drawing.bars[0].peak, float(r.PeakL));  // the window still holds the loud block
 }
 
 TEST_F(MeasureLevelsTest, TextModesShowMeanPeakOrHold) {

@@ -34,7 +34,8 @@ TEST(LowLevelWindow, LengthIsRoundedHalvesToEven) {
 class LowLevelTest : public ::testing::Test {
  protected:
   void SetUp() override { monitor.SizeWindow(8000, 1); }  // 8 frames
-  void Feed(const std::vector<Frame>& block, StereoMode mode = StereoMode::Stereo, float gate = -90.0f) {
+  void Feed(const std::vector<Frame>& block, StereoMode mode = StereoMode::Stereo,
+            float gate = -90.0f) {
     monitor.Process(3, block, mode, gate, &ev);
   }
   LowLevelMonitor monitor;
@@ -54,7 +55,8 @@ TEST_F(LowLevelTest, SilenceLogsOneDownAfterAWholeWindowAndNothingMore) {
 
 TEST_F(LowLevelTest, WindowsRunOnAcrossBlocksOfAnyLength) {
   Feed(Frames(test::Silence(5), test::Silence(5)), StereoMode::MonoLeft);
-  Feed(Frames(test::Silence(5), test::Silence(5)), StereoMode::MonoLeft);  // window complete at frame 8
+  Feed(Frames(test::Silence(5), test::Silence(5)),
+       StereoMode::MonoLeft);  // window complete at frame 8
   ASSERT_EQ(ev.events.size(), 1u);
   EXPECT_EQ(monitor.FillIndex(), 2);
   // The next window: the 2 silent frames already in it plus 6 of 3277.
@@ -90,11 +92,13 @@ TEST_F(LowLevelTest, StereoModesDecideWhichSidesAreWatched) {
   ev.events.clear();
   LowLevelMonitor mix;
   mix.SizeWindow(8000, 1);
-  mix.Process(0, Frames(test::Constant(20000, 8), test::Silence(8)), StereoMode::MonoMix, -90.0f, &ev);
+  mix.Process(0, Frames(test::Constant(20000, 8), test::Silence(8)), StereoMode::MonoMix, -90.0f,
+              &ev);
   EXPECT_TRUE(ev.events.empty());  // the right side is not watched in a mono mode
   LowLevelMonitor right;
   right.SizeWindow(8000, 1);
-  right.Process(0, Frames(test::Silence(8), test::Constant(20000, 8)), StereoMode::MonoRight, -90.0f, &ev);
+  right.Process(0, Frames(test::Silence(8), test::Constant(20000, 8)), StereoMode::MonoRight,
+                -90.0f, &ev);
   EXPECT_TRUE(ev.events.empty());  // nor the left in MonoRight
 }
 

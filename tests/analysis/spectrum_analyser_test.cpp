@@ -15,7 +15,7 @@ namespace {
 using test::Frames;
 
 TEST(SpectrumHistoryRows, RoundTheBlocksPerTimeWithAMinimumOfFour) {
-  EXPECT_EQ(SpectrumHistoryRows(44100, 7350, 0.7f), 4);   // 4.2
+  EXPECT_EQ(SpectrumHistoryRows(44100, 7350, 0.7f), 4);  // 4.2
   EXPECT_EQ(SpectrumHistoryRows(44100, 7350, 2.0f), 12);
   EXPECT_EQ(SpectrumHistoryRows(48000, 2304, 0.7f), 15);  // 14.58
   EXPECT_EQ(SpectrumHistoryRows(48000, 2304, 0.1f), 4);
@@ -27,7 +27,8 @@ TEST(SpectrumHistoryRows, RoundTheBlocksPerTimeWithAMinimumOfFour) {
 // keeps running sums and maxima instead, so it must agree up to rounding.
 class ReferenceSpectrum {
  public:
-  ReferenceSpectrum(int n, int m) : S(n, std::vector<double>(2048)), H(m, std::vector<double>(2048)), P(2048) {
+  ReferenceSpectrum(int n, int m)
+      : S(n, std::vector<double>(2048)), H(m, std::vector<double>(2048)), P(2048) {
     fft.Init(2048);
   }
   void Block(const std::vector<Frame>& block, const SpectrumInputs& in) {
@@ -50,7 +51,8 @@ class ReferenceSpectrum {
       double sum = 0;
       int sides = 0;
       if (in.mode != StereoMode::MonoRight) sum += in.meterNewest.RmsL, ++sides;
-      if (in.mode == StereoMode::Stereo || in.mode == StereoMode::MonoRight) sum += in.meterNewest.RmsR, ++sides;
+      if (in.mode == StereoMode::Stereo || in.mode == StereoMode::MonoRight)
+        sum += in.meterNewest.RmsR, ++sides;
       float level = static_cast<float>(sum / sides);
       if (level < -40.0f) level = -40.0f;
       double d = 0;
@@ -73,7 +75,8 @@ class ReferenceSpectrum {
       if (A[j] > P[j]) P[j] = A[j];
     }
     for (int j = 1; j <= 1024; ++j) {
-      if (in.fftInfinite != 0) hold[j] = P[j];
+      if (in.fftInfinite != 0)
+        hold[j] = P[j];
       else
         for (int k = 0; k < m; ++k) hold[j] = std::max(hold[j], H[k][j]);
     }
@@ -85,7 +88,9 @@ class ReferenceSpectrum {
   std::vector<double> change;
 };
 
-double Tolerance(double expected, double relative = 1e-12) { return relative * std::max(1.0, std::fabs(expected)); }
+double Tolerance(double expected, double relative = 1e-12) {
+  return relative * std::max(1.0, std::fabs(expected));
+}
 
 class SpectrumTest : public ::testing::Test {
  protected:
@@ -114,18 +119,25 @@ TEST_F(SpectrumTest, MatchesTheLiteralDescriptionOverAChangingProgramme) {
     const int amplitude = (b / 8) % 2 ? 12000 : 900;  // the timbre and level change every 8 blocks
     const auto left = test::Noise(b + 1, amplitude, 2304);
     const auto right = test::Sine(8000, 300.0 + 40 * b, 5000, 2304);
-    const SpectrumInputs in{b, b % 3 == 0 ? StereoMode::Stereo : StereoMode::MonoLeft,
-                            {-10.0 - b, -45.0, -3.0, -3.0}, 50, b >= 30 ? 1 : 0};
+    const SpectrumInputs in{b,
+                            b % 3 == 0 ? StereoMode::Stereo : StereoMode::MonoLeft,
+                            {-10.0 - b, -45.0, -3.0, -3.0},
+                            50,
+                            b >= 30 ? 1 : 0};
     Feed(Frames(left, right), in);
     ref.Block(Frames(left, right), in);
-    ASSERT_NEAR(analyser.NewerChange(), ref.change.back(), Tolerance(ref.change.back(), 1e-9)) << "block " << b;
+    ASSERT_NEAR(analyser.NewerChange(), ref.change.back(), Tolerance(ref.change.back(), 1e-9))
+        << "block " << b;
     ASSERT_EQ(analyser.FillIndex(), ref.fill);
     for (int j = 1; j <= 1024; ++j) {
-      ASSERT_NEAR(analyser.Averaged()[j], ref.A[j], Tolerance(ref.A[j])) << "block " << b << " bin " << j;
-      ASSERT_NEAR(analyser.Hold()[j], ref.hold[j], Tolerance(ref.hold[j])) << "block " << b << " bin " << j;
+      ASSERT_NEAR(analyser.Averaged()[j], ref.A[j], Tolerance(ref.A[j]))
+          << "block " << b << " bin " << j;
+      ASSERT_NEAR(analyser.Hold()[j], ref.hold[j], Tolerance(ref.hold[j]))
+          << "block " << b << " bin " << j;
     }
   }
-  EXPECT_NEAR(analyser.OlderChange(), ref.change[ref.change.size() - 2], Tolerance(ref.change.back(), 1e-9));
+  EXPECT_NEAR(analyser.OlderChange(), ref.change[ref.change.size() - 2],
+              Tolerance(ref.change.back(), 1e-9));
   ASSERT_EQ(view.lastAveraged.size(), 1025u);
   EXPECT_NEAR(view.lastHold[100], ref.hold[100], Tolerance(ref.hold[100]));
 }
@@ -207,8 +219,10 @@ TEST_F(SpectrumChangeTest, TheFirstEventWaitsThreeSecondsAfterMidnightUnlessNone
 }
 
 TEST_F(SpectrumChangeTest, AStationaryToneStillShowsAChange) {
-  const auto tone = Frames(test::Cosine(2048, 100, 8000, 2048), test::Cosine(2048, 100, 8000, 2048));
-  for (int b = 0; b < 20; ++b) Feed(tone, SpectrumInputs{1, StereoMode::Stereo, {-10.0, -10.0, 0, 0}, 50, 0});
+  const auto tone =
+      Frames(test::Cosine(2048, 100, 8000, 2048), test::Cosine(2048, 100, 8000, 2048));
+  for (int b = 0; b < 20; ++b)
+    Feed(tone, SpectrumInputs{1, StereoMode::Stereo, {-10.0, -10.0, 0, 0}, 50, 0});
   // Half of the hold rows summed, divided by all of them: half the tone's bin remains.
   EXPECT_NEAR(analyser.NewerChange(), 1024.0 * 1600 / 2 / 1200000 * DbToLinear(10.0f), 0.01);
 }

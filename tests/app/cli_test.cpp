@@ -12,8 +12,8 @@ namespace {
 class CliTest : public ::testing::Test {
  protected:
   test::CommandResult Varn(const std::string& args) {
-    return test::RunCommand("XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE +
-                            " --app-folder " + app.Path() + " " + args + " 2>/dev/null");
+    return test::RunCommand("XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE + " --app-folder " +
+                            app.Path() + " " + args + " 2>/dev/null");
   }
   test::TempDir app;
   test::TempDir home;

@@ -63,7 +63,7 @@ TEST_F(SettingKeysTest, KeysAreFoundWithTheirNumber) {
   EXPECT_EQ(n, 3);
   ASSERT_NE(FindSettingKey("NumRec", &n), nullptr);
   EXPECT_EQ(n, 0);
-  EXPECT_EQ(FindSettingKey("DeviceName_"), nullptr);   // no number
+  EXPECT_EQ(FindSettingKey("DeviceName_"), nullptr);    // no number
   EXPECT_EQ(FindSettingKey("DeviceName_01"), nullptr);  // not as the program writes it
   EXPECT_EQ(FindSettingKey("DeviceName_x"), nullptr);
   EXPECT_EQ(FindSettingKey("NoSuchKey"), nullptr);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "archive/wav_file.h"
@@ -15,7 +15,8 @@ std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels) {
   std::vector<int16_t> s(static_cast<size_t>(frames * channels));
   for (int64_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c)
-      s[static_cast<size_t>(i * channels + c)] = static_cast<int16_t>(static_cast<uint16_t>(start + i));
+      s[static_cast<size_t>(i * channels + c)] =
+          static_cast<int16_t>(static_cast<uint16_t>(start + i));
   return s;
 }
 
@@ -33,13 +34,16 @@ std::vector<int16_t> ReadPcmWav(const std::string& path) {
   if (info.Valid != 1) return {};
   const std::vector<uint8_t> bytes = ReadBytes(path);
   const size_t from = static_cast<size_t>(info.DataOffset);
-  const size_t count = std::min<size_t>(static_cast<size_t>(info.DataSize), bytes.size() - from) / 2;
+  const size_t count =
+      std::min<size_t>(static_cast<size_t>(info.DataSize), bytes.size() - from) / 2;
   std::vector<int16_t> s(count);
   std::memcpy(s.data(), bytes.data() + from, count * 2);
   return s;
 }
 
-bool Shell(const std::string& commandLine) { return RunCommand(commandLine + " >/dev/null 2>&1").exitCode == 0; }
+bool Shell(const std::string& commandLine) {
+  return RunCommand(commandLine + " >/dev/null 2>&1").exitCode == 0;
+}
 
 bool DecodeWithMpg123(const std::string& mp3, const std::string& workFolder, Decoded& out) {
   const std::string wav = workFolder + "mpg123-out.wav";
@@ -90,7 +94,7 @@ std::vector<int> MainDataBegins(const std::vector<uint8_t>& file) {
   while (pos + 6 <= file.size()) {
     const uint8_t* h = file.data() + pos;
     if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return {};  // lost the frames: fail loudly
-    const int version = (h[1] >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const int version = (h[1] >> 3) & 3;                   // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
     const bool v1 = version == 3;
     const bool crc = (h[1] & 1) == 0;
     const int kbps = (v1 ? kV1 : kV2)[h[2] >> 4];

@@ -45,7 +45,8 @@ class ChannelArchiveTest : public ::testing::Test {
     }
   }
   void FeedSine(ChannelArchive& a, const ArchiveStart& s, int blocks, int byteCount = 0) {
-    const std::vector<int16_t> pcm = test::ToneFrames(500, s.rate, s.samplesPerBuffer + 1, s.channels);
+    const std::vector<int16_t> pcm =
+        test::ToneFrames(500, s.rate, s.samplesPerBuffer + 1, s.channels);
     for (int i = 0; i < blocks; ++i)
       a.FeedBlock(fed++ % 10, reinterpret_cast<const uint8_t*>(pcm.data()),
                   byteCount > 0 ? byteCount : s.samplesPerBuffer * s.blockAlign);
@@ -334,7 +335,8 @@ TEST_F(ChannelArchiveTest, ARateMp3CannotCarryIsArchivedAsWav) {
   EXPECT_EQ(archive.StartArchive(s), 0);
   EXPECT_EQ(log.CountEvents("エンコーダ初期化失敗 ch1"), 1);
   // A direct line: the local time and the text, no UTC or channel fields.
-  EXPECT_NE(log.Events().find("2026/12/06 09:13:20 エンコーダ初期化失敗 ch1\r\n"), std::string::npos);
+  EXPECT_NE(log.Events().find("2026/12/06 09:13:20 エンコーダ初期化失敗 ch1\r\n"),
+            std::string::npos);
   EXPECT_EQ(record.Extension, ".wav");
   EXPECT_EQ(record.CurrentPath, Data() + "ch1/20261206091320.wav");
   EXPECT_EQ(archive.Buffer().Capacity, 4 * 96000 * 4);
@@ -351,7 +353,9 @@ TEST_F(ChannelArchiveTest, EncoderTroubleIsLoggedPerBlock) {
   archive.StartArchive(s);
   // Blocks that end in half a frame: the odd byte is not consumed.
   FeedSine(archive, s, 2, 55297);
-  EXPECT_EQ(log.CountDiagnostics("mp3enc err tUsed(0)=55296 tBytes=55297 pl=0 FN=" + record.CurrentPath), 2);
+  EXPECT_EQ(
+      log.CountDiagnostics("mp3enc err tUsed(0)=55296 tBytes=55297 pl=0 FN=" + record.CurrentPath),
+      2);
   // The first block fixed the size: a block of another size is lost.
   FeedSine(archive, s, 1, 55296);
   EXPECT_EQ(log.CountDiagnostics("mp3enc err EncProc Failed pl=0 l=2 FN=" + record.CurrentPath), 1);

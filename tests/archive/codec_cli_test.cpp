@@ -32,9 +32,8 @@ TEST_F(CodecCliTest, EncodeThenDescribeThenDecode) {
   MpegInfo info;
   ASSERT_EQ(ReadMpegInfo(app / "out.mp3", info), 1);
   EXPECT_EQ(r.output,
-            "FirstFrame=1\nAudioLength=" + std::to_string(info.AudioLength) +
-                "\nAudioEnd=" + std::to_string(info.AudioEnd) +
-                "\nFileLength=" + std::to_string(info.FileLength) +
+            "FirstFrame=1\nAudioLength=" + std::to_string(info.AudioLength) + "\nAudioEnd=" +
+                std::to_string(info.AudioEnd) + "\nFileLength=" + std::to_string(info.FileLength) +
                 "\nSearchSpan=1567\nIsVbr=0\nVbrFrames=0\nRate=44100\nLayer=3\nKbps=160\n"
                 "ChannelCount=2\nChannelMode=1\nLowRate=0\nLengthMs=" +
                 std::to_string(info.LengthMs) +

@@ -52,8 +52,12 @@ class CodecRegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override { SetActiveNotice(&notice); }
   void TearDown() override { SetActiveNotice(nullptr); }
-  void SetWow(const std::string& v) { registry.values[MemoryRegistry::Key(kDrivers32Key32On64, kCodecValueName)] = v; }
-  void SetNative(const std::string& v) { registry.values[MemoryRegistry::Key(kDrivers32Key, kCodecValueName)] = v; }
+  void SetWow(const std::string& v) {
+    registry.values[MemoryRegistry::Key(kDrivers32Key32On64, kCodecValueName)] = v;
+  }
+  void SetNative(const std::string& v) {
+    registry.values[MemoryRegistry::Key(kDrivers32Key, kCodecValueName)] = v;
+  }
 
   MemoryRegistry registry;
   RecordingNotice notice;

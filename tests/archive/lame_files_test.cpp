@@ -24,7 +24,8 @@ struct LameCase {
 const LameCase kCases[] = {
     {"cbr128", 44100, 2, "-b 128", false, false},
     {"vbr", 44100, 2, "-V 2", false, false},
-    {"id3v2", 44100, 2, "-b 160 --add-id3v2 --pad-id3v2-size 2000 --tt Title --ta Artist", true, true},
+    {"id3v2", 44100, 2, "-b 160 --add-id3v2 --pad-id3v2-size 2000 --tt Title --ta Artist", true,
+     true},
     {"id3v1", 44100, 2, "-b 128 --id3v1-only --tt Title", false, true},
     {"vbr22", 22050, 2, "-V 4", false, false},
     {"mono48", 48000, 1, "-b 64 -m m", false, false},
@@ -38,8 +39,10 @@ class LameFiles : public ::testing::Test {
     if (!test::Shell("command -v lame") || !test::Shell("command -v mpg123")) return;
     for (const LameCase& c : kCases) {
       const std::string wav = *dir / (std::string(c.name) + ".wav");
-      test::WriteWav(wav, c.rate, c.channels, test::ToneFrames(440, c.rate, c.rate * 3, c.channels));
-      if (!test::Shell("lame --quiet " + std::string(c.options) + " '" + wav + "' '" + Mp3(c) + "'"))
+      test::WriteWav(wav, c.rate, c.channels,
+                     test::ToneFrames(440, c.rate, c.rate * 3, c.channels));
+      if (!test::Shell("lame --quiet " + std::string(c.options) + " '" + wav + "' '" + Mp3(c) +
+                       "'"))
         return;
     }
     ready = true;

@@ -67,8 +67,15 @@ TEST_F(Mp3AcmTest, EncInitRefusesWhatMpegAudioCannotCarry) {
     EXPECT_FALSE(codec.EncInit(c.kbps, &w)) << c.why;
     EXPECT_EQ(codec.Stream, nullptr) << c.why;
   }
-  for (const auto& [rate, kbps] : {std::pair{8000, 24}, {11025, 64}, {12000, 64}, {16000, 8 * 18},
-                                  {22050, 160}, {24000, 32}, {32000, 320}, {44100, 32}, {48000, 256}}) {
+  for (const auto& [rate, kbps] : {std::pair{8000, 24},
+                                   {11025, 64},
+                                   {12000, 64},
+                                   {16000, 8 * 18},
+                                   {22050, 160},
+                                   {24000, 32},
+                                   {32000, 320},
+                                   {44100, 32},
+                                   {48000, 256}}) {
     const WavInfo w = Source(rate, 1);
     EXPECT_TRUE(codec.EncInit(kbps, &w)) << rate << " Hz " << kbps << " kbit/s";
   }
@@ -129,7 +136,8 @@ TEST_F(Mp3AcmTest, BlockEncodingPlusFlushKeepsEveryFrame) {
   int32_t produced = 0;
   for (int b = 0; b < 5; ++b) {
     const std::vector<int16_t> pcm = test::ToneFrames(700, 48000, 13824, 2);
-    ASSERT_TRUE(codec.EncProc(reinterpret_cast<const uint8_t*>(pcm.data()), 55296, out, used, produced));
+    ASSERT_TRUE(
+        codec.EncProc(reinterpret_cast<const uint8_t*>(pcm.data()), 55296, out, used, produced));
     file.insert(file.end(), out.begin(), out.begin() + produced);
   }
   ASSERT_TRUE(codec.EncFlush(out, produced));
@@ -137,7 +145,8 @@ TEST_F(Mp3AcmTest, BlockEncodingPlusFlushKeepsEveryFrame) {
   file.insert(file.end(), out.begin(), out.begin() + produced);
   // Nothing more can be encoded after the flush.
   std::vector<int16_t> more(200, 0);
-  EXPECT_FALSE(codec.EncProc(reinterpret_cast<const uint8_t*>(more.data()), 400, out, used, produced));
+  EXPECT_FALSE(
+      codec.EncProc(reinterpret_cast<const uint8_t*>(more.data()), 400, out, used, produced));
 
   test::WriteBytes(dir / "blocks.mp3", file);
   test::Decoded d;
@@ -170,13 +179,14 @@ TEST_F(Mp3AcmTest, BitRateListHoldsWhatTheStreamAccepts) {
   EXPECT_EQ(list.Count(), 0);  // 8-bit mono: no MP3
 
   codec.LoadBitRateToCombo(list, 44100, 3, 160);
-  EXPECT_EQ(list.Entries(), (std::vector<std::string>{"320", "256", "224", "192", "160", "128", "112",
-                                                       "96", "80", "64", "56", "48", "40", "32"}));
+  EXPECT_EQ(list.Entries(),
+            (std::vector<std::string>{"320", "256", "224", "192", "160", "128", "112", "96", "80",
+                                      "64", "56", "48", "40", "32"}));
   EXPECT_EQ(list.Text(list.Selected()), "160");
 
   codec.LoadBitRateToCombo(list, 22050, 2, 192);
   EXPECT_EQ(list.Entries(), (std::vector<std::string>{"160", "128", "112", "96", "80", "64", "56",
-                                                       "48", "40", "32", "24"}));
+                                                      "48", "40", "32", "24"}));
   EXPECT_EQ(list.Selected(), 0);  // 192 not offered: the first entry
 
   codec.LoadBitRateToCombo(list, 96000, 3, 160);

@@ -36,7 +36,8 @@ TEST(PcmFile, ReadsEightSixteenAndTwentyFourBitWav) {
   auto r8 = OpenPcmFile(dir / "8.wav", &error);
   ASSERT_NE(r8, nullptr);
   EXPECT_EQ(r8->Read(out.data(), 3), 3);
-  EXPECT_EQ(std::vector<int16_t>(out.begin(), out.begin() + 3), (std::vector<int16_t>{0, -32768, 32512}));
+  EXPECT_EQ(std::vector<int16_t>(out.begin(), out.begin() + 3),
+            (std::vector<int16_t>{0, -32768, 32512}));
   auto r24 = OpenPcmFile(dir / "24.wav", &error);
   ASSERT_NE(r24, nullptr);
   EXPECT_EQ(r24->Read(out.data(), 2), 2);
@@ -103,7 +104,8 @@ TEST(PcmFile, DecodesMp3FilesAndLoopsBackToTheirStart) {
   int16_t peak = 0;
   for (int64_t n; (n = r->Read(pcm.data(), 4096)) > 0;) {
     total += n;
-    for (int64_t i = 0; i < 2 * n; ++i) peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(pcm[i])));
+    for (int64_t i = 0; i < 2 * n; ++i)
+      peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(pcm[i])));
   }
   // Whole frames of 1152 samples, at least the second that went in, and the
   // tone (about -12 dBFS, 8000 peak) rather than silence or noise.

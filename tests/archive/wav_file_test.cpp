@@ -155,15 +155,17 @@ TEST(ReadWavInfo, DerivesTheFormatCode) {
   struct Case {
     int channels, bits, code;
   };
-  for (const Case c : {Case{1, 8, 0}, Case{2, 8, 1}, Case{1, 16, 2}, Case{2, 16, 3}, Case{1, 24, 4},
-                       Case{2, 24, 5}, Case{6, 16, 6}, Case{8, 16, 7}, Case{6, 24, 8}, Case{8, 24, 9}}) {
+  for (const Case c :
+       {Case{1, 8, 0}, Case{2, 8, 1}, Case{1, 16, 2}, Case{2, 16, 3}, Case{1, 24, 4},
+        Case{2, 24, 5}, Case{6, 16, 6}, Case{8, 16, 7}, Case{6, 24, 8}, Case{8, 24, 9}}) {
     test::WriteBytes(dir / "f.wav", Riff({Fmt(1, c.channels, 48000, c.bits), Chunk("data", {})}));
     const WavInfo w = ReadWavInfo(dir / "f.wav");
     EXPECT_EQ(w.Valid, 1) << c.channels << "x" << c.bits;
     EXPECT_EQ(w.FormatCode, c.code);
     EXPECT_EQ(w.BlockAlign, c.channels * c.bits / 8);
   }
-  for (const Case c : {Case{2, 12, 0}, Case{6, 8, 0}, Case{3, 16, 0}, Case{2, 32, 0}, Case{0, 16, 0}}) {
+  for (const Case c :
+       {Case{2, 12, 0}, Case{6, 8, 0}, Case{3, 16, 0}, Case{2, 32, 0}, Case{0, 16, 0}}) {
     test::WriteBytes(dir / "f.wav", Riff({Fmt(1, c.channels, 48000, c.bits), Chunk("data", {})}));
     EXPECT_EQ(ReadWavInfo(dir / "f.wav").Valid, 0) << c.channels << "x" << c.bits;
   }
@@ -187,9 +189,11 @@ TEST(ReadWavInfo, RefusesBrokenFiles) {
 
   test::WriteText(p, "not a wave file at all, just text");
   EXPECT_EQ(ReadWavInfo(p).Valid, 0);
-  test::WriteBytes(p, std::vector<uint8_t>(good.begin(), good.begin() + 30));  // cut in the fmt chunk
+  test::WriteBytes(p,
+                   std::vector<uint8_t>(good.begin(), good.begin() + 30));  // cut in the fmt chunk
   EXPECT_EQ(ReadWavInfo(p).Valid, 0);
-  test::WriteBytes(p, std::vector<uint8_t>(good.begin(), good.begin() + 40));  // cut in the data header
+  test::WriteBytes(
+      p, std::vector<uint8_t>(good.begin(), good.begin() + 40));  // cut in the data header
   EXPECT_EQ(ReadWavInfo(p).Valid, 0);
   auto notRiff = good;
   notRiff[0] = 'X';

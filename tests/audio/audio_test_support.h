@@ -1,5 +1,6 @@
 #pragma once
-// Shared pieces of the audio tests: a recorder that remembers what capture gave it, and a notice receiver.
+// Shared pieces of the audio tests: a recorder that remembers what capture gave it, and a notice
+// receiver.
 
 #include <cstring>
 #include <string>

@@ -247,10 +247,11 @@ TEST_F(CaptureTest, AFailedDeviceIsReportedOnceAndTheEngineCanAsk) {
   sim.FailDevice(true, kRampDevice, "the device was unplugged");
   EXPECT_TRUE(CaptureDeviceFailed(cap));
   EXPECT_EQ(Poll(), 0);  // what was complete is still handled
-  Produce(kS);            // a failed device delivers nothing more
+  Produce(kS);           // a failed device delivers nothing more
   EXPECT_EQ(Poll(), -1);
-  EXPECT_EQ(log.DiagnosticLines(),
-            std::vector<std::string>{"Capture device failed ch1 (Sim Ramp): the device was unplugged"});
+  EXPECT_EQ(
+      log.DiagnosticLines(),
+      std::vector<std::string>{"Capture device failed ch1 (Sim Ramp): the device was unplugged"});
   StopCapture(0, cap, arc, &rec);
   EXPECT_EQ(arc.Capturing, 0);
   EXPECT_FALSE(CaptureDeviceFailed(cap));
@@ -389,8 +390,8 @@ TEST(StartCapture, ADeviceThatOpensButWillNotStartIsReleasedAtOnce) {
   EXPECT_FALSE(HeaderQueue::IsQueued(cap.Headers[0]));
   EXPECT_EQ(rec.stops, 1);
   EXPECT_EQ(log.DiagnosticLines(),
-            std::vector<std::string>{
-                "Capture start failed ch3 (Stubborn In): The audio input device has failed or was removed."});
+            std::vector<std::string>{"Capture start failed ch3 (Stubborn In): The audio input "
+                                     "device has failed or was removed."});
 }
 
 TEST(ShowWaveError, ShowsOrLogsTheServiceTextAndSaysWhetherThereWasAnError) {
@@ -403,7 +404,8 @@ TEST(ShowWaveError, ShowsOrLogsTheServiceTextAndSaysWhetherThereWasAnError) {
   EXPECT_TRUE(notices.texts.empty());
   EXPECT_EQ(ShowWaveError(code, true, false, sim), 1);
   ASSERT_EQ(notices.texts.size(), 1u);
-  EXPECT_EQ(notices.texts[0], "Cannot open output device number 3: there is 1 virtual output device.");
+  EXPECT_EQ(notices.texts[0],
+            "Cannot open output device number 3: there is 1 virtual output device.");
   EXPECT_EQ(ShowWaveError(code, true, true, sim), 1);
   EXPECT_EQ(log.DiagnosticLines(), std::vector<std::string>{notices.texts[0]});
   // A code with no detailed failure behind it gets the generic sentence.

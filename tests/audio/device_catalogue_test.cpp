@@ -47,7 +47,7 @@ TEST(FindDeviceId, ResolvesNamesCaseBlindAndTrimmed) {
 
 TEST(FindDeviceId, EmptyAndNumericNamesNeedNoDeviceList) {
   FakeDevices d = Studio();
-  EXPECT_EQ(FindDeviceId(true, "", d), 0);     // the first device, not the default
+  EXPECT_EQ(FindDeviceId(true, "", d), 0);  // the first device, not the default
   EXPECT_EQ(FindDeviceId(true, "   ", d), 0);
   EXPECT_EQ(FindDeviceId(true, "2", d), 2);    // by number, whatever its name
   EXPECT_EQ(FindDeviceId(true, " 7 ", d), 7);  // even past the end
@@ -100,9 +100,9 @@ TEST(FillDeviceCombo, ListsEveryDeviceAndSelectsTheStoredOne) {
   VectorChoiceList list;
   list.Add("stale entry");
   FillDeviceCombo(list, true, " stereo mix (realtek)", d);
-  EXPECT_EQ(list.Entries(), (std::vector<std::string>{"Line In (USB Audio)", "Microphone (USB Audio)",
-                                                      "Microphone (USB Audio)",
-                                                      "Stereo Mix (Realtek)"}));
+  EXPECT_EQ(list.Entries(),
+            (std::vector<std::string>{"Line In (USB Audio)", "Microphone (USB Audio)",
+                                      "Microphone (USB Audio)", "Stereo Mix (Realtek)"}));
   EXPECT_EQ(list.Selected(), 3);
   FillDeviceCombo(list, true, "Microphone (2- USB Audio)", d);
   EXPECT_EQ(list.Selected(), 1);  // through the loose match
@@ -143,7 +143,8 @@ TEST(FillFormatCombo, ListsTheCodesAndFallsBackToTheFirst) {
 TEST(FillRateCombo, FiltersTheCandidatesAndSelectsTheCurrentRate) {
   VectorChoiceList list;
   FillRateCombo(list, 32000, 44100, 0);
-  EXPECT_EQ(list.Entries(), (std::vector<std::string>{"192000", "96000", "88200", "48000", "44100"}));
+  EXPECT_EQ(list.Entries(),
+            (std::vector<std::string>{"192000", "96000", "88200", "48000", "44100"}));
   EXPECT_EQ(list.Selected(), -1);
   FillRateCombo(list, 48000, 44100, 0);
   EXPECT_EQ(list.Selected(), 3);

@@ -33,8 +33,9 @@ TEST(DevicesCommand, ListsThePulseAudioDevicesWhenAServerRuns) {
   if (!wanted || !*wanted) GTEST_SKIP() << "VARN_TEST_PULSE is not set: no test server";
   const auto r = Varn("", "devices --audio pulse");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output,
-            "in 0 Monitor of VarnNullA\nin 1 Monitor of VarnNullB\nout 0 VarnNullA\nout 1 VarnNullB\n");
+  EXPECT_EQ(
+      r.output,
+      "in 0 Monitor of VarnNullA\nin 1 Monitor of VarnNullB\nout 0 VarnNullA\nout 1 VarnNullB\n");
   EXPECT_EQ(Varn("", "devices --audio auto").output, r.output);
 }
 

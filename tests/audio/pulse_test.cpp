@@ -38,8 +38,10 @@ TEST_F(PulseTest, DevicesAreListedByDescriptionInServerOrder) {
   PulseWaveService pulse;
   std::vector<std::string> in, out;
   for (int i = 0, n = pulse.DeviceCount(true); i < n; ++i) in.push_back(pulse.DeviceName(true, i));
-  for (int i = 0, n = pulse.DeviceCount(false); i < n; ++i) out.push_back(pulse.DeviceName(false, i));
-  ASSERT_EQ(out, (std::vector<std::string>{"VarnNullA", "VarnNullB"})) << "is the test server running?";
+  for (int i = 0, n = pulse.DeviceCount(false); i < n; ++i)
+    out.push_back(pulse.DeviceName(false, i));
+  ASSERT_EQ(out, (std::vector<std::string>{"VarnNullA", "VarnNullB"}))
+      << "is the test server running?";
   EXPECT_EQ(in, (std::vector<std::string>{"Monitor of VarnNullA", "Monitor of VarnNullB"}));
   EXPECT_EQ(pulse.ServerName(true, 1), "varn_null_b.monitor");
   EXPECT_EQ(FindDeviceId(false, "varnnullb", pulse), 1);
@@ -83,7 +85,8 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
   test::FakeRecorder rec;
   cap.SampleRate = 44100;
   cap.DeviceId = source;
-  ASSERT_TRUE(StartCapture(0, cap, arc, pulse, &rec)) << (notices.texts.empty() ? "" : notices.texts[0]);
+  ASSERT_TRUE(StartCapture(0, cap, arc, pulse, &rec))
+      << (notices.texts.empty() ? "" : notices.texts[0]);
 
   // 200 ms of silence (the streams settle), then one second of a signal
   // whose first frame (1, -1) occurs nowhere else; eleven headers in all.
@@ -111,8 +114,10 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
   std::vector<size_t> doneOrder;
   const bool handedOver = WaitFor(
       [&] {
-        for (size_t i = doneOrder.size(); i < headers.size() && headers[i].Done(); ++i) doneOrder.push_back(i);
-        for (size_t i = doneOrder.size(); i < headers.size(); ++i) EXPECT_FALSE(headers[i].Done()) << i;
+        for (size_t i = doneOrder.size(); i < headers.size() && headers[i].Done(); ++i)
+          doneOrder.push_back(i);
+        for (size_t i = doneOrder.size(); i < headers.size(); ++i)
+          EXPECT_FALSE(headers[i].Done()) << i;
         ProgressionRecord(0, cap, arc, true, &rec);
         return doneOrder.size() == headers.size();
       },
@@ -120,10 +125,12 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
   ASSERT_TRUE(handedOver);
   // Keep recording until the last of it has come round.
   const size_t needed = rec.fed.size() + 5;
-  ASSERT_TRUE(WaitFor([&] {
-    ProgressionRecord(0, cap, arc, true, &rec);
-    return rec.fed.size() >= needed;
-  }, 15));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        ProgressionRecord(0, cap, arc, true, &rec);
+        return rec.fed.size() >= needed;
+      },
+      15));
   StopCapture(0, cap, arc, &rec);
   out->Close();
 
@@ -134,9 +141,11 @@ TEST_F(PulseTest, APlayedSignalComesBackSampleForSampleThroughTheCaptureRing) {
   }
   EXPECT_TRUE(log.DiagnosticLines().empty());  // no irregular buffers, no overruns
   size_t start = 0;
-  while (start + 1 < captured.size() && !(captured[start] == 1 && captured[start + 1] == -1)) start += 2;
+  while (start + 1 < captured.size() && !(captured[start] == 1 && captured[start + 1] == -1))
+    start += 2;
   ASSERT_LE(start + 2 * kFrames, captured.size()) << "the signal did not come back whole";
-  for (size_t i = 0; i < 2 * kFrames; ++i) ASSERT_EQ(captured[start + i], signal[i]) << "sample " << i;
+  for (size_t i = 0; i < 2 * kFrames; ++i)
+    ASSERT_EQ(captured[start + i], signal[i]) << "sample " << i;
 }
 
 TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
@@ -170,7 +179,8 @@ TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
   ASSERT_GE(cap.DeviceId, 0);
   ASSERT_TRUE(StartCapture(1, cap, arc, pulse, nullptr));
   std::shared_ptr<WaveOutStream> out;
-  ASSERT_EQ(pulse.OpenOut(FindDeviceId(false, "VarnBack", pulse), Pcm16Format(8000, 2), out), kWaveOk);
+  ASSERT_EQ(pulse.OpenOut(FindDeviceId(false, "VarnBack", pulse), Pcm16Format(8000, 2), out),
+            kWaveOk);
   server.Kill();
   ASSERT_TRUE(WaitFor([&] { return CaptureDeviceFailed(cap) && out->Failed(); }, 10));
   ProgressionRecord(1, cap, arc, false, nullptr);
@@ -184,8 +194,9 @@ TEST_F(PulseTest, ADeviceOrServerThatGoesAwayIsReportedAndNothingHangs) {
   // Opening now fails at once with a clear reason.
   std::shared_ptr<WaveInStream> in;
   EXPECT_EQ(pulse.OpenIn(0, Pcm16Format(8000, 2), in), kWaveErrNoDriver);
-  EXPECT_NE(pulse.ErrorText(kWaveErrNoDriver, false).find("the PulseAudio server cannot be reached"),
-            std::string::npos);
+  EXPECT_NE(
+      pulse.ErrorText(kWaveErrNoDriver, false).find("the PulseAudio server cannot be reached"),
+      std::string::npos);
   EXPECT_EQ(pulse.DeviceCount(true), 0);
 }
 
@@ -198,7 +209,11 @@ TEST(PulseWithoutServer, OpeningFailsWithAClearReasonAndAutoFallsBackToSim) {
   EXPECT_EQ(pulse.OpenIn(kDefaultDevice, Pcm16Format(44100, 2), in), kWaveErrNoDriver);
   EXPECT_EQ(in, nullptr);
   const std::string text = pulse.ErrorText(kWaveErrNoDriver, false);
-  EXPECT_EQ(text.rfind("Cannot open the input device (the default): the PulseAudio server cannot be reached (", 0), 0u)
+  EXPECT_EQ(
+      text.rfind(
+          "Cannot open the input device (the default): the PulseAudio server cannot be reached (",
+          0),
+      0u)
       << text;
 
   const char* saved = std::getenv("PULSE_SERVER");

@@ -243,7 +243,8 @@ TEST_F(SimFileTest, ConvertsTheRateByInterpolation) {
   test::WriteBytes(dir / "hi.wav", test::WavBytes(16000, 16, 1, {0, 5, 10, 15, 20, 25, 30, 35}));
   EXPECT_EQ(Capture("hi.wav", Pcm16Format(8000, 1), 4), (std::vector<int16_t>{0, 10, 20, 30}));
   test::WriteBytes(dir / "lo.wav", test::WavBytes(4000, 16, 1, {0, 100, 200, 300}));
-  EXPECT_EQ(Capture("lo.wav", Pcm16Format(8000, 1), 6), (std::vector<int16_t>{0, 50, 100, 150, 200, 250}));
+  EXPECT_EQ(Capture("lo.wav", Pcm16Format(8000, 1), 6),
+            (std::vector<int16_t>{0, 50, 100, 150, 200, 250}));
 }
 
 TEST_F(SimFileTest, AnEmptyFilePlaysSilenceAndABrokenOneWillNotOpen) {
@@ -256,7 +257,8 @@ TEST_F(SimFileTest, AnEmptyFilePlaysSilenceAndABrokenOneWillNotOpen) {
   ASSERT_EQ(sim.DeviceCount(true), 7);
   EXPECT_EQ(sim.OpenIn(5, Pcm16Format(8000, 1), in), kWaveErrDeviceFailed);
   EXPECT_EQ(sim.ErrorText(kWaveErrDeviceFailed, false),
-            "Cannot open the input device \"Sim File broken.wav\": the file cannot be read as a WAV file.");
+            "Cannot open the input device \"Sim File broken.wav\": the file cannot be read as a "
+            "WAV file.");
 }
 
 TEST(SimStreams, DeliverOnlyWhileStartedAndReturnBuffersOnReset) {

@@ -53,7 +53,9 @@ class AnalysisPassTest : public ::testing::Test {
   }
   void Pass() { AnalyseNewBlocks(refs, ctx, hooks); }
   // The device is in segment k of the buffer it fills.
-  void DeviceAt(int ch, int k) { SetFramesWritten(capture[ch], static_cast<int64_t>(k) * kSeg + 10); }
+  void DeviceAt(int ch, int k) {
+    SetFramesWritten(capture[ch], static_cast<int64_t>(k) * kSeg + 10);
+  }
 
   MonitorSettings settings;
   ManualClock clock;
@@ -83,8 +85,9 @@ TEST_F(AnalysisPassTest, AnalysersRunInTheirOrderAfterTheMonitorOutput) {
   analysis[0].TickCount = 9;
   DeviceAt(0, 1);
   Pass();
-  EXPECT_EQ(view.log, (std::vector<std::string>{"monitor 0 0", "spectrum 0", "meter 0", "waveform 0", "cell 0",
-                                                "cell 2", "cell 3", "figures 0", "pump"}));
+  EXPECT_EQ(view.log,
+            (std::vector<std::string>{"monitor 0 0", "spectrum 0", "meter 0", "waveform 0",
+                                      "cell 0", "cell 2", "cell 3", "figures 0", "pump"}));
   ASSERT_EQ(events.events.size(), 3u);
   // The click's threshold comes from the previous level, here none: -40 dB
   // gives round(0.01 * 10485.76) = 105.
@@ -103,7 +106,7 @@ TEST_F(AnalysisPassTest, TheMonitorsWaitForTheFirstTicks) {
   analysis[0].TickCount = 1;
   DeviceAt(0, 1);
   Pass();
-  EXPECT_TRUE(events.events.empty());  // no click, low level or over-level yet
+  EXPECT_TRUE(events.events.empty());               // no click, low level or over-level yet
   EXPECT_EQ(analysis[0].click.Previous(0), 30000);  // but the click detector is primed
   EXPECT_EQ(view.cells[0], "");
   analysis[0].CountTick();
@@ -166,9 +169,9 @@ TEST_F(AnalysisPassTest, StoppedOrMismatchedChannelsAreLeftAlone) {
 // are neighbours, and nothing when audio between them was never analysed.
 TEST_F(AnalysisPassTest, NoClickIsReportedAcrossSkippedAudio) {
   auto clicks = [&] {
-    return std::count_if(events.events.begin(), events.events.end(), [](const test::RecordedEvent& e) {
-      return e.message.starts_with("プチ音検出");
-    });
+    return std::count_if(
+        events.events.begin(), events.events.end(),
+        [](const test::RecordedEvent& e) { return e.message.starts_with("プチ音検出"); });
   };
   for (const bool stall : {false, true}) {
     SCOPED_TRACE(stall ? "stall" : "contiguous");
@@ -183,7 +186,7 @@ TEST_F(AnalysisPassTest, NoClickIsReportedAcrossSkippedAudio) {
     DeviceAt(0, 1);
     Pass();  // segment 0
     DeviceAt(0, stall ? 3 : 2);
-    Pass();  // segment 2 after a stall, else segment 1
+    Pass();                              // segment 2 after a stall, else segment 1
     EXPECT_EQ(clicks(), stall ? 0 : 2);  // one a side
   }
 

@@ -13,9 +13,10 @@ constexpr int kRate = 8000;
 class ChannelControlTest : public EngineFixture {
  protected:
   void BuildThree() {
-    Build("NumRec=3\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Pink Noise\n"
-          "DeviceName_3=Sim Ramp\nRecFreq_1=8000\nRecFreq_2=8000\nRecFreq_3=8000\n"
-          "BitRate_1=0\nBitRate_2=0\nBitRate_3=0\nArcOn_2=0\n");
+    Build(
+        "NumRec=3\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Pink Noise\n"
+        "DeviceName_3=Sim Ramp\nRecFreq_1=8000\nRecFreq_2=8000\nRecFreq_3=8000\n"
+        "BitRate_1=0\nBitRate_2=0\nBitRate_3=0\nArcOn_2=0\n");
     engine->BeginRunning(false);
   }
 };

@@ -95,12 +95,12 @@ TEST_F(ChooseBlockTest, ABlockFollowsThePreviousOneOnlyWithNothingSkippedOrLost)
   poll(0, 10);
   poll(0, 4 * seg() + 1);  // the first block of the run: segment 3
   poll(0, 5 * seg() + 1);
-  poll(1, 1);               // across the buffer boundary
-  poll(1, 2 * seg() + 1);   // segment 0 skipped
+  poll(1, 1);              // across the buffer boundary
+  poll(1, 2 * seg() + 1);  // segment 0 skipped
   capture.LostFrames = 300;
-  poll(1, 3 * seg() + 1);   // frames lost since the last block
+  poll(1, 3 * seg() + 1);  // frames lost since the last block
   poll(1, 4 * seg() + 1);
-  poll(4, 4 * seg() + 1);   // whole buffers skipped, back in the same segment
+  poll(4, 4 * seg() + 1);  // whole buffers skipped, back in the same segment
   poll(4, 5 * seg() + 1);
   const std::vector<std::tuple<int64_t, bool>> expected{
       {3, true}, {4, true}, {5, true}, {7, false}, {8, false}, {9, true}, {28, false}};

@@ -23,7 +23,8 @@ TEST(DeferredRecorder, EncodingWaitsButNeverPastItsBuffersNextUseNorPastTheStop)
   std::vector<int16_t> blocks(4 * 8, 0);
   for (int i = 0; i < 4; ++i) {
     blocks[static_cast<size_t>(i) * 8] = static_cast<int16_t>(i + 1);
-    deferred.FeedBlock(i % 3, reinterpret_cast<const uint8_t*>(&blocks[static_cast<size_t>(i) * 8]), 16);
+    deferred.FeedBlock(i % 3, reinterpret_cast<const uint8_t*>(&blocks[static_cast<size_t>(i) * 8]),
+                       16);
   }
   // Buffer 0 came round again: its first copy went out before it was replaced.
   EXPECT_EQ(FedOrder(inner), std::vector<int32_t>{0});

@@ -11,7 +11,8 @@ std::vector<std::string> EngineFixture::EventTexts() const {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     // "local date time utc-date utc-time text..."
     size_t pos = 0;
-    for (int field = 0; field < 4 && pos != std::string::npos; ++field) pos = line.find(' ', pos + 1);
+    for (int field = 0; field < 4 && pos != std::string::npos; ++field)
+      pos = line.find(' ', pos + 1);
     texts.push_back(pos == std::string::npos ? line : line.substr(pos + 1));
   }
   return texts;

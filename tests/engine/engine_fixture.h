@@ -43,7 +43,9 @@ class Notices final : public UserNotice {
  public:
   Notices() { SetActiveNotice(this); }
   ~Notices() override { SetActiveNotice(nullptr); }
-  void Show(std::string_view text, std::string_view, NoticeIcon) override { texts.emplace_back(text); }
+  void Show(std::string_view text, std::string_view, NoticeIcon) override {
+    texts.emplace_back(text);
+  }
   std::vector<std::string> texts;
 };
 

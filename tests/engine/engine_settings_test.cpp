@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/setting_keys.h"
 #include "engine/engine_fixture.h"
+#include "settings/setting_keys.h"
 
 namespace varn::test {
 namespace {
@@ -32,15 +32,16 @@ TEST_F(EngineSettingsTest, AnEmptyStoreGivesOneDefaultChannel) {
 }
 
 TEST_F(EngineSettingsTest, TheSelectedSetAppliesToEveryChannelAndBadValuesGiveDefaults) {
-  Build("NumRec=2\nSelectedSetting=3\nMaxGateLevel_1=-1\nMaxGateLevel_3=-6\n"
-        "MinGateLevel_3=abc\nWaveRate_3=0.1\nFFTRate_3=5\nRecMode_2=2\nStereoMode_2=0\n"
-        "TimerUpdateInt=0\nRecFreq_1=x48000\n");
+  Build(
+      "NumRec=2\nSelectedSetting=3\nMaxGateLevel_1=-1\nMaxGateLevel_3=-6\n"
+      "MinGateLevel_3=abc\nWaveRate_3=0.1\nFFTRate_3=5\nRecMode_2=2\nStereoMode_2=0\n"
+      "TimerUpdateInt=0\nRecFreq_1=x48000\n");
   const MiscSettings& m = engine->Misc();
   EXPECT_EQ(m.selectedSet, 3);
   EXPECT_FLOAT_EQ(m.monitoring.maxGateLevel, -6.0f);
   EXPECT_FLOAT_EQ(m.monitoring.minGateLevel, -90.0f);  // "abc": the default
-  EXPECT_FLOAT_EQ(m.waveRate, 0.2f);                    // used as at least 0.2 ...
-  EXPECT_EQ(ReadSetting("WaveRate_3", ""), "0.1");       // ... and left as stored
+  EXPECT_FLOAT_EQ(m.waveRate, 0.2f);                   // used as at least 0.2 ...
+  EXPECT_EQ(ReadSetting("WaveRate_3", ""), "0.1");     // ... and left as stored
   EXPECT_FLOAT_EQ(m.fftRate, 5.0f);
   EXPECT_EQ(m.updateIntervalMs, 1);
   EXPECT_EQ(engine->Channel(0).capture.SampleRate, 44100);
@@ -74,8 +75,9 @@ TEST_F(EngineSettingsTest, AFreshIniForEightChannelsIsRewrittenAFewTimesNotOnceP
 }
 
 TEST_F(EngineSettingsTest, ShutdownStoresTheDisplayChoicesAndLogsTheEnd) {
-  Build("FFTOffset_1=37.26\nVUValueShows_1=1\nStereoMode_1=2\nDeviceName_1=Sim Tone 1kHz\n"
-        "RecFreq_1=8000\nBitRate_1=0\n");
+  Build(
+      "FFTOffset_1=37.26\nVUValueShows_1=1\nStereoMode_1=2\nDeviceName_1=Sim Tone 1kHz\n"
+      "RecFreq_1=8000\nBitRate_1=0\n");
   engine->BeginRunning(false);
   ASSERT_TRUE(engine->StartChannel(0));
   engine->SetMeterTextMode(0, 2);
@@ -87,7 +89,8 @@ TEST_F(EngineSettingsTest, ShutdownStoresTheDisplayChoicesAndLogsTheEnd) {
   EXPECT_FALSE(engine->Capturing(0));
   EXPECT_FALSE(timer.Armed());
   const std::vector<std::string> expected = {"**************起動*****************", "ch1 録音開始",
-                                             "ch1 録音停止", "**************正常終了*****************"};
+                                             "ch1 録音停止",
+                                             "**************正常終了*****************"};
   EXPECT_EQ(EventTexts(), expected);
 }
 

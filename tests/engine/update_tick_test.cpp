@@ -17,8 +17,10 @@ constexpr int kRate = 8000;
 class UpdateTickTest : public EngineFixture {
  protected:
   void BuildTwo(const std::string& extra = "") {
-    Build("NumRec=2\nDeviceName_1=Sim Ramp\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
-          "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArcOn_2=0\n" + extra);
+    Build(
+        "NumRec=2\nDeviceName_1=Sim Ramp\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
+        "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArcOn_2=0\n" +
+        extra);
     engine->BeginRunning(false);
   }
   // The left samples of a stereo 16-bit WAV archive file.
@@ -36,7 +38,8 @@ class UpdateTickTest : public EngineFixture {
     std::vector<std::string> files;
     const std::string folder = dir / ("data/ch" + std::to_string(ch + 1));
     if (!std::filesystem::exists(folder)) return files;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      files.push_back(e.path().string());
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -126,7 +129,7 @@ TEST_P(HourTest, ANewFileStartsForArchivingChannelsAndTheAudioContinuesAcrossIt)
   Run(1.5, {kRampDevice, kToneDevice}, kRate);
   Feed(kRampDevice, kRate * 3);  // 3 s that the stall leaves in the ring
   Feed(kToneDevice, kRate * 3);
-  TickAfter(3.0);                // 11:00:02.5: a new hour, first tick after the stall
+  TickAfter(3.0);  // 11:00:02.5: a new hour, first tick after the stall
   Run(1.5, {kRampDevice, kToneDevice}, kRate);
   engine->CloseChannels();
 

@@ -49,8 +49,9 @@ std::string MissingInOrder(const Texts& texts, const std::vector<std::string>& p
 // VarnNullB: the audio tests play into VarnNullA and may run at the same time.
 TEST_F(HeadlessPulseTest, APlayedSignalGivesItsEventsAndItsSamplesInTheArchive) {
   constexpr int kRate = 48000;
-  Settings("NumRec=1\nDeviceName_1=Monitor of VarnNullB\nRecFreq_1=48000\nBitRate_1=0\n"
-           "MaxGateLevel_1=-1\n");
+  Settings(
+      "NumRec=1\nDeviceName_1=Monitor of VarnNullB\nRecFreq_1=48000\nBitRate_1=0\n"
+      "MaxGateLevel_1=-1\n");
   test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"});
   // The monitor source gives silence once the sink's first block is done
   // (up to two seconds after a stream connects).
@@ -73,8 +74,9 @@ TEST_F(HeadlessPulseTest, APlayedSignalGivesItsEventsAndItsSamplesInTheArchive) 
   const Texts texts = test::EventTexts(test::Lines(test::EventFiles(app.Path())));
   for (const std::string side : {"Lch", "Rch"}) {
     const std::string ch1 = "ch1 " + side + " レベル";
-    EXPECT_EQ(MissingInOrder(texts, {ch1 + R"(UP -\d+\.\ddb\(RMS\))", ch1 + R"(UP 0\.0db\(Peak\))",
-                                     ch1 + R"(DOWN -\d+\.\ddb\(Peak\))", ch1 + R"(DOWN -99\.0db\(RMS\))"}),
+    EXPECT_EQ(MissingInOrder(texts,
+                             {ch1 + R"(UP -\d+\.\ddb\(RMS\))", ch1 + R"(UP 0\.0db\(Peak\))",
+                              ch1 + R"(DOWN -\d+\.\ddb\(Peak\))", ch1 + R"(DOWN -99\.0db\(RMS\))"}),
               "")
         << test::EventFiles(app.Path());
   }
@@ -89,7 +91,8 @@ TEST_F(HeadlessPulseTest, APlayedSignalGivesItsEventsAndItsSamplesInTheArchive) 
   for (size_t i = 0; i < archived.size(); ++i)
     archived[i] = static_cast<int16_t>(test::Le16(bytes, wav.DataOffset + 2 * i));
   size_t at = 0;
-  while (at + 1 < archived.size() && !(archived[at] == tone[0] && archived[at + 1] == tone[1])) at += 2;
+  while (at + 1 < archived.size() && !(archived[at] == tone[0] && archived[at + 1] == tone[1]))
+    at += 2;
   const test::Samples signal = test::Concat(tone, burst);
   ASSERT_LE(at + signal.size(), archived.size()) << "the tone is not in the archive whole";
   for (size_t i = 0; i < signal.size(); ++i)
@@ -101,7 +104,8 @@ TEST_F(HeadlessPulseTest, ADeviceThatGoesAwayAndComesBackStopsAndRestartsItsChan
   ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
   // Below the silence floor of -99 dB: the sink's silence logs nothing.
   Settings("NumRec=1\nDeviceName_1=Monitor of VarnGone\nBitRate_1=0\nMinGateLevel_1=-100\n");
-  test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"}, {"PULSE_SERVER=" + server.Address()});
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"},
+                    {"PULSE_SERVER=" + server.Address()});
   ASSERT_TRUE(run.WaitForOutput("**************起動*****************", 10)) << run.Err();
 
   ASSERT_EQ(server.Pactl("unload-module module-null-sink"), 0);

@@ -75,9 +75,9 @@ TEST_F(HeadlessSimTest, ARunLogsItsEventsInOrderAndArchivesItsLength) {
     // ch1's steady tone may log "FFT変化" at the default sensitivity, and a
     // quiet spell of 3 s closes with a dashed line: both have tests of their own.
     if (t.find("FFT変化") == std::string::npos && !t.starts_with("-----")) texts.push_back(t);
-  EXPECT_EQ(texts, (Texts{"ch1 録音開始", "ch2 録音開始", kStartLine,
-                          "ch2 Lch レベルDOWN -99.0db(RMS)", "ch2 Rch レベルDOWN -99.0db(RMS)",
-                          "ch1 録音停止", "ch2 録音停止", kEndLine}));
+  EXPECT_EQ(texts,
+            (Texts{"ch1 録音開始", "ch2 録音開始", kStartLine, "ch2 Lch レベルDOWN -99.0db(RMS)",
+                   "ch2 Rch レベルDOWN -99.0db(RMS)", "ch1 録音停止", "ch2 録音停止", kEndLine}));
 
   const auto wavs = test::ArchiveFiles(app.Path(), 1);
   ASSERT_EQ(wavs.size(), 1u);
@@ -94,7 +94,8 @@ TEST_F(HeadlessSimTest, ARunLogsItsEventsInOrderAndArchivesItsLength) {
   const auto mp3s = test::ArchiveFiles(app.Path(), 2);
   ASSERT_EQ(mp3s.size(), 1u);
   ASSERT_TRUE(mp3s[0].ends_with(".mp3")) << mp3s[0];
-  ASSERT_EQ(test::RunCommand("mpg123 -q -w " + app / "decoded.wav " + mp3s[0] + " 2>&1").exitCode, 0);
+  ASSERT_EQ(test::RunCommand("mpg123 -q -w " + app / "decoded.wav " + mp3s[0] + " 2>&1").exitCode,
+            0);
   const WavInfo decoded = ReadWavInfo(app / "decoded.wav");
   ASSERT_EQ(decoded.Valid, 1);
   EXPECT_EQ(decoded.SampleRate, 44100);
@@ -134,7 +135,8 @@ TEST_F(HeadlessSimTest, SigtermEndsTheRunCleanlyAndASecondInstanceIsTurnedAway) 
 // brought up to date after every write, and only what the disk buffer held
 // is lost.
 TEST_F(HeadlessSimTest, AKillDuringWavArchivingLeavesValidFiles) {
-  Settings("NumRec=2\nDeviceName_1=Sim Ramp\nBitRate_1=0\nDeviceName_2=Sim Tone 1kHz\nBitRate_2=0\n");
+  Settings(
+      "NumRec=2\nDeviceName_1=Sim Ramp\nBitRate_1=0\nDeviceName_2=Sim Tone 1kHz\nBitRate_2=0\n");
   test::VarnRun run(app.Path(), {"--headless", "--audio", "sim"});
   ASSERT_TRUE(run.WaitForOutput(kStartLine, 10)) << run.Err();
   std::this_thread::sleep_for(std::chrono::duration<double>(6.0 - run.Seconds()));
@@ -157,7 +159,8 @@ TEST_F(HeadlessSimTest, AKillDuringWavArchivingLeavesValidFiles) {
     ASSERT_GE(s.size(), 4u);
     auto counter = static_cast<uint16_t>(s[0] == -32767 && s[2] == -32767 ? -32768 : s[0]);
     for (size_t i = 0; i + 1 < s.size(); i += 2, ++counter) {
-      const auto expected = static_cast<int16_t>(std::max<int>(static_cast<int16_t>(counter), -32767));
+      const auto expected =
+          static_cast<int16_t>(std::max<int>(static_cast<int16_t>(counter), -32767));
       ASSERT_EQ(s[i], expected) << "frame " << i / 2;
       ASSERT_EQ(s[i + 1], expected) << "frame " << i / 2;
     }

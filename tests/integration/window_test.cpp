@@ -39,14 +39,15 @@ class VirtualDisplay {
       if (stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &st) == 0) continue;
       const std::string display = ":" + std::to_string(n);
       const std::string screen = std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24";
-      const char* argv[] = {"Xvfb", display.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                            nullptr};
+      const char* argv[] = {"Xvfb",         display.c_str(), "-screen", "0",
+                            screen.c_str(), "-nolisten",     "tcp",     nullptr};
       posix_spawn_file_actions_t actions;
       posix_spawn_file_actions_init(&actions);
       posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
       posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
       pid_t pid = -1;
-      const int r = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+      const int r =
+          posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
       posix_spawn_file_actions_destroy(&actions);
       if (r != 0) return;
       for (int i = 0; i < 100; ++i) {
@@ -103,7 +104,8 @@ std::optional<ScreenShot> Shoot(const std::string& display, const std::string& p
   s.bytesPerLine = static_cast<int>(Be32(b, 48));
   const uint32_t colours = Be32(b, 76);
   const size_t data = headerSize + static_cast<size_t>(colours) * 12;
-  if (bitsPerPixel != 32 || b.size() < data + static_cast<size_t>(s.bytesPerLine) * s.height) return {};
+  if (bitsPerPixel != 32 || b.size() < data + static_cast<size_t>(s.bytesPerLine) * s.height)
+    return {};
   s.pixels.assign(b.begin() + static_cast<std::ptrdiff_t>(data), b.end());
   return s;
 }
@@ -124,10 +126,12 @@ TEST(Window, ComesUpWithItsCaptionShowsMovingMetersAndEndsCleanlyOnSigterm) {
   WriteText(app / "varn.ini",
             "[conf]\nNumRec=4\nShowRecButton=0\nDeviceName_1=Sim Programme\n"
             "DeviceName_2=Sim Tone 1kHz\nDeviceName_3=Sim Pink Noise\nDeviceName_4=Sim Silence\n"
-            "WindowLeft=0\nWindowTop=0\nWindowWidth=" + std::to_string(kWidth * 15) +
-                "\nWindowHeight=" + std::to_string(kHeight * 15) + "\n");
-  VarnRun run(app.Path(), {"--audio", "sim"},
-              {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + app.Path()});
+            "WindowLeft=0\nWindowTop=0\nWindowWidth=" +
+                std::to_string(kWidth * 15) + "\nWindowHeight=" + std::to_string(kHeight * 15) +
+                "\n");
+  VarnRun run(
+      app.Path(), {"--audio", "sim"},
+      {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + app.Path()});
 
   bool shown = false;
   for (int i = 0; i < 100 && !shown && run.Running(); ++i) {

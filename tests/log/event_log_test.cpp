@@ -28,7 +28,9 @@ class RecordingSink : public LogSink {
 class EventLogTest : public ::testing::Test {
  protected:
   void SetUp() override { log.SetFolder(dir.Path() + "data"); }
-  std::string EventFile(const char* date) { return dir.Path() + "data/varn" + std::string(date) + ".txt"; }
+  std::string EventFile(const char* date) {
+    return dir.Path() + "data/varn" + std::string(date) + ".txt";
+  }
 
   test::TempDir dir;
   // Tokyo time: local is nine hours ahead of UTC.
@@ -69,7 +71,8 @@ TEST_F(EventLogTest, LinesEitherSideOfMidnightGoToTwoFiles) {
   log.LogEvent("before", 0, 0);
   clock.Advance(0.2);
   log.LogEvent("after", 0, 0);
-  EXPECT_NE(test::ReadText(EventFile("20261206")).find("2026/12/06 23:59:59 2026/12/06 14:59:59 ch1 Lch before"),
+  EXPECT_NE(test::ReadText(EventFile("20261206"))
+                .find("2026/12/06 23:59:59 2026/12/06 14:59:59 ch1 Lch before"),
             std::string::npos);
   EXPECT_EQ(test::ReadText(EventFile("20261207")),
             "2026/12/07 00:00:00 2026/12/06 15:00:00 ch1 Lch after\r\n");
@@ -132,13 +135,17 @@ TEST(GetDateTimeText, GivesTheThreeFormsInUseAndClampsTheClock) {
   ClockReading r;
   r.local = DateTime{2026, 12, 6, 18, 16, 54, 0};
   r.secondsSinceMidnight = 18 * 3600 + 16 * 60 + 54.7;
-  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime), "2026/12/06 18:16:54");
+  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime),
+            "2026/12/06 18:16:54");
   EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Compact, DateTimeParts::DateOnly), "20261206");
-  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Compact, DateTimeParts::DateAndTime), "20261206181654");
+  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Compact, DateTimeParts::DateAndTime),
+            "20261206181654");
   r.secondsSinceMidnight = 86400.5;
-  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime), "2026/12/06 23:59:59");
+  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime),
+            "2026/12/06 23:59:59");
   r.secondsSinceMidnight = -3;
-  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime), "2026/12/06 00:00:00");
+  EXPECT_EQ(GetDateTimeText(r, DateTimeStyle::Plain, DateTimeParts::DateAndTime),
+            "2026/12/06 00:00:00");
 }
 
 }  // namespace

@@ -6,7 +6,8 @@ namespace varn {
 namespace {
 
 TEST(IniDocument, FindsKeysWithoutRegardToCaseAndTrimsValues) {
-  const auto doc = IniDocument::Parse("[other]\nNumRec=5\n[Conf]\n numrec =  3  \nname=\"  padded \"\n");
+  const auto doc =
+      IniDocument::Parse("[other]\nNumRec=5\n[Conf]\n numrec =  3  \nname=\"  padded \"\n");
   EXPECT_EQ(doc.Get("conf", "NumRec"), "3");
   EXPECT_EQ(doc.Get("conf", "name"), "  padded ");
   EXPECT_EQ(doc.Get("other", "numrec"), "5");
@@ -19,7 +20,8 @@ TEST(IniDocument, SetKeepsEverythingElseAsItWas) {
   doc.Set("conf", "a", "10");
   doc.Set("conf", "C", "3");
   doc.Set("new", "D", "4");
-  EXPECT_EQ(doc.Text(), "; settings\r\n[conf]\r\na=10\r\nC=3\r\n\r\n[log]\r\nB=2\r\n\r\n[new]\r\nD=4\r\n");
+  EXPECT_EQ(doc.Text(),
+            "; settings\r\n[conf]\r\na=10\r\nC=3\r\n\r\n[log]\r\nB=2\r\n\r\n[new]\r\nD=4\r\n");
 }
 
 TEST(IniDocument, AValueCannotBreakOutOfItsLine) {

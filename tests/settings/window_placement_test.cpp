@@ -67,8 +67,8 @@ TEST_F(WindowPlacementTest, SkipsLeaveTheirPartsAlone) {
   WriteSetting("WindowLeft", "500");
   WriteSetting("WindowHeight", "7777");
   WriteSetting("WindowState", "2");
-  const WindowGeometry g = RestoreWindowPlacement(
-      {1, 2, 3000, 4000}, "", screen, {.size = true, .state = true, .position = true});
+  const WindowGeometry g = RestoreWindowPlacement({1, 2, 3000, 4000}, "", screen,
+                                                  {.size = true, .state = true, .position = true});
   EXPECT_EQ(g.left, 1);
   EXPECT_FLOAT_EQ(g.height, 4000);
   EXPECT_EQ(g.state, WindowState::Normal);

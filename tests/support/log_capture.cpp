@@ -40,11 +40,14 @@ std::string LogCapture::Diagnostics() const { return ReadText(log_.CurrentFilePa
 
 std::vector<std::string> LogCapture::DiagnosticLines() const {
   std::vector<std::string> lines = Lines(Diagnostics());
-  for (auto& line : lines) line = line.size() > 20 ? line.substr(20) : line;  // "YYYY/MM/DD HH:MM:SS "
+  for (auto& line : lines)
+    line = line.size() > 20 ? line.substr(20) : line;  // "YYYY/MM/DD HH:MM:SS "
   return lines;
 }
 
 int LogCapture::CountEvents(const std::string& text) const { return CountLines(Events(), text); }
-int LogCapture::CountDiagnostics(const std::string& text) const { return CountLines(Diagnostics(), text); }
+int LogCapture::CountDiagnostics(const std::string& text) const {
+  return CountLines(Diagnostics(), text);
+}
 
 }  // namespace varn::test

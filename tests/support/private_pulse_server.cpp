@@ -18,7 +18,8 @@ extern char** environ;
 
 namespace varn::test {
 
-PrivatePulseServer::PrivatePulseServer(const std::string& sinkName, const std::string& description) {
+PrivatePulseServer::PrivatePulseServer(const std::string& sinkName,
+                                       const std::string& description) {
   std::string pattern = "/tmp/varn-pulse-test.XXXXXX";
   if (!mkdtemp(pattern.data())) return;
   dir_ = pattern;
@@ -28,10 +29,17 @@ PrivatePulseServer::PrivatePulseServer(const std::string& sinkName, const std::s
         std::strncmp(*e, "PULSE_", 6) != 0)
       env.emplace_back(*e);
   const std::vector<std::string> args{
-      "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+      "pulseaudio",
+      "-n",
+      "--daemonize=no",
+      "--exit-idle-time=-1",
+      "--use-pid-file=no",
       "--log-target=file:" + dir_ + "/log",
-      "-L", "module-native-protocol-unix socket=" + dir_ + "/native auth-anonymous=1",
-      "-L", "module-null-sink sink_name=" + sinkName + " sink_properties=device.description=" + description};
+      "-L",
+      "module-native-protocol-unix socket=" + dir_ + "/native auth-anonymous=1",
+      "-L",
+      "module-null-sink sink_name=" + sinkName +
+          " sink_properties=device.description=" + description};
   std::vector<char*> argv, envp;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -41,7 +49,8 @@ PrivatePulseServer::PrivatePulseServer(const std::string& sinkName, const std::s
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+  if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0)
+    pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   if (pid_ > 0) WaitFor([this] { return std::filesystem::exists(dir_ + "/native"); }, 10);
 }

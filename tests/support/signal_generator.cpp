@@ -78,12 +78,14 @@ Samples Interleave(const Samples& left, const Samples& right) {
   return out;
 }
 
-std::vector<uint8_t> WavBytes(int rate, int bits, int channels, const std::vector<int32_t>& samples) {
+std::vector<uint8_t> WavBytes(int rate, int bits, int channels,
+                              const std::vector<int32_t>& samples) {
   const int bytesPerSample = bits / 8;
   std::vector<uint8_t> data;
   for (const int32_t s : samples)
     for (int b = 0; b < bytesPerSample; ++b) data.push_back(static_cast<uint8_t>(s >> (8 * b)));
-  std::vector<uint8_t> file = BuildWavHeader(rate, bits, channels, static_cast<uint32_t>(data.size()));
+  std::vector<uint8_t> file =
+      BuildWavHeader(rate, bits, channels, static_cast<uint32_t>(data.size()));
   file.insert(file.end(), data.begin(), data.end());
   return file;
 }
@@ -98,7 +100,8 @@ void WriteWav(const std::string& path, int rate, int channels, const Samples& in
     bytes.push_back(static_cast<uint8_t>(u >> 8));
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

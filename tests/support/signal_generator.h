@@ -35,7 +35,8 @@ Samples Interleave(const Samples& left, const Samples& right);
 
 // The bytes of a PCM WAV file of `bits` (8, 16 or 24) per sample, the
 // samples given as the integers stored (8-bit ones unsigned).
-std::vector<uint8_t> WavBytes(int rate, int bits, int channels, const std::vector<int32_t>& samples);
+std::vector<uint8_t> WavBytes(int rate, int bits, int channels,
+                              const std::vector<int32_t>& samples);
 
 // A 16-bit PCM WAV file of interleaved samples.
 void WriteWav(const std::string& path, int rate, int channels, const Samples& interleaved);

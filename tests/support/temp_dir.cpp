@@ -53,7 +53,8 @@ bool PathExists(const std::string& path) {
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t o) {
-  return b.at(o) | (b.at(o + 1) << 8) | (b.at(o + 2) << 16) | (static_cast<uint32_t>(b.at(o + 3)) << 24);
+  return b.at(o) | (b.at(o + 1) << 8) | (b.at(o + 2) << 16) |
+         (static_cast<uint32_t>(b.at(o + 3)) << 24);
 }
 uint16_t Le16(const std::vector<uint8_t>& b, size_t o) {
   return static_cast<uint16_t>(b.at(o) | (b.at(o + 1) << 8));

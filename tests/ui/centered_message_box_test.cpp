@@ -46,8 +46,8 @@ TEST(CenteredMessageBox, ShowsTheBoxWhereTheRuleSaysAndReturnsTheButton) {
     shown = box->frameGeometry();
     box->button(QMessageBox::Cancel)->click();
   });
-  EXPECT_EQ(CenteredMessageBox("系統名", QMessageBox::Critical, QMessageBox::Ok | QMessageBox::Cancel,
-                               "varn", &owner),
+  EXPECT_EQ(CenteredMessageBox("系統名", QMessageBox::Critical,
+                               QMessageBox::Ok | QMessageBox::Cancel, "varn", &owner),
             QMessageBox::Cancel);
   EXPECT_EQ(shown, CenteredBoxRect(owner.frameGeometry(), shown.size(), screen, TwipsPerPixel()));
   EXPECT_LE(shown.bottom() + 1, screen.bottom() + 1 - 600 / TwipsPerPixel());

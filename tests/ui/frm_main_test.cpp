@@ -20,7 +20,9 @@ class RecordedNotices final : public UserNotice {
  public:
   RecordedNotices() { SetActiveNotice(this); }
   ~RecordedNotices() override { SetActiveNotice(nullptr); }
-  void Show(std::string_view text, std::string_view, NoticeIcon) override { texts.emplace_back(text); }
+  void Show(std::string_view text, std::string_view, NoticeIcon) override {
+    texts.emplace_back(text);
+  }
   std::vector<std::string> texts;
 };
 
@@ -99,7 +101,8 @@ TEST_F(FrmMainTest, MeterCornerCyclesItsNumberAndTheStereoMenuKeepsMono16OnTheLe
   const int h = p.Meter()->height();
   window->MeterReleased(2, At(Qt::LeftButton, w / 2, h / 2));  // not the corner
   EXPECT_EQ(E().Channel(2).analysis.meterTextMode, MeterTextMode::Rms);
-  for (const MeterTextMode expected : {MeterTextMode::Peak, MeterTextMode::Hold, MeterTextMode::Rms}) {
+  for (const MeterTextMode expected :
+       {MeterTextMode::Peak, MeterTextMode::Hold, MeterTextMode::Rms}) {
     window->MeterReleased(2, At(Qt::LeftButton, w - 2, h - 2));
     EXPECT_EQ(E().Channel(2).analysis.meterTextMode, expected);
   }

@@ -5,8 +5,8 @@
 #include <QFontInfo>
 #include <QRawFont>
 
-#include "ui/fonts/language_setup.h"
 #include "qstring_print.h"
+#include "ui/fonts/language_setup.h"
 
 namespace varn {
 namespace {

@@ -47,8 +47,9 @@ TEST(ManualClock, AdvanceToGoesForwardOnly) {
 }
 
 TEST(Calendar, RoundTripsThroughEpochMilliseconds) {
-  for (const DateTime t : {DateTime{1970, 1, 1, 0, 0, 0, 0}, DateTime{1999, 12, 31, 23, 59, 59, 999},
-                           DateTime{2000, 2, 29, 12, 0, 0, 1}, DateTime{2100, 3, 1, 0, 0, 0, 0}}) {
+  for (const DateTime t :
+       {DateTime{1970, 1, 1, 0, 0, 0, 0}, DateTime{1999, 12, 31, 23, 59, 59, 999},
+        DateTime{2000, 2, 29, 12, 0, 0, 1}, DateTime{2100, 3, 1, 0, 0, 0, 0}}) {
     const DateTime back = DateTimeFromEpochMs(EpochMsFromDateTime(t));
     EXPECT_EQ(back.year, t.year);
     EXPECT_EQ(back.month, t.month);
@@ -62,8 +63,8 @@ TEST(Calendar, RoundTripsThroughEpochMilliseconds) {
 
 TEST(SystemClock, AgreesWithItselfOnTimeOfDay) {
   const ClockReading r = SystemClock().Now();
-  const double fromFields = r.local.hour * 3600.0 + r.local.minute * 60 + r.local.second +
-                            r.local.millisecond / 1000.0;
+  const double fromFields =
+      r.local.hour * 3600.0 + r.local.minute * 60 + r.local.second + r.local.millisecond / 1000.0;
   EXPECT_DOUBLE_EQ(r.secondsSinceMidnight, fromFields);
   EXPECT_GE(r.local.year, 2024);
 }

@@ -1,7 +1,7 @@
 #include "audio/pulse/pulse_connection.h"
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 namespace varn {
@@ -45,12 +45,12 @@ std::shared_ptr<PulseConnection> PulseConnection::Connect(const std::string& ser
     return nullptr;
   }
   pa_context* ctx = c->context_;
-  const bool ready = c->WaitLocked(
-      [ctx] { return pa_context_get_state(ctx) == PA_CONTEXT_READY; }, timeoutMs);
+  const bool ready =
+      c->WaitLocked([ctx] { return pa_context_get_state(ctx) == PA_CONTEXT_READY; }, timeoutMs);
   if (!ready) {
     if (error)
-      *error = ContextDead(ctx) ? c->ErrorTextLocked() : "no answer within " +
-                                                             std::to_string(timeoutMs) + " ms";
+      *error = ContextDead(ctx) ? c->ErrorTextLocked()
+                                : "no answer within " + std::to_string(timeoutMs) + " ms";
     return nullptr;
   }
   return c;

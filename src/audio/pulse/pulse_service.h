@@ -23,7 +23,8 @@ class PulseWaveService final : public WaveService {
   std::string BackendName() const override { return "pulse"; }
   int DeviceCount(bool isInput) override;
   std::string DeviceName(bool isInput, int id) override;
-  int OpenIn(int deviceId, const WaveFormat& format, std::shared_ptr<WaveInStream>& stream) override;
+  int OpenIn(int deviceId, const WaveFormat& format,
+             std::shared_ptr<WaveInStream>& stream) override;
   int OpenOut(int deviceId, const WaveFormat& format,
               std::shared_ptr<WaveOutStream>& stream) override;
 

@@ -34,9 +34,10 @@ bool WaitReady(const PulseConnection& c, pa_stream* s, std::string* error) {
       },
       kPulseOperationTimeoutMs);
   if (settled && pa_stream_get_state(s) == PA_STREAM_READY) return true;
-  if (error) *error = settled || pa_stream_get_state(s) != PA_STREAM_CREATING
-                          ? StreamErrorText(s)
-                          : "the server did not answer in time";
+  if (error)
+    *error = settled || pa_stream_get_state(s) != PA_STREAM_CREATING
+                 ? StreamErrorText(s)
+                 : "the server did not answer in time";
   return false;
 }
 
@@ -108,11 +109,11 @@ bool PulseInStream::Connect(const std::string& sourceName, std::string* error) {
   pa_stream_set_state_callback(stream_, &PulseInStream::OnState, this);
   pa_stream_set_read_callback(stream_, &PulseInStream::OnRead, this);
   pa_buffer_attr attr{kNoValue, kNoValue, kNoValue, kNoValue, BytesOf(Format(), 10)};
-  const auto flags = static_cast<pa_stream_flags_t>(
-      PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
-      (sourceName.empty() ? 0 : PA_STREAM_DONT_MOVE));
-  const int r = pa_stream_connect_record(
-      stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr, flags);
+  const auto flags =
+      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
+                                     (sourceName.empty() ? 0 : PA_STREAM_DONT_MOVE));
+  const int r = pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(),
+                                         &attr, flags);
   if (!FinishConnect(*connection_, stream_, r, error)) return false;
   connected_ = true;
   return true;
@@ -163,7 +164,8 @@ int PulseInStream::Reset() {
   int r = Cork(true);
   {
     PulseConnection::Lock lock(*connection_);
-    if (r == kWaveOk && stream_ && !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
+    if (r == kWaveOk && stream_ &&
+        !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
       r = kWaveErrDeviceFailed;
     queue_.ReturnAll();
   }
@@ -185,8 +187,8 @@ void PulseInStream::ReleaseLocked() { Release(stream_); }
 
 // ---- playback
 
-PulseOutStream::PulseOutStream(std::shared_ptr<PulseConnection> connection,
-                               std::string deviceName, const WaveFormat& format)
+PulseOutStream::PulseOutStream(std::shared_ptr<PulseConnection> connection, std::string deviceName,
+                               const WaveFormat& format)
     : WaveOutStream(std::move(deviceName), format), connection_(std::move(connection)) {}
 
 PulseOutStream::~PulseOutStream() {
@@ -201,10 +203,10 @@ bool PulseOutStream::Connect(const std::string& sinkName, std::string* error) {
   pa_stream_set_write_callback(stream_, &PulseOutStream::OnWrite, this);
   // A short server buffer: what is not yet requested waits in our queue.
   pa_buffer_attr attr{kNoValue, BytesOf(Format(), 40), kNoValue, BytesOf(Format(), 10), kNoValue};
-  const auto flags = static_cast<pa_stream_flags_t>(
-      PA_STREAM_ADJUST_LATENCY | (sinkName.empty() ? 0 : PA_STREAM_DONT_MOVE));
-  const int r = pa_stream_connect_playback(
-      stream_, sinkName.empty() ? nullptr : sinkName.c_str(), &attr, flags, nullptr, nullptr);
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                    (sinkName.empty() ? 0 : PA_STREAM_DONT_MOVE));
+  const int r = pa_stream_connect_playback(stream_, sinkName.empty() ? nullptr : sinkName.c_str(),
+                                           &attr, flags, nullptr, nullptr);
   if (!FinishConnect(*connection_, stream_, r, error)) return false;
   connected_ = true;
   return true;
@@ -241,7 +243,8 @@ int PulseOutStream::Reset() {
   if (closed_) return kWaveErrInvalidHandle;
   PulseConnection::Lock lock(*connection_);
   int r = kWaveOk;
-  if (!stream_ || Failed() || !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
+  if (!stream_ || Failed() ||
+      !connection_->FinishLocked(pa_stream_flush(stream_, nullptr, nullptr)))
     r = kWaveErrDeviceFailed;
   queue_.ReturnAll();
   return r;

@@ -41,7 +41,8 @@ class FileSignal final : public SimSignal {
     if (dead_) return false;
     // Keep what is still needed, then read on (from the start at the end).
     const size_t keepFrom = std::min(static_cast<size_t>(position_), frameCount_);
-    frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(keepFrom * channels_));
+    frames_.erase(frames_.begin(),
+                  frames_.begin() + static_cast<std::ptrdiff_t>(keepFrom * channels_));
     frameCount_ -= keepFrom;
     position_ -= static_cast<double>(keepFrom);
     while (static_cast<size_t>(position_) + 1 >= frameCount_) {

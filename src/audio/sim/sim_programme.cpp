@@ -51,9 +51,7 @@ class ProgrammeSignal final : public SimSignal {
     return Warm(since);
   }
 
-  bool IsClick(uint64_t n, double atSec) const {
-    return n == static_cast<uint64_t>(atSec * rate_);
-  }
+  bool IsClick(uint64_t n, double atSec) const { return n == static_cast<uint64_t>(atSec * rate_); }
 
   static double Warm(double t) {
     const double envelope = 0.6 + 0.4 * std::sin(kTwoPi * 0.25 * t);

@@ -96,8 +96,8 @@ int SimWaveService::OpenIn(int deviceId, const WaveFormat& format,
     if (!reader)
       return Fail(false, kWaveErrDeviceFailed,
                   "Cannot open the input device \"" + device.name + "\": the file " + reason + ".");
-    signal = MakeFileSignal(std::move(reader), static_cast<int>(format.samplesPerSec),
-                            format.channels);
+    signal =
+        MakeFileSignal(std::move(reader), static_cast<int>(format.samplesPerSec), format.channels);
   }
   auto sim = std::make_shared<SimInStream>(device.name, format, std::move(signal), pace_);
   std::erase_if(inStreams_, [](const auto& s) { return s.second.expired(); });

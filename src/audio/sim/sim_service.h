@@ -30,12 +30,14 @@ class SimWaveService final : public WaveService {
   std::string BackendName() const override { return "sim"; }
   int DeviceCount(bool isInput) override;
   std::string DeviceName(bool isInput, int id) override;
-  int OpenIn(int deviceId, const WaveFormat& format, std::shared_ptr<WaveInStream>& stream) override;
+  int OpenIn(int deviceId, const WaveFormat& format,
+             std::shared_ptr<WaveInStream>& stream) override;
   int OpenOut(int deviceId, const WaveFormat& format,
               std::shared_ptr<WaveOutStream>& stream) override;
 
   // Manual pace: produces `frames` frames now on every open stream of input
-  // device `deviceId` (kDefaultDevice is the default input, kSimDefaultInput). Returns the streams driven.
+  // device `deviceId` (kDefaultDevice is the default input, kSimDefaultInput). Returns the streams
+  // driven.
   int Produce(int deviceId, size_t frames);
   // Manual pace: every open output stream plays `frames` frames now.
   int Consume(size_t frames);
@@ -52,8 +54,8 @@ class SimWaveService final : public WaveService {
  private:
   struct InputDevice {
     std::string name;
-    int signal = -1;    // index into kSimSignalKinds, or -1 for a file
-    std::string path;   // the file of a "Sim File" device
+    int signal = -1;   // index into kSimSignalKinds, or -1 for a file
+    std::string path;  // the file of a "Sim File" device
   };
   void ReadInputList();
   int Resolve(bool isInput, int deviceId) const;

@@ -20,8 +20,8 @@ enum class SimSignalKind { Tone, PinkNoise, Programme, Silence, Ramp };
 
 // The built-in signals, in device order, and their device names.
 inline constexpr SimSignalKind kSimSignalKinds[] = {SimSignalKind::Tone, SimSignalKind::PinkNoise,
-                                                    SimSignalKind::Programme, SimSignalKind::Silence,
-                                                    SimSignalKind::Ramp};
+                                                    SimSignalKind::Programme,
+                                                    SimSignalKind::Silence, SimSignalKind::Ramp};
 std::string SimSignalName(SimSignalKind kind);
 
 std::unique_ptr<SimSignal> MakeSimSignal(SimSignalKind kind, int rate, int channels);

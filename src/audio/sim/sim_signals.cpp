@@ -103,22 +103,32 @@ class RampSignal final : public SimSignal {
 
 std::string SimSignalName(SimSignalKind kind) {
   switch (kind) {
-    case SimSignalKind::Tone: return "Sim Tone 1kHz";
-    case SimSignalKind::PinkNoise: return "Sim Pink Noise";
-    case SimSignalKind::Programme: return "Sim Programme";
-    case SimSignalKind::Silence: return "Sim Silence";
-    case SimSignalKind::Ramp: return "Sim Ramp";
+    case SimSignalKind::Tone:
+      return "Sim Tone 1kHz";
+    case SimSignalKind::PinkNoise:
+      return "Sim Pink Noise";
+    case SimSignalKind::Programme:
+      return "Sim Programme";
+    case SimSignalKind::Silence:
+      return "Sim Silence";
+    case SimSignalKind::Ramp:
+      return "Sim Ramp";
   }
   return "";
 }
 
 std::unique_ptr<SimSignal> MakeSimSignal(SimSignalKind kind, int rate, int channels) {
   switch (kind) {
-    case SimSignalKind::Tone: return std::make_unique<ToneSignal>(rate, channels);
-    case SimSignalKind::PinkNoise: return std::make_unique<PinkNoiseSignal>(channels);
-    case SimSignalKind::Programme: return MakeProgrammeSignal(rate, channels);
-    case SimSignalKind::Silence: return std::make_unique<SilenceSignal>(channels);
-    case SimSignalKind::Ramp: return std::make_unique<RampSignal>(channels);
+    case SimSignalKind::Tone:
+      return std::make_unique<ToneSignal>(rate, channels);
+    case SimSignalKind::PinkNoise:
+      return std::make_unique<PinkNoiseSignal>(channels);
+    case SimSignalKind::Programme:
+      return MakeProgrammeSignal(rate, channels);
+    case SimSignalKind::Silence:
+      return std::make_unique<SilenceSignal>(channels);
+    case SimSignalKind::Ramp:
+      return std::make_unique<RampSignal>(channels);
   }
   return std::make_unique<SilenceSignal>(channels);
 }

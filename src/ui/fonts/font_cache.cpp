@@ -44,8 +44,8 @@ float FontHeightFactor(const QString& face) {
 int FontPixelSize(float points, float heightFactor, int twipsPerPixel) {
   if (twipsPerPixel <= 0) return 0;
   // Halves to even, as every real-to-integer conversion of the program.
-  return static_cast<int>(std::nearbyint(static_cast<double>(points) * 20.0 * heightFactor /
-                                         twipsPerPixel));
+  return static_cast<int>(
+      std::nearbyint(static_cast<double>(points) * 20.0 * heightFactor / twipsPerPixel));
 }
 
 bool FontCache::Create(float size, bool bold, bool italic, const QString& face) {

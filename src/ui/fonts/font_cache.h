@@ -22,10 +22,10 @@ inline constexpr int kFontFromControl = -1;
 
 struct FontCacheEntry {
   QFont font;
-  float size = 0;       // points, as requested
+  float size = 0;  // points, as requested
   bool bold = false;
   bool italic = false;
-  QString face;         // as requested
+  QString face;  // as requested
   // A text height measured with `font`, times this, is the visible height of
   // the text (1 / 1.34 for "メイリオ", whose cell is made taller).
   float correction = 1;

@@ -25,8 +25,10 @@ LanguageSetup DecideLanguageSetup(QLocale::Language systemLanguage,
   const bool bothInApp = files.runtimeInAppFolder && files.resourceInAppFolder;
   // A runtime shipped without its Japanese resources, or no complete pair
   // anywhere, leaves the log window with a font that cannot show Japanese.
-  if (files.runtimeInAppFolder && !files.resourceInAppFolder) setup.needsUiFont = 1;
-  else if (!files.bothInSystemFolder && !bothInApp) setup.needsUiFont = 1;
+  if (files.runtimeInAppFolder && !files.resourceInAppFolder)
+    setup.needsUiFont = 1;
+  else if (!files.bothInSystemFolder && !bothInApp)
+    setup.needsUiFont = 1;
   return setup;
 }
 

@@ -15,8 +15,8 @@ QString gUiFontName;
 // always did; then the CJK faces a Linux machine has, since the Windows faces
 // are missing there and a substitute for them may lack Japanese glyphs.
 const std::array<QString, 5> kPreferredFaces = {
-    QStringLiteral("メイリオ"),         QStringLiteral("MS UI Gothic"),
-    QStringLiteral("ＭＳ Ｐゴシック"),  QStringLiteral("Noto Sans CJK JP"),
+    QStringLiteral("メイリオ"),        QStringLiteral("MS UI Gothic"),
+    QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP"),
     QStringLiteral("IPAPGothic"),
 };
 // Qt substitutes it when missing, which is the best left to do.

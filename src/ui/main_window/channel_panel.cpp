@@ -33,7 +33,8 @@ ImageView* InnerView(QWidget* frame) {
 
 void PlaceInTwips(QWidget* widget, const TwipRect& rect) {
   widget->setGeometry(TwipsToPixels(rect.left), TwipsToPixels(rect.top),
-                      std::max(TwipsToPixels(rect.width), 1), std::max(TwipsToPixels(rect.height), 1));
+                      std::max(TwipsToPixels(rect.width), 1),
+                      std::max(TwipsToPixels(rect.height), 1));
 }
 
 void NameLabel::mouseReleaseEvent(QMouseEvent* event) {

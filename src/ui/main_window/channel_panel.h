@@ -81,8 +81,8 @@ class ChannelPanel {
   void DrawMeter(std::span<const VuBarValues> bars);
   void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
                     double monoScale);
-  void DrawSpectrum(std::span<const double> averaged, std::span<const double> hold,
-                    float fftOffset, float fftRate);
+  void DrawSpectrum(std::span<const double> averaged, std::span<const double> hold, float fftOffset,
+                    float fftRate);
   // At channel start: the scale strip and the waveform's samples per column.
   void ChannelStarted(int sampleRate, int segmentLength);
   // The channel stopped: empty spectrum and waveform, the meter's empty scale.

@@ -7,9 +7,9 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "settings/setting_keys.h"
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "settings/window_placement.h"
 #include "ui/display/paint_style.h"
@@ -53,7 +53,7 @@ FrmMain::FrmMain(ProgramStart& start, QWidget* parent) : QWidget(parent), start_
 
 FrmMain::~FrmMain() {
   DropLogWindow(false);  // the event log must not keep a window that is gone
-  engine_.reset();  // devices go before the panels they draw into
+  engine_.reset();       // devices go before the panels they draw into
   panels_.clear();
 }
 
@@ -63,8 +63,8 @@ bool FrmMain::FormLoad() {
     SetTwipsPerPixel(TwipsPerPixelForDpi(screen ? screen->logicalDotsPerInchX() : 96.0));
   });
   TrappedStep([&] {
-    setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<int>(kAppTitle.size())) +
-                   " - " + QString::fromUtf8(kCompanyName.data(), static_cast<int>(kCompanyName.size())));
+    setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<int>(kAppTitle.size())) + " - " +
+                   QString::fromUtf8(kCompanyName.data(), static_cast<int>(kCompanyName.size())));
   });
   TrappedStep([&] {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -165,8 +165,8 @@ void FrmMain::BuildPanels() {
   for (int ch = 0; ch < engine_->ChannelCount(); ++ch) {
     ChannelRecord& c = engine_->Channel(ch);
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;
-    auto panel = std::make_unique<ChannelPanel>(ch, container_, layout_.panels[static_cast<size_t>(ch)],
-                                                layout_, options);
+    auto panel = std::make_unique<ChannelPanel>(
+        ch, container_, layout_.panels[static_cast<size_t>(ch)], layout_, options);
     panel->Name()->setText(QString::fromStdString(c.name));
     panel->PlaceMarker(c.fftOffset);
     panel->Buttons()->onButtonClicked = [this](int channel, int button) {
@@ -179,7 +179,9 @@ void FrmMain::BuildPanels() {
     panel->Meter()->onRelease = [this, ch](const PointerEvent& e) { MeterReleased(ch, e); };
     panel->Meter()->onMove = [this, ch](const PointerEvent&) { ClearFrequencyReadout(ch); };
     panel->Wave()->onMove = [this, ch](const PointerEvent&) { ClearFrequencyReadout(ch); };
-    panel->Spectrum()->onMove = [this, ch](const PointerEvent& e) { SpectrumPointerMoved(ch, e.xTwips); };
+    panel->Spectrum()->onMove = [this, ch](const PointerEvent& e) {
+      SpectrumPointerMoved(ch, e.xTwips);
+    };
     panel->Marker()->onDrag = [this, ch](int y) { MarkerDragged(ch, y); };
     panels_.push_back(std::move(panel));
   }

@@ -29,9 +29,9 @@ class ChannelPanel;
 class FrmLog;
 
 inline constexpr const char* kMenuCaptions[5] = {"基本設定", "オーディオ設定", "監査設定", "ログ",
-                                                  "データ"};
+                                                 "データ"};
 inline constexpr const char* kStereoMenuItems[4] = {"ステレオ(L+R)", "モノラル(L+R)", "モノラル(L)",
-                                                     "モノラル(R)"};
+                                                    "モノラル(R)"};
 inline constexpr const char* kScreenTooSmallText = "画面が小さすぎます";
 inline constexpr const char* kRenamePrompt = "系統名";
 
@@ -98,7 +98,8 @@ class FrmMain : public QWidget, public EngineView {
   void DrawMeter(int ch, std::span<const VuBarValues> bars) override;
   void SetLevelFigure(int ch, int cell, std::string_view text) override;
   void RedrawLevelFigures(int ch) override;
-  void DrawSpectrum(int ch, std::span<const double> averaged, std::span<const double> hold) override;
+  void DrawSpectrum(int ch, std::span<const double> averaged,
+                    std::span<const double> hold) override;
   void DrawWaveform(int ch, std::span<const Frame> block) override;
   void ResetViews(int ch) override;
   void SetMonitorLook(int ch, bool monitoring) override;

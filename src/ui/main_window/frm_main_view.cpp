@@ -17,7 +17,8 @@ void FrmMain::DrawMeter(int ch, std::span<const VuBarValues> bars) {
 
 void FrmMain::SetLevelFigure(int ch, int cell, std::string_view text) {
   if (Valid(ch, PanelCount()))
-    Panel(ch).Levels()->SetCell(cell, QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    Panel(ch).Levels()->SetCell(cell,
+                                QString::fromUtf8(text.data(), static_cast<int>(text.size())));
 }
 
 void FrmMain::RedrawLevelFigures(int ch) {

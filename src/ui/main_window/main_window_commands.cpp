@@ -6,8 +6,8 @@
 #include <QMenu>
 
 #include "analysis/level_math.h"
-#include "settings/setting_keys.h"
 #include "settings/folders.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/main_window/channel_panel.h"
@@ -134,8 +134,9 @@ float FrmMain::FreqAtX(int xTwips, int sampleRate) const {
   if (w <= 0) return 0.0f;
   const float ny = static_cast<float>(sampleRate) / 2.0f;
   const float e = LinearToDb(10.0f / ny);
-  return ny * DbToLinear(e / static_cast<float>(w) *
-                         (static_cast<float>(w) - static_cast<float>(xTwips) / static_cast<float>(p)));
+  return ny *
+         DbToLinear(e / static_cast<float>(w) *
+                    (static_cast<float>(w) - static_cast<float>(xTwips) / static_cast<float>(p)));
 }
 
 void FrmMain::SpectrumPointerMoved(int ch, int xTwips) {

@@ -12,7 +12,8 @@ PanelLayout LayoutPanels(const PanelLayoutInput& in) {
   const int maxX = std::max(in.maxNumX, 1);
 
   out.panelScale = static_cast<float>((in.clientHeight - kMenuBarPixels * p) / p) / 1080.0f;
-  out.all = TwipRect{m / 2, kMenuBarPixels * p, in.clientWidth - m, in.clientHeight - kMenuBarPixels * p};
+  out.all =
+      TwipRect{m / 2, kMenuBarPixels * p, in.clientWidth - m, in.clientHeight - kMenuBarPixels * p};
   if (n <= maxX) {
     out.rows = 1;
     out.columns = n;
@@ -25,9 +26,8 @@ PanelLayout LayoutPanels(const PanelLayoutInput& in) {
   const int w = (out.all.width - m * (c + 1)) / c;
   out.panelWidth = w;
   const int meterHeight = static_cast<int>((1600 / r + 1200) * out.panelScale);
-  const int h = std::max(out.all.height / r - in.buttonHeight - meterHeight - in.scaleHeight -
-                             8 * p - 2 * m,
-                         300);
+  const int h = std::max(
+      out.all.height / r - in.buttonHeight - meterHeight - in.scaleHeight - 8 * p - 2 * m, 300);
   const int frameHeight = h / 2;
 
   for (int ch = 0; ch < n; ++ch) {

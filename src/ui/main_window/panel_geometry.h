@@ -41,7 +41,7 @@ struct PanelRects {
   TwipRect waveView;
   TwipRect fftFrame;
   TwipRect fftView;
-  TwipRect scale;      // the frequency scale strip
+  TwipRect scale;  // the frequency scale strip
 };
 
 struct PanelLayout {

@@ -52,8 +52,8 @@ void RecordButtons::paintEvent(QPaintEvent*) {
     if (b == 0) {
       p.drawEllipse(c, d / 2 + 1, d / 2 + 1);
     } else {
-      const QPolygon tri({QPoint(c.x() - d / 2, c.y() - d / 2), QPoint(c.x() - d / 2, c.y() + d / 2),
-                          QPoint(c.x() + d / 2, c.y())});
+      const QPolygon tri({QPoint(c.x() - d / 2, c.y() - d / 2),
+                          QPoint(c.x() - d / 2, c.y() + d / 2), QPoint(c.x() + d / 2, c.y())});
       p.drawPolygon(tri);
     }
   }

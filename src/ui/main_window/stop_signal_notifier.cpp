@@ -16,7 +16,8 @@ extern "C" void OnSignal(int signal) {
 }
 }  // namespace
 
-StopSignalNotifier::StopSignalNotifier(std::function<void(int)> onStop) : onStop_(std::move(onStop)) {
+StopSignalNotifier::StopSignalNotifier(std::function<void(int)> onStop)
+    : onStop_(std::move(onStop)) {
   if (gPipe[0] < 0 && pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {

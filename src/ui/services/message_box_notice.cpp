@@ -14,10 +14,14 @@ QString FromUtf8(std::string_view text) {
 
 QMessageBox::Icon NoticeBoxIcon(NoticeIcon icon) {
   switch (icon) {
-    case NoticeIcon::Error: return QMessageBox::Critical;
-    case NoticeIcon::Warning: return QMessageBox::Warning;
-    case NoticeIcon::Information: return QMessageBox::Information;
-    case NoticeIcon::None: break;
+    case NoticeIcon::Error:
+      return QMessageBox::Critical;
+    case NoticeIcon::Warning:
+      return QMessageBox::Warning;
+    case NoticeIcon::Information:
+      return QMessageBox::Information;
+    case NoticeIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }

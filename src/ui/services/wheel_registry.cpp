@@ -27,8 +27,8 @@ class WheelRegistry : public QObject {
     s.wheel = 0;
     // A widget at the address of a destroyed one must not inherit its slot.
     const QObject* key = window;
-    s.destroyed = QObject::connect(window, &QObject::destroyed, this,
-                                   [this, key] { Free(Find(key)); });
+    s.destroyed =
+        QObject::connect(window, &QObject::destroyed, this, [this, key] { Free(Find(key)); });
     window->installEventFilter(this);
     return slot;
   }
