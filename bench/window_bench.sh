@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# window_bench.sh: what drawing eight channel panels costs on top of the
+# headless monitor.
+#
+# Usage:  bench/window_bench.sh [SECONDS]
+#
+#   SECONDS          length of each run (default 60; or VARN_BENCH_DURATION)
+#   VARN_BIN=PATH    the varn binary (default: build build-bench/varn in Release)
+#
+# Eight virtual channels, 48000 Hz stereo, archived as MP3 at 160 kbit/s,
+# fed "Sim Programme", "Sim Pink Noise" and "Sim Tone 1kHz", run twice for
+# SECONDS: once with --headless, once with the window on a private Xvfb
+# display (1600 x 1000, 96 DPI), stopped by SIGTERM. bash's `time` gives each
+# run's CPU time; the exit summary line gives the tick figures.
+#
+# Goals: longest tick with the window < 20 ms; the window's CPU share at most
+# 5 % of a core above the headless share. A missed goal prints "GOAL MISSED";
+# the exit status is non-zero only when a run failed.
+set -euo pipefail
+
+DURATION=${1:-${VARN_BENCH_DURATION:-60}}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+fail() { echo "window_bench: $*" >&2; exit 1; }
+[[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || fail "SECONDS must be a whole number > 0"
+command -v Xvfb >/dev/null || fail "Xvfb is needed (scripts/setup.sh installs it)"
+
+if [[ -n ${VARN_BIN:-} ]]; then
+  VARN=$VARN_BIN
+else
+  cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARN_TESTS=OFF >/dev/null
+  cmake --build "$ROOT/build-bench" --target varn >/dev/null
+  VARN=$ROOT/build-bench/varn
+fi
+[[ -x $VARN ]] || fail "no executable at $VARN"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-wbench.XXXXXX")
+XPID=""
+cleanup() {
+  [[ -n $XPID ]] && kill "$XPID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+calc() { awk "BEGIN { print $* }"; }
+true_that() { awk "BEGIN { exit !($*) }"; }
+
+write_ini() {
+  local inputs=("Sim Programme" "Sim Pink Noise" "Sim Tone 1kHz") n
+  mkdir -p "$1"
+  {
+    echo "[conf]"
+    echo "NumRec=8"
+    echo "ShowRecButton=0"
+    echo "WindowLeft=0"
+    echo "WindowTop=0"
+    echo "WindowWidth=24000"
+    echo "WindowHeight=15000"
+    for n in 1 2 3 4 5 6 7 8; do
+      echo "DeviceName_$n=${inputs[$(((n - 1) % 3))]}"
+      echo "RecFreq_$n=48000"
+      echo "RecMode_$n=3"
+      echo "BitRate_$n=160"
+    done
+  } >"$1/varn.ini"
+}
+
+SUMMARY_RE='varn: ([0-9]+) ticks, mean ([0-9.]+) ms, longest ([0-9.]+) ms'
+
+# run NAME: one monitored run; sets SHARE, TICKS, MEAN, LONGEST.
+run() {
+  local name=$1 TIMEFORMAT='%3R %3U %3S' r u s pid
+  shift
+  write_ini "$WORK/$name"
+  {
+    time {
+      "$@" --audio sim --app-folder "$WORK/$name" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+      pid=$!
+      sleep "$DURATION"
+      kill -TERM "$pid"
+      wait "$pid" || fail "$name run failed: $(tail -n 3 "$WORK/$name.err")"
+    }
+  } 2>"$WORK/$name.time"
+  read -r r u s <"$WORK/$name.time"
+  SHARE=$(calc "($u + $s) / $r")
+  [[ $(cat "$WORK/$name.err") =~ $SUMMARY_RE ]] || fail "no summary line from the $name run"
+  TICKS=${BASH_REMATCH[1]} MEAN=${BASH_REMATCH[2]} LONGEST=${BASH_REMATCH[3]}
+}
+
+echo "varn window bench: $DURATION s per run, binary $VARN"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+run headless "$VARN" --headless
+H_SHARE=$SHARE H_TICKS=$TICKS H_MEAN=$MEAN H_LONGEST=$LONGEST
+
+DISPLAY_NUM=$((90 + RANDOM % 100))
+Xvfb ":$DISPLAY_NUM" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+XPID=$!
+sleep 1
+DISPLAY=":$DISPLAY_NUM" QT_QPA_PLATFORM=xcb run window env DISPLAY=":$DISPLAY_NUM" \
+  QT_QPA_PLATFORM=xcb "$VARN"
+W_SHARE=$SHARE W_TICKS=$TICKS W_MEAN=$MEAN W_LONGEST=$LONGEST
+
+ADDED=$(calc "($W_SHARE - $H_SHARE) * 100")
+echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)   (cores: $(nproc))"
+printf 'headless: CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$H_SHARE * 100")" "$H_TICKS" "$H_MEAN" "$H_LONGEST"
+printf 'window:   CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$W_SHARE * 100")" "$W_TICKS" "$W_MEAN" "$W_LONGEST"
+printf 'drawing adds %.2f %% of a core (goal <= 5 %%)\n' "$ADDED"
+true_that "$W_LONGEST < 20" || echo "GOAL MISSED: longest tick with the window $W_LONGEST ms (goal < 20 ms)"
+true_that "$ADDED <= 5" || echo "GOAL MISSED: drawing adds $ADDED % of a core (goal <= 5 %)"
+exit 0
