@@ -111,7 +111,8 @@ tsan_stage() {
   # recorded and the backends' own queues.
   configure_in build-tsan -DVARN_SANITIZE=thread || return 1
   cmake --build build-tsan --target test_audio test_engine -- -j"$(nproc)" || return 1
-  ctest_in build-tsan -R '^(Capture|Sim|Pulse|Monitor|HeaderQueue|Engine|ChannelControl|UpdateTick|UtcOffsets|AnalysisPass|Deferred)'
+  # Only these two programs are built here; the others' placeholders are left out.
+  ctest_in build-tsan -E '_NOT_BUILT$'
 }
 
 run_stage build ctest_in build
