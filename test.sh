@@ -72,8 +72,9 @@ configure_in() {
   local dir=$1
   shift
   [ -f "$dir/build.ninja" ] && return 0
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARN_BENCH=OFF \
-    -DVARN_WERROR=ON "$@" >/dev/null
+  # Warnings are errors in the normal build only: the sanitizers' extra code
+  # makes the optimiser warn about the standard library's own internals.
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARN_BENCH=OFF "$@" >/dev/null
 }
 
 # counted CMD...: a check that counts as one test.
@@ -100,7 +101,7 @@ format_report() {
 }
 
 asan_stage() {
-  configure_in build-asan -DVARN_SANITIZE=address || return 1
+  configure_in build-asan -DVARN_SANITIZE=address -DVARN_WERROR=OFF || return 1
   cmake --build build-asan -- -j"$(nproc)" || return 1
   ctest_in build-asan
 }
@@ -109,10 +110,11 @@ tsan_stage() {
   # The backends' threads and the engine on virtual devices: the only memory
   # they share with the program's thread is the header flags, the bytes
   # recorded and the backends' own queues.
-  configure_in build-tsan -DVARN_SANITIZE=thread || return 1
+  configure_in build-tsan -DVARN_SANITIZE=thread -DVARN_WERROR=OFF || return 1
   cmake --build build-tsan --target test_audio test_engine -- -j"$(nproc)" || return 1
-  # Only these two programs are built here; the others' placeholders are left out.
-  ctest_in build-tsan -E '_NOT_BUILT$'
+  # Only these two programs are built here; the others' placeholders are left
+  # out, and so are the PulseAudio tests (see tests/sanitizers/tsan.supp).
+  ctest_in build-tsan -E '_NOT_BUILT$|^Pulse'
 }
 
 run_stage build ctest_in build
