@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/text_lines.h"
+
 namespace varn::test {
 
 class VarnRun {
@@ -43,10 +45,6 @@ class VarnRun {
   std::chrono::steady_clock::time_point end_;
 };
 
-// The lines of a text, CR LF or LF ended.
-std::vector<std::string> Lines(const std::string& text);
-// How many lines contain `text`.
-int CountLines(const std::string& text, const std::string& needle);
 // Every event file (varnYYYYMMDD.txt) of the data folder, oldest first, and
 // the diagnostics files (varnYYYYMMDD.err) the same way.
 std::string EventFiles(const std::string& appFolder);

@@ -1,26 +1,8 @@
 #include "support/log_capture.h"
 
-#include <sstream>
+#include "support/text_lines.h"
 
 namespace varn::test {
-
-namespace {
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-int CountLines(const std::string& text, const std::string& needle) {
-  int n = 0;
-  for (const auto& line : Lines(text)) n += line.find(needle) != std::string::npos;
-  return n;
-}
-}  // namespace
 
 LogCapture::LogCapture() : log_(ownClock_), previous_(ActiveLog()) {
   log_.SetFolder(dir_.Path());
