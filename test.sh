@@ -23,6 +23,7 @@ done
 
 export VARN_WERROR=ON
 scripts/setup.sh || exit 1
+SETUP_TIME=$SECONDS
 
 export QT_QPA_PLATFORM=offscreen
 # Sanitizer reports end the test that caused them.
@@ -36,7 +37,7 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/te
 PASSED=0
 FAILED=0
 FAILED_STAGES=()
-TIMES=()
+TIMES=("setup-and-build $SETUP_TIME s")
 
 # run_stage NAME CMD...: runs CMD, notes its time and whether it failed.
 run_stage() {
