@@ -36,6 +36,9 @@ void Mp3FileReader::Close() {
 }
 
 bool Mp3FileReader::Rewind() {
+  // A fresh decoder: one that kept the last pass's overlap and reservoir
+  // would start the next pass with different samples.
+  decoder_.AcmClose();
   if (!file_.IsOpen() || !decoder_.DecInit(&info_)) return false;
   nextByte_ = info_.FirstFrame - 1;
   drained_ = false;
