@@ -85,6 +85,10 @@ work="$(mktemp -d "$scratch/varn-fuzz-smoke.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
 # Runs one target; leaves "rc" and the log in its folder.
+# A fixed seed makes a run repeatable (the same inputs in the same order on
+# an equally fast machine); VARN_FUZZ_SEED=0 lets libFuzzer pick one.
+SEED=${VARN_FUZZ_SEED:-1}
+
 run_target() {
   local t="$1" dir="$work/$1"
   mkdir -p "$dir/corpus" "$dir/artifacts" "$dir/tmp"
@@ -92,7 +96,7 @@ run_target() {
   # libFuzzer stops itself after max_total_time; the outer limit only ends a
   # run that cannot (a hang outside the per-input timeout).
   TMPDIR="$dir/tmp" timeout -k 10 $((SECONDS_PER_TARGET + 120)) \
-    "$BUILD/fuzz/$t" "$dir/corpus" -max_total_time="$SECONDS_PER_TARGET" \
+    "$BUILD/fuzz/$t" "$dir/corpus" -max_total_time="$SECONDS_PER_TARGET" -seed="$SEED" \
     -rss_limit_mb=2048 -timeout=10 -close_fd_mask=3 -print_final_stats=1 \
     -artifact_prefix="$dir/artifacts/" > "$dir/log" 2>&1
   echo $? > "$dir/rc"
