@@ -33,29 +33,15 @@
 # Run it on a quiet machine: the load average is printed before and after.
 set -euo pipefail
 
-DURATION=${1:-${VARN_BENCH_DURATION:-60}}
+BENCH_NAME=headless_bench
+# shellcheck source=bench/bench_common.sh
+. "$(dirname "$0")/bench_common.sh"
 STARTS=${VARN_BENCH_STARTS:-5}
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-
-fail() { echo "headless_bench: $*" >&2; exit 1; }
-[[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || fail "SECONDS must be a whole number > 0"
 command -v python3 >/dev/null || fail "python3 is needed to make the test WAV"
-
-if [[ -n ${VARN_BIN:-} ]]; then
-  VARN=$VARN_BIN
-else
-  cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARN_TESTS=OFF >/dev/null
-  cmake --build "$ROOT/build-bench" --target varn >/dev/null
-  VARN=$ROOT/build-bench/varn
-fi
-[[ -x $VARN ]] || fail "no executable at $VARN"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-bench.XXXXXX")
 if [[ ${VARN_BENCH_KEEP:-0} == 1 ]]; then echo "keeping $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
 
-load() { cut -d' ' -f1-3 /proc/loadavg; }
-calc() { awk "BEGIN { print $* }"; }       # floating-point arithmetic
-true_that() { awk "BEGIN { exit !($*) }"; } # floating-point comparison
 
 # timed NAME CMD...: runs CMD with its output in $WORK/NAME.out and .err;
 # sets REAL and CPU (user+sys, seconds). Fails the script when CMD fails.

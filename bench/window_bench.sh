@@ -18,20 +18,10 @@
 # the exit status is non-zero only when a run failed.
 set -euo pipefail
 
-DURATION=${1:-${VARN_BENCH_DURATION:-60}}
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-fail() { echo "window_bench: $*" >&2; exit 1; }
-[[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || fail "SECONDS must be a whole number > 0"
+BENCH_NAME=window_bench
+# shellcheck source=bench/bench_common.sh
+. "$(dirname "$0")/bench_common.sh"
 command -v Xvfb >/dev/null || fail "Xvfb is needed (scripts/setup.sh installs it)"
-
-if [[ -n ${VARN_BIN:-} ]]; then
-  VARN=$VARN_BIN
-else
-  cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARN_TESTS=OFF >/dev/null
-  cmake --build "$ROOT/build-bench" --target varn >/dev/null
-  VARN=$ROOT/build-bench/varn
-fi
-[[ -x $VARN ]] || fail "no executable at $VARN"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-wbench.XXXXXX")
 XPID=""
@@ -40,8 +30,6 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-calc() { awk "BEGIN { print $* }"; }
-true_that() { awk "BEGIN { exit !($*) }"; }
 
 write_ini() {
   local inputs=("Sim Programme" "Sim Pink Noise" "Sim Tone 1kHz") n
@@ -75,7 +63,7 @@ run() {
       "$@" --audio sim --app-folder "$WORK/$name" >"$WORK/$name.out" 2>"$WORK/$name.err" &
       pid=$!
       sleep "$DURATION"
-      kill -TERM "$pid"
+      kill -TERM "$pid" 2>/dev/null || true  # gone already: the summary check says so
       wait "$pid" || fail "$name run failed: $(tail -n 3 "$WORK/$name.err")"
     }
   } 2>"$WORK/$name.time"
@@ -86,7 +74,7 @@ run() {
 }
 
 echo "varn window bench: $DURATION s per run, binary $VARN"
-echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "load average before: $(load)"
 
 run headless "$VARN" --headless
 H_SHARE=$SHARE H_TICKS=$TICKS H_MEAN=$MEAN H_LONGEST=$LONGEST
@@ -100,7 +88,7 @@ DISPLAY=":$DISPLAY_NUM" QT_QPA_PLATFORM=xcb run window env DISPLAY=":$DISPLAY_NU
 W_SHARE=$SHARE W_TICKS=$TICKS W_MEAN=$MEAN W_LONGEST=$LONGEST
 
 ADDED=$(calc "($W_SHARE - $H_SHARE) * 100")
-echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)   (cores: $(nproc))"
+echo "load average after:  $(load)   (cores: $(nproc))"
 printf 'headless: CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$H_SHARE * 100")" "$H_TICKS" "$H_MEAN" "$H_LONGEST"
 printf 'window:   CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$W_SHARE * 100")" "$W_TICKS" "$W_MEAN" "$W_LONGEST"
 printf 'drawing adds %.2f %% of a core (goal <= 5 %%)\n' "$ADDED"
