@@ -123,6 +123,8 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   capture.Device = device;
 
   const uint32_t length = static_cast<uint32_t>(format.blockAlign) * static_cast<uint32_t>(s);
+  // Every header is prepared before the first is queued: preparing makes
+  // room for it in the stream's ring, which grows only while it is empty.
   for (int i = 0; i < b; ++i) {
     WaveHeader& h = capture.Headers[i];
     h.data = reinterpret_cast<uint8_t*>(capture.Block(i));
@@ -130,8 +132,8 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
     h.flags.store(0, std::memory_order_relaxed);
     h.loops = 0;
     device->Prepare(h);  // results ignored: only the start decides
-    device->AddBuffer(h);
   }
+  for (int i = 0; i < b; ++i) device->AddBuffer(capture.Headers[i]);
 
   capture.NextBuffer = 0;
   capture.BuffersCompleted = 0;

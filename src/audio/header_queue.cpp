@@ -8,8 +8,13 @@
 namespace varn {
 
 namespace {
-void MarkDone(WaveHeader& h) { h.flags.fetch_or(kWaveDone, std::memory_order_release); }
+// Room for the usual rings without growing; larger ones grow at Prepare.
+constexpr size_t kInitialHeaders = 16;
+// Ended overruns waiting for the program's thread; more are summed up.
+constexpr size_t kOverrunSlots = 64;
 }  // namespace
+
+HeaderQueue::HeaderQueue() : queue_(kInitialHeaders), endedOverruns_(kOverrunSlots) {}
 
 bool HeaderQueue::IsQueued(const WaveHeader& header) {
   const uint32_t f = header.flags.load(std::memory_order_acquire);
@@ -19,32 +24,44 @@ bool HeaderQueue::IsQueued(const WaveHeader& header) {
 int HeaderQueue::Prepare(WaveHeader& header) {
   if (header.data == nullptr && header.bufferLength > 0) return kWaveErrInvalidParam;
   if (IsQueued(header)) return kWaveErrStillPlaying;
+  if ((header.flags.load(std::memory_order_acquire) & kWavePrepared) == 0) {
+    if (prepared_ + 1 > queue_.Capacity() &&
+        !queue_.Reserve(std::max(prepared_ + 1, 2 * queue_.Capacity())))
+      return kWaveErrNoMem;
+    ++prepared_;
+  }
   header.flags.fetch_or(kWavePrepared, std::memory_order_acq_rel);
   return kWaveOk;
 }
 
 int HeaderQueue::Unprepare(WaveHeader& header) {
   if (IsQueued(header)) return kWaveErrStillPlaying;
-  header.flags.fetch_and(~(kWavePrepared | kWaveInQueue), std::memory_order_acq_rel);
+  const uint32_t before =
+      header.flags.fetch_and(~(kWavePrepared | kWaveInQueue), std::memory_order_acq_rel);
+  if ((before & kWavePrepared) != 0 && prepared_ > 0) --prepared_;
   return kWaveOk;
 }
 
 int HeaderQueue::Add(WaveHeader& header) {
   if ((header.flags.load(std::memory_order_acquire) & kWavePrepared) == 0)
     return kWaveErrUnprepared;
-  std::lock_guard lock(mutex_);
   if (IsQueued(header)) return kWaveErrStillPlaying;
   header.bytesRecorded.store(0, std::memory_order_relaxed);
-  header.flags.fetch_and(~kWaveDone, std::memory_order_acq_rel);
-  header.flags.fetch_or(kWaveInQueue, std::memory_order_acq_rel);
-  queue_.push_back(&header);
+  header.flags.fetch_and(~kWaveDone, std::memory_order_relaxed);
+  header.flags.fetch_or(kWaveInQueue, std::memory_order_relaxed);
+  // The push publishes the header's fields to the backend's thread.
+  if (!queue_.TryPush(&header)) {
+    header.flags.fetch_and(~kWaveInQueue, std::memory_order_relaxed);
+    return kWaveErrNoMem;
+  }
   return kWaveOk;
 }
 
 size_t HeaderQueue::Fill(const uint8_t* data, size_t bytes) {
-  std::lock_guard lock(mutex_);
-  while (bytes > 0 && !queue_.empty()) {
-    WaveHeader& h = *queue_.front();
+  while (bytes > 0) {
+    WaveHeader** front = queue_.Front();
+    if (!front) break;
+    WaveHeader& h = **front;
     const uint32_t recorded = h.bytesRecorded.load(std::memory_order_relaxed);
     const size_t room = h.bufferLength > recorded ? h.bufferLength - recorded : 0;
     const size_t n = std::min(room, bytes);
@@ -57,93 +74,62 @@ size_t HeaderQueue::Fill(const uint8_t* data, size_t bytes) {
       }
       bytes -= n;
       h.bytesRecorded.store(recorded + static_cast<uint32_t>(n), std::memory_order_release);
-      EndOverrunLocked();
+      EndOverrun();
     }
     if (recorded + n >= h.bufferLength) {
+      queue_.Pop();
       MarkDone(h);
-      queue_.pop_front();
     }
   }
   lostBytes_ += bytes;
   return bytes;
 }
 
-size_t HeaderQueue::Drain(size_t maxBytes,
-                          const std::function<void(const uint8_t*, size_t)>& sink) {
-  std::lock_guard lock(mutex_);
-  size_t handed = 0;
-  while (!queue_.empty()) {
-    WaveHeader& h = *queue_.front();
-    const size_t left = h.bufferLength > drainOffset_ ? h.bufferLength - drainOffset_ : 0;
-    const size_t n = std::min(left, maxBytes - handed);
-    if (n > 0) {
-      sink(h.data + drainOffset_, n);
-      drainOffset_ += n;
-      handed += n;
-    }
-    if (n < left) break;  // the device takes no more now
-    MarkDone(h);
-    queue_.pop_front();
-    drainOffset_ = 0;
-  }
-  return handed;
-}
-
 void HeaderQueue::CompletePartial() {
-  std::lock_guard lock(mutex_);
-  if (queue_.empty()) return;
-  WaveHeader& h = *queue_.front();
-  if (h.bytesRecorded.load(std::memory_order_relaxed) == 0) return;
+  WaveHeader** front = queue_.Front();
+  if (!front || (*front)->bytesRecorded.load(std::memory_order_relaxed) == 0) return;
+  WaveHeader& h = **front;
+  queue_.Pop();
   MarkDone(h);
-  queue_.pop_front();
 }
 
 void HeaderQueue::ReturnAll() {
-  std::lock_guard lock(mutex_);
-  for (WaveHeader* h : queue_) MarkDone(*h);
-  queue_.clear();
+  while (WaveHeader** front = queue_.Front()) {
+    WaveHeader& h = **front;
+    queue_.Pop();
+    MarkDone(h);
+  }
   drainOffset_ = 0;
-  EndOverrunLocked();
-}
-
-bool HeaderQueue::Empty() const {
-  std::lock_guard lock(mutex_);
-  return queue_.empty();
-}
-
-size_t HeaderQueue::Size() const {
-  std::lock_guard lock(mutex_);
-  return queue_.size();
+  EndOverrun();
 }
 
 std::vector<uint64_t> HeaderQueue::TakeOverruns() {
-  std::lock_guard lock(mutex_);
   std::vector<uint64_t> ended;
-  ended.swap(endedOverruns_);
+  uint64_t frames = 0;
+  while (endedOverruns_.TryPop(frames)) ended.push_back(frames);
+  const uint64_t spilled = spilledFrames_.exchange(0, std::memory_order_acq_rel);
+  if (spilled > 0) ended.push_back(spilled);
   return ended;
 }
 
-void HeaderQueue::EndOverrunLocked() {
+void HeaderQueue::EndOverrun() {
   if (lostBytes_ == 0) return;
-  endedOverruns_.push_back((lostBytes_ + frameBytes_ - 1) / frameBytes_);
+  const uint64_t frames = (lostBytes_ + frameBytes_ - 1) / frameBytes_;
   lostBytes_ = 0;
+  if (!endedOverruns_.TryPush(frames)) spilledFrames_.fetch_add(frames, std::memory_order_acq_rel);
 }
 
-void FailureFlag::Set(const std::string& reason) {
-  std::lock_guard lock(mutex_);
-  if (failed_) return;
-  failed_ = true;
-  reason_ = reason;
-}
-
-bool FailureFlag::Failed() const {
-  std::lock_guard lock(mutex_);
-  return failed_;
+void FailureFlag::Set(const char* reason) {
+  int expected = kClear;
+  if (!state_.compare_exchange_strong(expected, kWriting, std::memory_order_acq_rel)) return;
+  std::strncpy(reason_, reason ? reason : "", sizeof reason_ - 1);
+  reason_[sizeof reason_ - 1] = '\0';
+  state_.store(kSet, std::memory_order_release);
 }
 
 std::string FailureFlag::Reason() const {
-  std::lock_guard lock(mutex_);
-  return reason_;
+  if (!Failed()) return {};
+  return std::string(reason_);
 }
 
 }  // namespace varn

@@ -1,8 +1,11 @@
 #include "audio/monitor_output.h"
 
 #include <algorithm>
+#include <limits>
+#include <string>
 
 #include "audio/capture.h"
+#include "log/event_log.h"
 #include "util/error_catch.h"
 #include "util/numeric.h"
 
@@ -18,6 +21,13 @@ int32_t LeadInBytes(int32_t bufferDelayMs, uint32_t rate, uint16_t blockAlign) {
   const int32_t ms = std::clamp(bufferDelayMs, 0, kMaxBufferDelayMs);
   const int32_t frames = RoundToInt32(ms / 1000.0 * rate);
   return frames * blockAlign;
+}
+
+int32_t LeadInLimit(const CaptureChannel& capture) {
+  const int64_t frames =
+      static_cast<int64_t>(std::max(capture.BufferCount - 1, 0)) * capture.SamplesPerBuffer;
+  return static_cast<int32_t>(
+      std::min<int64_t>(frames * capture.Format.blockAlign, std::numeric_limits<int32_t>::max()));
 }
 
 void SelectMonitorChannel(MonitorOutput& monitor, int ch, bool forceOff, CaptureChannel& capture,
@@ -63,6 +73,7 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
     // Nothing may still be queued while the headers are pointed anew.
     out.Reset();
     monitor.LastWritten = -1;
+    monitor.LastPosition = -1;
 
     const int32_t b = capture.BufferCount;
     if (6 * b != monitor.HeaderCount) {
@@ -75,20 +86,42 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
     }
     const SegmentTable& segments = capture.Segments;
     const uint32_t length = static_cast<uint32_t>(format.blockAlign) * segments.segmentLength;
+    // The last segment runs to the end of its block, so the frames a sixth
+    // leaves over (S is rarely a multiple of 6) are heard too.
+    const uint32_t lastLength =
+        static_cast<uint32_t>(format.blockAlign) *
+        static_cast<uint32_t>(std::max(capture.SamplesPerBuffer - segments.first[5], 0));
     for (int i = 0; i < b; ++i) {
       uint8_t* block = reinterpret_cast<uint8_t*>(capture.Block(i));
       for (int k = 0; k < 6; ++k) {
         WaveHeader& h = monitor.Headers[i * 6 + k];
         h.data = block + static_cast<size_t>(segments.first[k]) * format.blockAlign;
-        h.bufferLength = length;
+        h.bufferLength = k == 5 ? lastLength : length;
         ClearFlags(h);
         out.Prepare(h);
       }
     }
     std::fill(monitor.Queued.begin(), monitor.Queued.end(), 0);
+    int32_t leadIn = monitor.DelayBytes;
+    const int32_t limit = LeadInLimit(capture);
+    if (leadIn > limit) {
+      leadIn = limit;
+      const int64_t noted = static_cast<int64_t>(monitor.MonitorChannel) << 32 | limit;
+      if (monitor.NotedClamp != noted) {
+        monitor.NotedClamp = noted;
+        const double rate = std::max<uint32_t>(format.samplesPerSec, 1);
+        const int usedMs = static_cast<int>(limit / format.blockAlign / rate * 1000.0);
+        WriteLogLine(std::string(kMonitorDelayClampedText) +
+                         std::to_string(monitor.MonitorChannel + 1) + ": BufferDelay " +
+                         std::to_string(monitor.BufferDelayMs) +
+                         " ms is longer than the capture ring allows; " + std::to_string(usedMs) +
+                         " ms used",
+                     true);
+      }
+    }
     WaveHeader& lead = monitor.SilenceHeader;
     lead.data = monitor.SilenceBytes.data();
-    lead.bufferLength = static_cast<uint32_t>(monitor.DelayBytes);
+    lead.bufferLength = static_cast<uint32_t>(std::max(leadIn, 0));
     ClearFlags(lead);
     out.Prepare(lead);
     out.Write(lead);
@@ -111,9 +144,10 @@ void StopMonitor(MonitorOutput& monitor, bool close) {
     monitor.OutDevice.reset();
   }
   monitor.LastWritten = -1;
+  monitor.LastPosition = -1;
 }
 
-void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment) {
+void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position) {
   TrappedStep([&] {
     const int32_t count = monitor.HeaderCount;
     if (!monitor.OutDevice || monitor.MonitorChannel == -1 || !monitor.Headers || count <= 0)
@@ -123,7 +157,12 @@ void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment) {
     if (g >= count) return;
     for (int i = 0; i < count; ++i)
       if (monitor.Headers[i].Done()) monitor.Queued[static_cast<size_t>(i)] = 0;
-    int32_t s = monitor.LastWritten == -1 ? g : (monitor.LastWritten + 1) % count;
+    const int64_t gap = monitor.LastWritten == -1 ? 0 : position - monitor.LastPosition;
+    if (monitor.LastWritten != -1 && gap <= 0) return;  // played already
+    // Beyond the ring minus the block being filled, the segments in between
+    // hold newer audio than their place says: go on from this one.
+    const bool resume = monitor.LastWritten == -1 || gap > count - 6;
+    int32_t s = resume ? g : (monitor.LastWritten + 1) % count;
     for (;;) {
       // A header still queued is refused by the device; that is fine.
       monitor.OutDevice->Write(monitor.Headers[s]);
@@ -132,6 +171,7 @@ void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment) {
       s = (s + 1) % count;
     }
     monitor.LastWritten = g;
+    monitor.LastPosition = position;
   });
 }
 

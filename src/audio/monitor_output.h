@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "archive/archive_channel.h"
@@ -14,9 +15,11 @@
 
 namespace varn {
 
-// The longest silence lead-in: more than the capture ring holds would play
-// blocks capture has already overwritten.
+// The longest silence lead-in that is ever set up; the channel's ring may
+// allow less (LeadInLimit).
 inline constexpr int32_t kMaxBufferDelayMs = 10000;
+// Diagnostics line when the lead-in is cut to the ring; the channel follows.
+inline constexpr std::string_view kMonitorDelayClampedText = "Monitor delay clamped ch";
 
 // How a channel's record button shows that the channel is monitored. The
 // window implements it.
@@ -38,16 +41,24 @@ struct MonitorOutput {
   WaveFormat OutFormat;
   int32_t HeaderCount = 0;  // 6 * B of the monitored channel; 0 after an open
   int32_t LastWritten = -1;
+  int64_t LastPosition = -1;              // the stream position of LastWritten
   std::unique_ptr<WaveHeader[]> Headers;  // header i*6+k: segment k of block i
   std::vector<int32_t> Queued;
   WaveHeader SilenceHeader;
   std::vector<uint8_t> SilenceBytes;
-  int32_t DelayBytes = 0;
+  int32_t DelayBytes = 0;  // the lead-in as set; the one played may be shorter (LeadInLimit)
+  // The last lead-in cut to a channel's ring, so the note is written once.
+  int64_t NotedClamp = -1;
 };
 
 // Whole frames of the lead-in: round(ms / 1000 * rate) frames of blockAlign
 // bytes, so the segments that follow start on a frame.
 int32_t LeadInBytes(int32_t bufferDelayMs, uint32_t rate, uint16_t blockAlign);
+
+// The longest lead-in a channel's ring allows, in bytes: every block but the
+// one being filled. A longer one would have the device play a block after
+// capture has written it anew.
+int32_t LeadInLimit(const CaptureChannel& capture);
 
 // Toggles monitoring of `ch` (forceOff: stop monitoring in any case).
 // `capture` and `archive` are ch's records; `look` may be null.
@@ -64,8 +75,12 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
 // device.
 void StopMonitor(MonitorOutput& monitor, bool close);
 
-// The analysis has finished segment `segment` of block `bufferIndex`:
-// queues every segment from the last written up to that one, in ring order.
-void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment);
+// The analysis has finished segment `segment` of block `bufferIndex`, which
+// lies at `position` in the run's stream of segments: queues every segment
+// from the last written up to that one, in ring order, each once. A segment
+// at or before the last written is not played again; after a gap longer
+// than the ring minus one block (the older segments are gone or being
+// overwritten) playback goes on from this one.
+void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position);
 
 }  // namespace varn

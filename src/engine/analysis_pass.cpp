@@ -87,7 +87,7 @@ void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const Analy
       const auto block = c.analysis->Convert(samples, c.capture->RecLevelDb);
       c.analysis->analysedThisPass = true;
       if (channel == hooks.monitoredChannel && hooks.monitorWrite)
-        TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment); });
+        TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment, chosen->position); });
       c.analysis->AnalyseBlock(channel, block, ctx, chosen->followsPrevious);
     }
 

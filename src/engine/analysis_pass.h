@@ -55,9 +55,9 @@ struct AnalysisChannelRefs {
 struct AnalysisPassHooks {
   MessagePump pump;           // handle pending window messages
   int monitoredChannel = -1;  // the channel played through, or -1
-  // The monitor output's step for the block just chosen (capture buffer and
-  // segment), run before the block's analysers.
-  std::function<void(int bufferIndex, int segment)> monitorWrite;
+  // The monitor output's step for the block just chosen (capture buffer,
+  // segment and stream position), run before the block's analysers.
+  std::function<void(int bufferIndex, int segment, int64_t position)> monitorWrite;
 };
 
 // Once per tick after the capture buffers were collected: for every channel

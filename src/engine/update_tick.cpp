@@ -74,8 +74,8 @@ void Engine::Tick() {
     AnalysisPassHooks hooks;
     hooks.pump = s_.pump;
     hooks.monitoredChannel = monitor_.MonitorChannel;
-    hooks.monitorWrite = [this](int bufferIndex, int segment) {
-      MonitorWrite(monitor_, bufferIndex, segment);
+    hooks.monitorWrite = [this](int bufferIndex, int segment, int64_t position) {
+      MonitorWrite(monitor_, bufferIndex, segment, position);
     };
     AnalyseNewBlocks(analysisRefs_, ctx, hooks);
   });

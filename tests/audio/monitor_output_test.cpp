@@ -83,7 +83,7 @@ TEST_F(MonitorTest, SegmentHeadersPointIntoTheCaptureBlocks) {
 TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) {
   Select(0);
   sim.Produce(kRampDevice, kS);
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
   EXPECT_EQ(mon.LastWritten, 0);
   EXPECT_EQ(mon.Queued[0], 1);
   const std::vector<int16_t> played = PlayLeft(kLeadInFrames + kSeg + 50);
@@ -96,7 +96,7 @@ TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) 
   // A late tick: every segment up to the newest goes out, in ring order,
   // and played headers are no longer counted as queued.
   sim.Produce(kRampDevice, kS);
-  MonitorWrite(mon, 1, 2);
+  MonitorWrite(mon, 1, 2, 8);
   EXPECT_EQ(mon.LastWritten, 8);
   EXPECT_EQ(mon.Queued[0], 0);
   for (int g = 1; g <= 8; ++g) EXPECT_EQ(mon.Queued[g], 1) << g;
@@ -108,8 +108,8 @@ TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) 
 
 TEST_F(MonitorTest, WritingWrapsRoundTheRing) {
   Select(0);
-  MonitorWrite(mon, 9, 4);  // g = 58
-  MonitorWrite(mon, 0, 1);  // 59, 0, 1
+  MonitorWrite(mon, 9, 4, 58);
+  MonitorWrite(mon, 0, 1, 61);  // 59, 0, 1
   EXPECT_EQ(mon.LastWritten, 1);
   EXPECT_EQ(mon.Queued[59], 1);
   EXPECT_EQ(mon.Queued[0], 1);
@@ -119,20 +119,29 @@ TEST_F(MonitorTest, WritingWrapsRoundTheRing) {
   EXPECT_EQ(sim.TakePlayed().size(), static_cast<size_t>(4 * (kLeadInFrames + 4 * kSeg)));
 }
 
-TEST_F(MonitorTest, AHeaderStillQueuedIsNotPlayedTwice) {
+TEST_F(MonitorTest, NoSegmentIsPlayedTwiceAndAGapBeyondTheRingResumesAtTheNewest) {
   Select(0);
-  MonitorWrite(mon, 0, 0);
-  // The same segment again: the whole ring is written after it, and the
-  // device refuses the one still queued.
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);  // the same segment again: nothing more
+  MonitorWrite(mon, 9, 5, -1);  // an older one: nothing either
   EXPECT_EQ(mon.LastWritten, 0);
   sim.Consume(kLeadInFrames + 100 * kSeg);
-  EXPECT_EQ(sim.TakePlayed().size(), static_cast<size_t>(4 * (kLeadInFrames + 60 * kSeg)));
+  EXPECT_EQ(sim.TakePlayed().size(), static_cast<size_t>(4 * (kLeadInFrames + kSeg)));
+
+  // 54 segments on (the ring of 60 minus the block being filled): all go out.
+  MonitorWrite(mon, 9, 0, 54);
+  sim.Consume(100 * kSeg);
+  EXPECT_EQ(sim.TakePlayed().size(), static_cast<size_t>(4 * 54 * kSeg));
+  // 55 on: the oldest of them were overwritten; only the newest plays.
+  MonitorWrite(mon, 0, 1, 121);
+  EXPECT_EQ(mon.LastWritten, 1);
+  sim.Consume(100 * kSeg);
+  EXPECT_EQ(sim.TakePlayed().size(), static_cast<size_t>(4 * kSeg));
 }
 
 TEST_F(MonitorTest, SelectingTheMonitoredChannelAgainStopsButKeepsTheDevice) {
   Select(0);
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
   Select(0);
   EXPECT_EQ(mon.MonitorChannel, -1);
   EXPECT_NE(mon.OutDevice, nullptr);
@@ -140,7 +149,7 @@ TEST_F(MonitorTest, SelectingTheMonitoredChannelAgainStopsButKeepsTheDevice) {
   EXPECT_EQ(look.calls.back(), std::make_pair(0, false));
   sim.Consume(kLeadInFrames + kSeg);
   EXPECT_TRUE(sim.TakePlayed().empty());  // nothing left queued
-  MonitorWrite(mon, 0, 1);                // the analysis no longer feeds it
+  MonitorWrite(mon, 0, 1, 1);             // the analysis no longer feeds it
   sim.Consume(kSeg);
   EXPECT_TRUE(sim.TakePlayed().empty());
 
@@ -168,7 +177,7 @@ TEST_F(MonitorTest, AChannelOfAnotherFormatReopensTheDevice) {
 
 TEST_F(MonitorTest, StoppingTheMonitoredChannelStopsTheMonitor) {
   Select(0);
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
   StopCapture(0, cap[0], arc[0], nullptr);
   Select(0, true);
   EXPECT_EQ(mon.MonitorChannel, -1);
@@ -185,7 +194,7 @@ TEST_F(MonitorTest, WithoutALeadInPlaybackStartsWithTheFirstSegment) {
   Select(0);
   EXPECT_EQ(mon.DelayBytes, 0);
   sim.Produce(kRampDevice, kSeg);
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
   const std::vector<int16_t> played = PlayLeft(kSeg);
   ASSERT_EQ(played.size(), static_cast<size_t>(kSeg));
   EXPECT_EQ(played[0], 0);
@@ -199,7 +208,7 @@ TEST_F(MonitorTest, AnOutputThatWillNotOpenIsShownAndNothingPlays) {
   EXPECT_EQ(mon.OutDevice, nullptr);
   ASSERT_EQ(notices.texts.size(), 1u);
   EXPECT_NE(notices.texts[0].find("output device number 5"), std::string::npos);
-  MonitorWrite(mon, 0, 0);
+  MonitorWrite(mon, 0, 0, 0);
   EXPECT_EQ(mon.LastWritten, -1);
 }
 

@@ -34,7 +34,7 @@ class AnalysisPassTest : public ::testing::Test {
       view.log.push_back("pump");
       if (stopDuringPump >= 0) archive[stopDuringPump].Capturing = 0;
     };
-    hooks.monitorWrite = [this](int buffer, int segment) {
+    hooks.monitorWrite = [this](int buffer, int segment, int64_t) {
       view.log.push_back("monitor " + std::to_string(buffer) + " " + std::to_string(segment));
     };
   }

@@ -57,13 +57,16 @@ class EngineFixture : public ::testing::Test {
     SetActiveStore(nullptr);
   }
 
+  // Devices on their own threads at real-time pace instead of by hand.
+  void UseRealTimeDevices() { realTimeSim = std::make_unique<SimWaveService>(SimPace::RealTime); }
+
   // Writes varn.ini ("key=value" lines) and builds the engine on it.
   void Build(const std::string& settings) {
     WriteText(dir / "varn.ini", "[conf]\n" + settings);
     store.ChooseAtStartup();
     SetActiveStore(&store);
     EngineServices s;
-    s.audio = &sim;
+    s.audio = realTimeSim ? static_cast<WaveService*>(realTimeSim.get()) : &sim;
     s.clock = &clock;
     s.log = &log;
     s.timer = &timer;
@@ -103,6 +106,7 @@ class EngineFixture : public ::testing::Test {
   LogCapture logScope{clock, dir / "data/"};
   EventLog& log = *ActiveLog();
   SimWaveService sim{SimPace::Manual};
+  std::unique_ptr<SimWaveService> realTimeSim;
   PolledTimer timer;
   EngineRecordingView view;
   Notices notices;

@@ -1,5 +1,8 @@
 #include "audio/pulse/pulse_streams.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace varn {
 
 namespace {
@@ -42,11 +45,14 @@ bool WaitReady(const PulseConnection& c, pa_stream* s, std::string* error) {
 }
 
 // Reports a stream that fails after it was working: unplugged device,
-// server gone, stream killed.
+// server gone, stream killed. Runs on the server's thread: no allocation.
 void NoteState(pa_stream* s, bool connected, FailureFlag& failed) {
   const pa_stream_state_t st = pa_stream_get_state(s);
   if (!connected) return;
-  if (st == PA_STREAM_FAILED) failed.Set(StreamErrorText(s));
+  if (st == PA_STREAM_FAILED) {
+    const char* text = pa_strerror(pa_context_errno(pa_stream_get_context(s)));
+    failed.Set(text ? text : "unknown error");
+  }
   if (st == PA_STREAM_TERMINATED) failed.Set("the server ended the stream");
 }
 
@@ -155,6 +161,8 @@ int PulseInStream::Start() {
 int PulseInStream::Stop() {
   if (closed_) return kWaveErrInvalidHandle;
   const int r = Cork(true);
+  // Under the main loop's lock the read callback cannot run.
+  PulseConnection::Lock lock(*connection_);
   queue_.CompletePartial();
   return r;
 }
@@ -225,14 +233,38 @@ void PulseOutStream::OnWrite(pa_stream*, size_t bytes, void* self) {
 
 void PulseOutStream::PumpLocked(size_t bytes) {
   if (!stream_) return;
-  queue_.Drain(bytes, [this](const uint8_t* data, size_t n) {
-    pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE);  // copies the data
-  });
+  // Said before looking at the queue: a header written meanwhile either is
+  // seen below or finds the flag and kicks (see Kick).
+  starved_.store(true, std::memory_order_seq_cst);
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  while (bytes > 0) {
+    // The server's own memory: the samples are copied once, and nothing
+    // is allocated here.
+    void* target = nullptr;
+    size_t room = bytes;
+    if (pa_stream_begin_write(stream_, &target, &room) < 0 || !target || room == 0) return;
+    room = std::min(room, bytes);
+    size_t at = 0;
+    queue_.Drain(room, [&](const uint8_t* data, size_t n) {
+      std::memcpy(static_cast<uint8_t*>(target) + at, data, n);
+      at += n;
+    });
+    if (at == 0) {
+      pa_stream_cancel_write(stream_);
+      return;  // starved: the next written header kicks
+    }
+    pa_stream_write(stream_, target, at, nullptr, 0, PA_SEEK_RELATIVE);
+    bytes -= at;
+  }
+  starved_.store(false, std::memory_order_relaxed);
 }
 
 void PulseOutStream::Kick() {
-  // The server asks for data only as it plays; a header written while the
-  // stream waits must go out now.
+  // The server asks for data only as it plays: when the last request found
+  // the queue short, a header written now must go out from here. Otherwise
+  // the write callback takes it and this thread never waits for the lock.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (!starved_.load(std::memory_order_seq_cst)) return;
   PulseConnection::Lock lock(*connection_);
   if (!stream_ || !connected_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
   const size_t writable = pa_stream_writable_size(stream_);

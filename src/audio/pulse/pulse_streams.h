@@ -1,8 +1,13 @@
 #pragma once
 // Capture and playback streams on a PulseAudio server. The server's thread
 // runs the read and write callbacks: they copy between the stream and the
-// queued headers and raise the headers' done flags, nothing else.
+// queued headers and raise the headers' done flags, nothing else, and keep
+// the rule of the audio threads (audio/header_queue.h): no lock of ours, no
+// allocation, no std::function. The program's thread takes the main loop's
+// lock only to start, stop, reset or close a stream, and to hand a starved
+// playback stream what it was short of.
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -71,6 +76,8 @@ class PulseOutStream final : public WaveOutStream {
   std::shared_ptr<PulseConnection> connection_;
   pa_stream* stream_ = nullptr;
   bool connected_ = false;
+  // The last request of the server found the queue short.
+  std::atomic<bool> starved_{true};
 };
 
 }  // namespace varn

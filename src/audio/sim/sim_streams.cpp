@@ -1,6 +1,7 @@
 #include "audio/sim/sim_streams.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace varn {
 
@@ -29,7 +30,10 @@ std::vector<uint8_t> PlayedTap::Take() {
 
 SimInStream::SimInStream(std::string deviceName, const WaveFormat& format,
                          std::unique_ptr<SimSignal> signal, SimPace pace)
-    : WaveInStream(std::move(deviceName), format), signal_(std::move(signal)), pace_(pace) {
+    : WaveInStream(std::move(deviceName), format),
+      signal_(std::move(signal)),
+      pace_(pace),
+      scratch_(kChunkFrames * std::max<uint16_t>(format.channels, 1)) {
   if (pace_ == SimPace::RealTime) thread_ = std::thread([this] { Run(); });
 }
 
@@ -38,28 +42,27 @@ SimInStream::~SimInStream() { Shutdown(); }
 int SimInStream::Start() {
   if (closed_) return kWaveErrInvalidHandle;
   if (Failed()) return kWaveErrDeviceFailed;
-  std::lock_guard lock(stateMutex_);
-  if (!running_) {
-    running_ = true;
+  GateHold hold(gate_);
+  if (!running_.load(std::memory_order_relaxed)) {
     startTime_ = std::chrono::steady_clock::now();
     producedSinceStart_ = 0;
+    running_.store(true, std::memory_order_release);
   }
-  wake_.notify_all();
   return kWaveOk;
 }
 
 int SimInStream::Stop() {
   if (closed_) return kWaveErrInvalidHandle;
-  std::lock_guard lock(stateMutex_);
-  running_ = false;
+  GateHold hold(gate_);
+  running_.store(false, std::memory_order_release);
   queue_.CompletePartial();
   return kWaveOk;
 }
 
 int SimInStream::Reset() {
   if (closed_) return kWaveErrInvalidHandle;
-  std::lock_guard lock(stateMutex_);
-  running_ = false;
+  GateHold hold(gate_);
+  running_.store(false, std::memory_order_release);
   queue_.ReturnAll();
   return kWaveOk;
 }
@@ -71,30 +74,31 @@ int SimInStream::Close() {
 }
 
 void SimInStream::Shutdown() {
-  {
-    std::lock_guard lock(stateMutex_);
-    quit_ = true;
-    running_ = false;
-    wake_.notify_all();
-  }
+  quit_.store(true, std::memory_order_release);
+  running_.store(false, std::memory_order_release);
   if (thread_.joinable()) thread_.join();
+  GateHold hold(gate_);  // a test's thread may still be producing
   queue_.ReturnAll();
   closed_ = true;
 }
 
 size_t SimInStream::Produce(size_t frames) {
-  std::lock_guard lock(stateMutex_);
-  return ProduceLocked(frames);
+  if (!gate_.TryEnter()) return 0;
+  const size_t done = ProduceFrames(frames);
+  gate_.Leave();
+  return done;
 }
 
-size_t SimInStream::ProduceLocked(size_t frames) {
-  if (!running_ || quit_ || Failed()) return 0;
+size_t SimInStream::ProduceFrames(size_t frames) {
+  if (!running_.load(std::memory_order_acquire) || quit_.load(std::memory_order_acquire) ||
+      Failed())
+    return 0;
   const size_t channels = Format().channels;
   const size_t frameBytes = Format().blockAlign;
+  if (channels == 0 || scratch_.size() < kChunkFrames * channels) return 0;
   size_t done = 0;
   while (done < frames) {
     const size_t n = std::min(kChunkFrames, frames - done);
-    scratch_.resize(n * channels);
     signal_->Render(scratch_.data(), n);
     queue_.Fill(reinterpret_cast<const uint8_t*>(scratch_.data()), n * frameBytes);
     done += n;
@@ -104,34 +108,41 @@ size_t SimInStream::ProduceLocked(size_t frames) {
 }
 
 void SimInStream::Run() {
-  std::unique_lock lock(stateMutex_);
-  while (!quit_) {
-    wake_.wait_for(lock, kTickPeriod);
-    if (quit_ || !running_) continue;
+  while (!quit_.load(std::memory_order_acquire)) {
+    std::this_thread::sleep_for(kTickPeriod);
+    if (paused_.load(std::memory_order_acquire) || !running_.load(std::memory_order_acquire))
+      continue;
+    if (!gate_.TryEnter()) continue;
     const uint64_t due = FramesSince(startTime_, Format().samplesPerSec);
-    if (due <= producedSinceStart_) continue;
-    // After a long stall (a suspended machine) a real device would not
-    // deliver the gap either: produce at most one second at once.
-    uint64_t n = due - producedSinceStart_;
-    if (n > Format().samplesPerSec) {
-      producedSinceStart_ = due - Format().samplesPerSec;
-      n = Format().samplesPerSec;
+    if (due > producedSinceStart_) {
+      // After a long stall (a suspended machine) a real device would not
+      // deliver the gap either: produce at most one second at once.
+      uint64_t n = due - producedSinceStart_;
+      if (n > Format().samplesPerSec) {
+        producedSinceStart_ = due - Format().samplesPerSec;
+        n = Format().samplesPerSec;
+      }
+      ProduceFrames(static_cast<size_t>(n));
     }
-    ProduceLocked(static_cast<size_t>(n));
+    gate_.Leave();
   }
 }
 
 SimOutStream::SimOutStream(std::string deviceName, const WaveFormat& format, SimPace pace,
                            std::shared_ptr<PlayedTap> tap)
     : WaveOutStream(std::move(deviceName), format), pace_(pace), tap_(std::move(tap)) {
-  if (pace_ == SimPace::RealTime) thread_ = std::thread([this] { Run(); });
+  if (pace_ == SimPace::RealTime) {
+    // A second's worth, the most one turn plays after a stall.
+    deviceBuffer_.resize(static_cast<size_t>(format.samplesPerSec) * format.blockAlign + 1);
+    thread_ = std::thread([this] { Run(); });
+  }
 }
 
 SimOutStream::~SimOutStream() { Shutdown(); }
 
 int SimOutStream::Reset() {
   if (closed_) return kWaveErrInvalidHandle;
-  std::lock_guard lock(stateMutex_);
+  GateHold hold(gate_);
   queue_.ReturnAll();
   return kWaveOk;
 }
@@ -143,36 +154,46 @@ int SimOutStream::Close() {
 }
 
 void SimOutStream::Shutdown() {
-  {
-    std::lock_guard lock(stateMutex_);
-    quit_ = true;
-    wake_.notify_all();
-  }
+  quit_.store(true, std::memory_order_release);
   if (thread_.joinable()) thread_.join();
+  GateHold hold(gate_);
   queue_.ReturnAll();
   closed_ = true;
 }
 
 size_t SimOutStream::Consume(size_t frames) {
-  std::lock_guard lock(stateMutex_);
-  if (quit_ || Failed()) return 0;
-  return queue_.Drain(frames * Format().blockAlign, [this](const uint8_t* data, size_t bytes) {
-    if (tap_) tap_->Append(data, bytes);
-  });
+  if (quit_.load(std::memory_order_acquire) || Failed()) return 0;
+  if (!gate_.TryEnter()) return 0;
+  const size_t taken =
+      queue_.Drain(frames * Format().blockAlign, [this](const uint8_t* data, size_t bytes) {
+        if (tap_) tap_->Append(data, bytes);
+      });
+  gate_.Leave();
+  return taken;
 }
 
 void SimOutStream::Run() {
-  std::unique_lock lock(stateMutex_);
   const auto start = std::chrono::steady_clock::now();
+  const uint64_t rate = Format().samplesPerSec;
   uint64_t played = 0;
-  while (!quit_) {
-    wake_.wait_for(lock, kTickPeriod);
-    if (quit_) break;
-    const uint64_t due = FramesSince(start, Format().samplesPerSec);
+  while (!quit_.load(std::memory_order_acquire)) {
+    std::this_thread::sleep_for(kTickPeriod);
+    const uint64_t due = FramesSince(start, static_cast<uint32_t>(rate));
     if (due <= played) continue;
     // Frames with nothing queued are silence: the device does not wait.
-    queue_.Drain((due - played) * Format().blockAlign, [](const uint8_t*, size_t) {});
+    const uint64_t frames = std::min(due - played, rate);
     played = due;
+    if (!gate_.TryEnter()) continue;
+    size_t at = 0;
+    uint64_t sum = 0;
+    queue_.Drain(frames * Format().blockAlign, [&](const uint8_t* data, size_t bytes) {
+      const size_t n = std::min(bytes, deviceBuffer_.size() - at);
+      std::memcpy(deviceBuffer_.data() + at, data, n);
+      for (size_t i = 0; i < n; ++i) sum += deviceBuffer_[at + i];
+      at += n;
+    });
+    gate_.Leave();
+    playedSum_.fetch_add(sum, std::memory_order_acq_rel);
   }
 }
 

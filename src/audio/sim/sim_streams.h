@@ -3,13 +3,19 @@
 // thread that produces (or plays) as many frames as the clock says are due,
 // every 10 ms. At manual pace there is no thread: a test produces or plays
 // N frames when it wants, so buffer completion is deterministic.
+//
+// A device's thread follows the rule of the audio threads (audio/
+// header_queue.h): it meets the program only through the header queue, its
+// gate and atomics. Rendering a signal stands in for the hardware.
 
-#include <condition_variable>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "audio/sim/device_gate.h"
 #include "audio/sim/sim_signal.h"
 #include "audio/wave_service.h"
 
@@ -17,7 +23,8 @@ namespace varn {
 
 enum class SimPace { RealTime, Manual };
 
-// The bytes the virtual output devices played, for checks at manual pace.
+// The bytes the virtual output devices played, for checks at manual pace
+// (the test's thread plays them, so a lock is harmless here).
 class PlayedTap {
  public:
   void Append(const uint8_t* data, size_t bytes);
@@ -45,18 +52,22 @@ class SimInStream final : public WaveInStream {
   size_t Produce(size_t frames);
   // Makes the device fail as if it had been unplugged.
   void Fail(const std::string& reason) { failed_.Set(reason); }
+  // Holds the device's production, as a device whose driver stalls: the
+  // frames due meanwhile arrive late, all at once (at most one second).
+  void Pause(bool paused) { paused_.store(paused, std::memory_order_release); }
 
  private:
   void Run();
-  size_t ProduceLocked(size_t frames);
+  size_t ProduceFrames(size_t frames);
   void Shutdown();
 
   std::unique_ptr<SimSignal> signal_;
   SimPace pace_;
-  std::mutex stateMutex_;  // guards the fields below and the signal
-  std::condition_variable wake_;
-  bool running_ = false;
-  bool quit_ = false;
+  DeviceGate gate_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<bool> quit_{false};
+  // The device's own (set by Start while the gate is held).
   std::chrono::steady_clock::time_point startTime_;
   uint64_t producedSinceStart_ = 0;
   std::vector<int16_t> scratch_;
@@ -76,6 +87,9 @@ class SimOutStream final : public WaveOutStream {
   // with no header to play are silence. Returns the bytes taken from headers.
   size_t Consume(size_t frames);
   void Fail(const std::string& reason) { failed_.Set(reason); }
+  // A sum over every byte the real-time device played, so its thread truly
+  // reads the samples it plays (what a sanitizer needs to see).
+  uint64_t PlayedSum() const { return playedSum_.load(std::memory_order_acquire); }
 
  private:
   void Run();
@@ -83,9 +97,10 @@ class SimOutStream final : public WaveOutStream {
 
   SimPace pace_;
   std::shared_ptr<PlayedTap> tap_;
-  std::mutex stateMutex_;
-  std::condition_variable wake_;
-  bool quit_ = false;
+  DeviceGate gate_;
+  std::atomic<bool> quit_{false};
+  std::atomic<uint64_t> playedSum_{0};
+  std::vector<uint8_t> deviceBuffer_;  // where the real-time device copies what it plays
   std::thread thread_;
 };
 
