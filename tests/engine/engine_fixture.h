@@ -57,8 +57,10 @@ class EngineFixture : public ::testing::Test {
     SetActiveStore(nullptr);
   }
 
-  // Devices on their own threads at real-time pace instead of by hand.
-  void UseRealTimeDevices() { realTimeSim = std::make_unique<SimWaveService>(SimPace::RealTime); }
+  // Devices on their own threads at real-time pace instead of by hand, or
+  // another backend altogether.
+  void UseRealTimeDevices() { otherAudio = std::make_unique<SimWaveService>(SimPace::RealTime); }
+  void UseAudio(std::unique_ptr<WaveService> audio) { otherAudio = std::move(audio); }
 
   // Writes varn.ini ("key=value" lines) and builds the engine on it.
   void Build(const std::string& settings) {
@@ -66,7 +68,7 @@ class EngineFixture : public ::testing::Test {
     store.ChooseAtStartup();
     SetActiveStore(&store);
     EngineServices s;
-    s.audio = realTimeSim ? static_cast<WaveService*>(realTimeSim.get()) : &sim;
+    s.audio = otherAudio ? otherAudio.get() : &sim;
     s.clock = &clock;
     s.log = &log;
     s.timer = &timer;
@@ -106,7 +108,7 @@ class EngineFixture : public ::testing::Test {
   LogCapture logScope{clock, dir / "data/"};
   EventLog& log = *ActiveLog();
   SimWaveService sim{SimPace::Manual};
-  std::unique_ptr<SimWaveService> realTimeSim;
+  std::unique_ptr<WaveService> otherAudio;
   PolledTimer timer;
   EngineRecordingView view;
   Notices notices;

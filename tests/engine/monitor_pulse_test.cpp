@@ -1,0 +1,90 @@
+// Play-through on a real PulseAudio server (the one test.sh starts, with
+// null sinks VarnNullA and VarnNullB): a ramp played into VarnNullA is
+// captured from its monitor by channel 1, played through to VarnNullB and
+// recorded there by parec, and arrives without a break. Skips without
+// VARN_TEST_PULSE.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "audio/pulse/pulse_service.h"
+#include "engine/engine_fixture.h"
+#include "support/child_process.h"
+
+namespace varn::test {
+namespace {
+
+constexpr int kRate = 44100;
+
+class PulseMonitorTest : public EngineFixture {
+ protected:
+  void SetUp() override {
+    const char* wanted = std::getenv("VARN_TEST_PULSE");
+    if (!wanted || !*wanted) GTEST_SKIP() << "VARN_TEST_PULSE is not set: no test server";
+  }
+};
+
+std::vector<int16_t> ReadLeft(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<int16_t> left;
+  int16_t frame[2];
+  while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) left.push_back(frame[0]);
+  return left;
+}
+
+TEST_F(PulseMonitorTest, ARampPlayedThroughArrivesWithoutABreak) {
+  // Eight seconds of a stereo ramp, as raw samples for pacat.
+  const std::string ramp = dir / "ramp.raw";
+  {
+    std::ofstream out(ramp, std::ios::binary);
+    for (int f = 0; f < 8 * kRate; ++f) {
+      const auto v = static_cast<int16_t>(f & 0xFFFF);
+      out.write(reinterpret_cast<const char*>(&v), 2);
+      out.write(reinterpret_cast<const char*>(&v), 2);
+    }
+  }
+  const std::string recorded = dir / "heard.raw";
+  ChildProcess recorder({"parec", "-d", "varn_null_b.monitor", "--raw", "--format=s16le",
+                         "--rate=44100", "--channels=2", "--latency-msec=20"},
+                        recorded);
+  ASSERT_TRUE(recorder.Started());
+
+  UseAudio(std::make_unique<PulseWaveService>());
+  Build(
+      "NumRec=1\nDeviceName_1=Monitor of VarnNullA\nRecFreq_1=44100\nRecMode_1=3\n"
+      "BitRate_1=0\nArcOn_1=1\nMonDeviceName=VarnNullB\nBufferDelay=500\n");
+  engine->BeginRunning(true);
+  ASSERT_TRUE(engine->Capturing(0));
+  engine->SelectMonitorChannel(0);
+  ASSERT_NE(engine->Monitor().OutDevice, nullptr);
+
+  ChildProcess player({"pacat", "--playback", "-d", "varn_null_a", "--raw", "--format=s16le",
+                       "--rate=44100", "--channels=2", ramp});
+  ASSERT_TRUE(player.Started());
+  // Ticks at their usual pace for the length of the ramp and a little more.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(9500);
+  while (std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    TickAfter(0.01);
+  }
+  engine->CloseChannels();
+  player.Stop();
+  recorder.Stop();
+
+  const std::vector<int16_t> heard = ReadLeft(recorded);
+  size_t first = 0;
+  while (first < heard.size() && heard[first] == 0) ++first;
+  ASSERT_LT(first + 4 * kRate, heard.size()) << "too little of the ramp was heard";
+  // Four seconds of it (the silent tails of the stream aside) without a break.
+  size_t breaks = 0;
+  for (size_t i = first + 1; i < first + 4 * kRate; ++i)
+    if (static_cast<uint16_t>(heard[i] - heard[i - 1]) != 1) ++breaks;
+  EXPECT_EQ(breaks, 0u);
+}
+
+}  // namespace
+}  // namespace varn::test
