@@ -8,7 +8,6 @@ namespace varn {
 bool ChannelAnalysis::Start(const AnalysisFormat& format, const MonitorSettings& settings) {
   ready_ = false;
   TickCount = 0;
-  analysedThisPass = false;
   const int32_t segment = format.samplesPerBuffer / 6;
   if (format.sampleRate <= 0 || (format.channels != 1 && format.channels != 2) || segment < 1 ||
       format.bitsPerSample < 1 || format.bitsPerSample > 32)

@@ -75,8 +75,6 @@ class ChannelAnalysis {
   ClickDetector click;
   SpectrumAnalyser spectrum;
 
-  bool analysedThisPass = false;  // set by the analysis pass
-
  private:
   bool ready_ = false;
   AnalysisFormat format_;

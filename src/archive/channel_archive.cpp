@@ -65,8 +65,9 @@ int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
       }
     }
     record_.Extension = bitRate_ > 0 ? ".mp3" : ".wav";
-    record_.CurrentPath = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
-    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, record_.CurrentPath, 0);
+    currentPath_ = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
+    record_.CurrentPath = currentPath_;
+    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
     ResetDiskBuffer(buffer_, bitRate_, rate_, channels_);
     return bitRate_;
   });
@@ -77,7 +78,7 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
   TrappedStep([&] {
     try {
       if (record_.RolloverPending == 1) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
-      const std::string& path = record_.CurrentPath;
+      const std::string& path = currentPath_;
       if (bitRate_ == 0) {
         WriteDiskBuffer(buffer_, ch_, bytes, byteCount, path, 0);
       } else if (byteCount > 0) {
@@ -101,7 +102,7 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
       }
       record_.RolloverPending = 0;
     } catch (...) {
-      Diagnostic("zrec ProgressionRecord err " + record_.CurrentPath);
+      Diagnostic("zrec ProgressionRecord err " + currentPath_);
       throw;
     }
   });
@@ -115,9 +116,9 @@ void ChannelArchive::StopArchive() {
       // new hour began and no block came since).
       int32_t produced = 0;
       if (encoder_->EncFlush(encoded_, produced) && produced > 0) {
-        const std::string file = buffer_.FileName.empty() ? record_.CurrentPath : buffer_.FileName;
+        const std::string file = buffer_.FileName.empty() ? currentPath_ : buffer_.FileName;
         if (WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, file, 0) == 0)
-          Diagnostic("zrec mp3 write err " + record_.CurrentPath);
+          Diagnostic("zrec mp3 write err " + currentPath_);
       }
     }
     if (bitRate_ > 0 && encoder_) encoder_->AcmClose();
@@ -128,10 +129,22 @@ void ChannelArchive::StopArchive() {
 
 void ChannelArchive::BeginNewFile() {
   TrappedStep([&] {
-    record_.RolloverPending = 1;
-    record_.CurrentPath = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
-    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, record_.CurrentPath, 0);
+    const std::string path = NextFilePath();
+    record_.CurrentPath = path;
+    BeginNewFileAt(path);
   });
+}
+
+void ChannelArchive::BeginNewFileAt(const std::string& path) {
+  TrappedStep([&] {
+    record_.RolloverPending = 1;
+    currentPath_ = path;
+    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
+  });
+}
+
+std::string ChannelArchive::NextFilePath() const {
+  return MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
 }
 
 void RolloverArchives(std::span<ChannelArchive* const> archives) {

@@ -3,6 +3,12 @@
 // start and at the top of every hour), the disk buffer in front of them and
 // the channel's MP3 encoder. Capture drives it through ChannelRecorder; the
 // update cycle calls HourlyRollover on every tick.
+//
+// In the running program the archive worker feeds it (archive_worker.h):
+// StartArchive runs on the program's thread while the worker has nothing of
+// this channel's, everything else on the worker's thread. The file the
+// blocks go to is kept here, apart from the ArchiveChannel record, which is
+// the program's.
 
 #include <cstdint>
 #include <memory>
@@ -39,6 +45,13 @@ class ChannelArchive final : public ChannelRecorder {
   // A new file begins (top of the hour): a new path, a fresh WAV header,
   // and the old file gets its buffered bytes with the next block.
   void BeginNewFile();
+  // The same with the path chosen already (NextFilePath); the record's
+  // CurrentPath is left to whoever chose it.
+  void BeginNewFileAt(const std::string& path);
+  // The name a new file would get now (creates the channel's folder).
+  std::string NextFilePath() const;
+  // The file the next block goes to.
+  const std::string& FilePath() const { return currentPath_; }
 
   // True while a started run archives (ArcOn was set at its start).
   bool Archiving() const { return archiving_; }
@@ -57,6 +70,7 @@ class ChannelArchive final : public ChannelRecorder {
   DiskBuffer buffer_;
   std::unique_ptr<C_mp3acm> encoder_;
   std::vector<uint8_t> encoded_;
+  std::string currentPath_;
   bool archiving_ = false;
   int32_t bitRate_ = 0;
   int32_t rate_ = 0;

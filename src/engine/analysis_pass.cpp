@@ -71,9 +71,6 @@ bool Analysable(const CaptureChannel& capture, const ChannelAnalysis& analysis) 
 void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const AnalysisContext& ctx,
                       const AnalysisPassHooks& hooks) {
   TrappedStep([&] {
-    for (const AnalysisChannelRefs& c : channels)
-      if (c.analysis) c.analysis->analysedThisPass = false;
-
     for (size_t i = 0; i < channels.size(); ++i) {
       const AnalysisChannelRefs& c = channels[i];
       if (!c.capture || !c.archive || !c.analysis || c.archive->Capturing != 1) continue;
@@ -85,18 +82,10 @@ void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const Analy
                                static_cast<size_t>(c.capture->Segments.first[chosen->segment]) *
                                    c.capture->Format.channels;
       const auto block = c.analysis->Convert(samples, c.capture->RecLevelDb);
-      c.analysis->analysedThisPass = true;
       if (channel == hooks.monitoredChannel && hooks.monitorWrite)
-        TrappedStep([&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment, chosen->position); });
+        TrappedStep(
+            [&] { hooks.monitorWrite(chosen->bufferIndex, chosen->segment, chosen->position); });
       c.analysis->AnalyseBlock(channel, block, ctx, chosen->followsPrevious);
-    }
-
-    if (hooks.pump) hooks.pump();
-    for (size_t i = 0; i < channels.size(); ++i) {
-      const AnalysisChannelRefs& c = channels[i];
-      if (c.analysis && c.analysis->analysedThisPass && c.archive && c.archive->Capturing != 1 &&
-          ctx.view)
-        ctx.view->ResetViews(static_cast<int>(i));
     }
   });
 }

@@ -10,7 +10,6 @@
 
 #include "analysis/channel_analysis.h"
 #include "audio/segment_table.h"
-#include "util/timing.h"
 
 namespace varn {
 
@@ -53,7 +52,6 @@ struct AnalysisChannelRefs {
 };
 
 struct AnalysisPassHooks {
-  MessagePump pump;           // handle pending window messages
   int monitoredChannel = -1;  // the channel played through, or -1
   // The monitor output's step for the block just chosen (capture buffer,
   // segment and stream position), run before the block's analysers.
@@ -62,8 +60,8 @@ struct AnalysisPassHooks {
 
 // Once per tick after the capture buffers were collected: for every channel
 // whose capture runs, the newest complete segment (if the device moved on)
-// is converted and analysed. Then window messages are handled once, and every
-// channel that was analysed but has meanwhile been stopped gets ResetViews.
+// is converted and analysed. Nothing else runs meanwhile: no window message
+// is handled inside the pass.
 void AnalyseNewBlocks(std::span<const AnalysisChannelRefs> channels, const AnalysisContext& ctx,
                       const AnalysisPassHooks& hooks);
 

@@ -58,7 +58,8 @@ class BusyScope {
 
 void Engine::ButtonLook(int ch) {
   const ChannelRecord& c = Channel(ch);
-  if (s_.view) s_.view->SetRecordButton(ch, c.archive.Capturing == 1 || c.awaitingDevice);
+  if (s_.view)
+    s_.view->SetRecordButton(ch, c.archive.Capturing == 1 || c.awaitingDevice || c.restartPending);
 }
 
 bool Engine::StartChannel(int ch, bool quiet) {
@@ -73,7 +74,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
   if (quiet) redirect = std::make_unique<DiagnosticsNotice>(ch, c.retryNotes);
 
   SetFmt(ch);
-  const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, &c.recorder);
+  const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, c.lane);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.
     TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
@@ -92,7 +93,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
 void Engine::StopChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
   ChannelRecord& c = Channel(ch);
-  StopCapture(ch, c.capture, c.archive, &c.recorder);
+  StopCapture(ch, c.capture, c.archive, c.lane);
   ButtonLook(ch);
   if (s_.view) TrappedStep([&] { s_.view->ResetViews(ch); });
   if (monitor_.MonitorChannel == ch)
@@ -109,9 +110,11 @@ void Engine::ToggleChannels(int ch, int shiftState) {
     if (c.archive.Capturing == 1) {
       c.awaitingDevice = false;
       StopChannel(i);
-    } else if (c.awaitingDevice) {
-      // Stopped by hand while waiting for its device: no more tries.
+    } else if (c.awaitingDevice || c.restartPending) {
+      // Stopped by hand while waiting for its device or its restart: it
+      // stays stopped.
       c.awaitingDevice = false;
+      c.restartPending = false;
       ButtonLook(i);
     } else {
       StartChannel(i);

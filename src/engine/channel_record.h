@@ -8,15 +8,15 @@
 
 #include "analysis/channel_analysis.h"
 #include "archive/archive_channel.h"
+#include "archive/archive_worker.h"
 #include "archive/channel_archive.h"
 #include "audio/capture_channel.h"
-#include "engine/deferred_recorder.h"
 
 namespace varn {
 
 struct ChannelRecord {
   ChannelRecord(int ch, const Clock& clock, const std::string& dataFolder)
-      : writer(ch, archive, clock, dataFolder), recorder(writer) {}
+      : writer(ch, archive, clock, dataFolder) {}
   ChannelRecord(const ChannelRecord&) = delete;
   ChannelRecord& operator=(const ChannelRecord&) = delete;
 
@@ -25,7 +25,7 @@ struct ChannelRecord {
   CaptureChannel capture;
   ArchiveChannel archive;
   ChannelArchive writer;
-  DeferredRecorder recorder;  // what capture feeds: the writer, encoding spread over ticks
+  ArchiveLane* lane = nullptr;  // what capture feeds: the writer, through the archive worker
   ChannelAnalysis analysis;
 
   std::string name;         // ChName_
@@ -34,6 +34,8 @@ struct ChannelRecord {
   // The device failed while the channel ran; the engine tries to start it
   // again every few seconds until it runs or the operator stops it.
   bool awaitingDevice = false;
+  // Stopped by a settings reload and started again after a short pause.
+  bool restartPending = false;
   float lastAttempt = 0.0f;             // seconds since midnight of the last try
   std::vector<std::string> retryNotes;  // failures already in the diagnostics file
 };

@@ -15,14 +15,12 @@ namespace varn {
 Engine::Engine(EngineServices services) : s_(std::move(services)), events_(*s_.log) {}
 
 Engine::~Engine() {
-  // Devices first: no backend thread may outlive the blocks it fills.
+  // Devices first: no backend thread may outlive the blocks it fills. Then
+  // the worker, which writes out what is queued, before the archives go.
   StopMonitor(monitor_, true);
   for (auto& c : channels_)
-    if (c->archive.Capturing == 1) StopCapture(0, c->capture, c->archive, &c->recorder);
-}
-
-void Engine::Pump() const {
-  if (s_.pump) s_.pump();
+    if (c->archive.Capturing == 1) StopCapture(0, c->capture, c->archive, c->lane);
+  worker_.reset();
 }
 
 void Engine::Build() {
@@ -39,18 +37,22 @@ void Engine::Build() {
     panels_.vuLevelTrim = ReadKeyText("VULevelTrim");
   }
 
+  worker_.reset();
   channels_.clear();
   for (int ch = 0; ch < count; ++ch)
     channels_.push_back(std::make_unique<ChannelRecord>(ch, *s_.clock, s_.dataFolder));
+  worker_ = std::make_unique<ArchiveWorker>();
   analysisRefs_.clear();
-  archives_.clear();
   for (auto& c : channels_) {
     analysisRefs_.push_back({&c->capture, &c->archive, &c->analysis});
-    archives_.push_back(&c->writer);
+    c->lane = &worker_->AddLane(c->writer);
   }
+  if (s_.archiveThread) worker_->Start();
 
-  // Channel 0's codec object answers for every channel whether MP3 is possible.
+  // Channel 0's codec object answers for every channel whether MP3 is
+  // possible; asked once here, before the worker ever uses that object.
   TrappedStep([&] { channels_[0]->writer.Encoder().Init(); });
+  mp3Available_ = channels_[0]->writer.Encoder().EncAvailable() != 0;
 
   monitor_.MonitorChannel = -1;
   GetMiscSetting();
@@ -86,9 +88,12 @@ void Engine::CloseChannels() {
   s_.timer->Disarm();
   started_ = false;
   closed_ = true;
+  restartQueue_.clear();
+  restarting_ = -1;
   for (int ch = 0; ch < ChannelCount(); ++ch) {
     ChannelRecord& c = Channel(ch);
     c.awaitingDevice = false;
+    c.restartPending = false;
     // As by the record button, so the event file shows when each archive ended.
     if (c.archive.Capturing == 1) TrappedStep([&] { StopChannel(ch); });
   }
@@ -112,14 +117,39 @@ void Engine::GetMiscSetting() {
       monitor_.MonDeviceId = misc_.monDeviceId;
       monitor_.BufferDelayMs = misc_.bufferDelayMs;
     }
-    for (int ch = 0; ch < ChannelCount(); ++ch) {
-      if (Channel(ch).archive.Capturing != 1) continue;
-      StopChannel(ch);
-      WaitWithEvents(200, 1, *s_.clock, s_.pump);
-      StartChannel(ch);
-    }
+    // Each running channel in turn, carried out by the ticks.
+    for (int ch = 0; ch < ChannelCount(); ++ch)
+      if (Channel(ch).archive.Capturing == 1 && ch != restarting_ &&
+          std::find(restartQueue_.begin(), restartQueue_.end(), ch) == restartQueue_.end())
+        restartQueue_.push_back(ch);
+    AdvanceRestarts();
   });
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
+}
+
+void Engine::AdvanceRestarts() {
+  if (restarting_ >= 0) {
+    // (Half a millisecond of slack: times of day are sums of doubles.)
+    if (ElapsedSince(restartStopped_, *s_.clock) < kRestartPauseSec - 0.0005) return;
+    const int ch = restarting_;
+    restarting_ = -1;
+    // Stopped by hand meanwhile: it stays stopped.
+    if (Channel(ch).restartPending) {
+      Channel(ch).restartPending = false;
+      StartChannel(ch);
+    }
+  }
+  while (restarting_ < 0 && !restartQueue_.empty()) {
+    const int ch = restartQueue_.front();
+    restartQueue_.erase(restartQueue_.begin());
+    ChannelRecord& c = Channel(ch);
+    if (c.archive.Capturing != 1) continue;  // stopped by hand before its turn
+    StopChannel(ch);
+    c.restartPending = true;
+    ButtonLook(ch);
+    restarting_ = ch;
+    restartStopped_ = ClampedTimeOfDay(*s_.clock);
+  }
 }
 
 void Engine::UpdateTraceScales() {
@@ -139,7 +169,7 @@ void Engine::SetFmt(int ch) {
     cap.SampleRate = ReadKeyInt(ChannelKey("RecFreq_", ch));
     cap.BitRate = ReadKeyInt(ChannelKey("BitRate_", ch));
     cap.BufferSec = ReadKeyInt(ChannelKey("BufferSec_", ch));
-    if (channels_[0]->writer.Encoder().EncAvailable() == 0) cap.BitRate = 0;
+    if (!mp3Available_) cap.BitRate = 0;
     cap.RecLevelDb = ReadKeyReal(ChannelKey("RecLevelDB_", ch));
     if (cap.FormatCode == kMono16) c.analysis.stereoMode = StereoMode::MonoLeft;
     c.archive.ArcOn = ReadKeyInt(ChannelKey("ArcOn_", ch));

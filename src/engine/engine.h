@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/analysis_output.h"
+#include "archive/archive_worker.h"
 #include "archive/channel_archive.h"
 #include "audio/monitor_output.h"
 #include "audio/wave_service.h"
@@ -28,9 +29,8 @@ namespace varn {
 inline constexpr int kMaxChannels = 8;
 // Seconds between two tries to start a channel whose device went away.
 inline constexpr float kDeviceRetrySec = 5.0f;
-// MP3 encodings per tick, and the most blocks a channel may keep waiting.
-inline constexpr int kEncodesPerTick = 2;
-inline constexpr size_t kMostWaitingBlocks = 2;
+// The pause between stopping and starting a channel a settings reload restarts.
+inline constexpr double kRestartPauseSec = 0.2;
 // A tick this late is reported by the watchdog line.
 inline constexpr float kWatchdogSec = 10.0f;
 
@@ -47,9 +47,11 @@ struct EngineServices {
   const Clock* clock = nullptr;
   EventLog* log = nullptr;
   TickTimer* timer = nullptr;
-  MessagePump pump;            // handle pending window messages
   EngineView* view = nullptr;  // may be null
   std::string dataFolder;      // archive folders go below it
+  // The archive worker runs on its own thread; without it (tests that want
+  // every file written by the end of each tick) the tick does its work.
+  bool archiveThread = true;
 };
 
 // What the start-up steps read that the window lays out with.
@@ -84,7 +86,9 @@ class Engine {
   void LogEndLine();
 
   // Reloads the global and monitoring settings and restarts every running
-  // channel with them (stop, 200 ms of handled messages, start).
+  // channel with them, one after another: stop, a pause of 200 ms, start.
+  // It returns at once; the ticks carry the restarts out, so the window
+  // goes on meanwhile.
   void GetMiscSetting();
   // The waveform trace scales again, from the view's present size (the
   // window calls it once its panels are laid out).
@@ -112,9 +116,10 @@ class Engine {
   void SetMeterTextMode(int ch, int mode);
   void SetFftOffset(int ch, float percent);
 
-  // One run of the update cycle. Ticks never overlap: a tick asked for
-  // while one runs (from inside its message handling) does nothing, and so
-  // does every tick after CloseChannels.
+  // One run of the update cycle. It never handles window messages: a
+  // command that arrives meanwhile runs after it. Ticks never overlap (a
+  // tick asked for from inside one does nothing), and no tick runs after
+  // CloseChannels.
   void Tick();
 
   int ChannelCount() const { return static_cast<int>(channels_.size()); }
@@ -128,21 +133,25 @@ class Engine {
   bool Started() const { return started_; }
   const EngineServices& Services() const { return s_; }
   const TickStats& Stats() const { return stats_; }
+  // A channel stopped by a settings reload and waiting to start again.
+  bool RestartPending(int ch) const { return Channel(ch).restartPending; }
 
  private:
-  void Pump() const;
   void CollectBuffers();
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
+  void AdvanceRestarts();
   void OncePerSecond(const ClockReading& now);
-  void FeedWaitingBlocks();
+  void StartNewFiles();
   void ButtonLook(int ch);
   void StoreDisplayChoices(int ch);
 
   EngineServices s_;
   std::vector<std::unique_ptr<ChannelRecord>> channels_;
+  // Made after the channel records and gone before them: its lanes point
+  // at their archives.
+  std::unique_ptr<ArchiveWorker> worker_;
   std::vector<AnalysisChannelRefs> analysisRefs_;
-  std::vector<ChannelArchive*> archives_;
   MonitorOutput monitor_;
   MiscSettings misc_;
   PanelSettings panels_;
@@ -151,8 +160,13 @@ class Engine {
   double lastTickTime_ = 0.0;  // kept to the millisecond for the watchdog figure
   bool started_ = false;
   bool inTick_ = false;
-  bool closed_ = false;  // after CloseChannels no tick runs again
-  int nextFeed_ = 0;     // the channel whose waiting block goes first
+  bool closed_ = false;        // after CloseChannels no tick runs again
+  bool mp3Available_ = false;  // the encoder check at start-up
+  // The settings reload's restarts: channels still to restart, in order,
+  // and the one now in its pause.
+  std::vector<int> restartQueue_;
+  int restarting_ = -1;
+  double restartStopped_ = 0.0;  // seconds since midnight of its stop
   TickStats stats_;
 };
 

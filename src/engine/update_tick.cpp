@@ -1,6 +1,8 @@
 // The update cycle: one tick collects every running channel's completed
-// buffers, runs the analysis pass, watches its own timing, does the
-// once-per-second work and re-arms the timer.
+// buffers (handing the archive copies to the worker), runs the analysis
+// pass, writes what the worker reported, watches its own timing, does the
+// once-per-second work and re-arms the timer. It never handles window
+// messages: a command that arrives during a tick runs right after it.
 
 #include <algorithm>
 #include <chrono>
@@ -17,47 +19,31 @@ namespace varn {
 void Engine::CollectBuffers() {
   for (int ch = 0; ch < ChannelCount(); ++ch) {
     ChannelRecord& c = Channel(ch);
-    // Read at the channel's turn: a command handled meanwhile may have
-    // stopped it.
-    if (c.archive.Capturing == 1) {
-      TrappedStep([&] {
-        Pump();
-        if (c.archive.Capturing != 1) return;
-        // The record copies are about to be reallocated: nothing may wait on them.
-        if (c.capture.RecordBlocks.size() < c.capture.SampleBlocks.size()) c.recorder.Drain();
-        const int r =
-            ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, &c.recorder);
-        if (r >= 0) c.analysis.CountTick();
-        if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
-      });
-    }
-    TrappedStep([&] { Pump(); });
+    if (c.archive.Capturing != 1) continue;
+    TrappedStep([&] {
+      const int r = ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, c.lane);
+      if (r >= 0) c.analysis.CountTick();
+      if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
+    });
   }
 }
 
-void Engine::FeedWaitingBlocks() {
-  // A few encodings per tick, round the channels, so blocks that completed
-  // together are encoded over the next ticks; a channel that falls behind
-  // is caught up at once.
-  const int count = ChannelCount();
-  int budget = kEncodesPerTick;
-  for (int turn = 0; turn < count && budget > 0; ++turn) {
-    const int ch = (nextFeed_ + turn) % count;
-    if (Channel(ch).recorder.FeedOne()) --budget;
+void Engine::StartNewFiles() {
+  // The program names the new files; the worker writes each into its file
+  // after the blocks queued before it.
+  for (auto& c : channels_) {
+    if (c->archive.Capturing != 1 || c->archive.ArcOn != 1 || !c->lane->Archiving()) continue;
+    TrappedStep([&] {
+      c->archive.CurrentPath = c->writer.NextFilePath();
+      c->lane->BeginNewFile(c->archive.CurrentPath);
+    });
   }
-  nextFeed_ = count > 0 ? (nextFeed_ + 1) % count : 0;
-  for (auto& c : channels_)
-    while (c->recorder.Waiting() > kMostWaitingBlocks) c->recorder.FeedOne();
 }
 
 void Engine::OncePerSecond(const ClockReading& now) {
   const HourlyRollover::Step step = rollover_.Advance(now);
   if (!step.newSecond) return;
-  if (step.newHour) {
-    // Blocks captured before the hour belong to the old files.
-    for (auto& c : channels_) TrappedStep([&] { c->recorder.Drain(); });
-    TrappedStep([&] { RolloverArchives(archives_); });
-  }
+  if (step.newHour) TrappedStep([&] { StartNewFiles(); });
   TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
 }
 
@@ -72,7 +58,6 @@ void Engine::Tick() {
   TrappedStep([&] {
     const AnalysisContext ctx{&misc_.monitoring, s_.clock, &events_, s_.view};
     AnalysisPassHooks hooks;
-    hooks.pump = s_.pump;
     hooks.monitoredChannel = monitor_.MonitorChannel;
     hooks.monitorWrite = [this](int bufferIndex, int segment, int64_t position) {
       MonitorWrite(monitor_, bufferIndex, segment, position);
@@ -80,7 +65,13 @@ void Engine::Tick() {
     AnalyseNewBlocks(analysisRefs_, ctx, hooks);
   });
 
-  TrappedStep([&] { FeedWaitingBlocks(); });
+  // Blocks go to the worker as they are collected; what it has written or
+  // failed to write since the last tick reaches the event log here.
+  TrappedStep([&] {
+    for (auto& c : channels_) c->lane->Flush();
+    if (!worker_->Threaded()) worker_->RunQueued();
+    worker_->WriteNotes();
+  });
 
   TrappedStep([&] {
     const double late = ElapsedSince(lastTickTime_, *s_.clock);
@@ -91,6 +82,7 @@ void Engine::Tick() {
   lastTickTime_ = std::clamp(now.secondsSinceMidnight, 0.0, 86399.999);
   TrappedStep([&] { OncePerSecond(now); });
   TrappedStep([&] { RetryLostDevices(); });
+  TrappedStep([&] { AdvanceRestarts(); });
 
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();

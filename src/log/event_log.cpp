@@ -16,6 +16,7 @@ namespace varn {
 namespace {
 
 EventLog* gActiveLog = nullptr;
+thread_local LineRedirect* tRedirect = nullptr;
 
 std::string DateText(const DateTime& d, const char* sep) {
   return PadNumber(d.year, 4) + sep + PadNumber(d.month, 2) + sep + PadNumber(d.day, 2);
@@ -126,11 +127,19 @@ void SetActiveLog(EventLog* log) { gActiveLog = log; }
 EventLog* ActiveLog() { return gActiveLog; }
 
 void LogEvent(std::string_view message, int channel, int side) {
-  if (gActiveLog) gActiveLog->LogEvent(message, channel, side);
+  if (tRedirect)
+    tRedirect->Event(message, channel, side);
+  else if (gActiveLog)
+    gActiveLog->LogEvent(message, channel, side);
 }
 
 void WriteLogLine(std::string_view text, bool toDiagnostics) {
-  if (gActiveLog) gActiveLog->WriteLogLine(text, toDiagnostics);
+  if (tRedirect)
+    tRedirect->Line(text, toDiagnostics);
+  else if (gActiveLog)
+    gActiveLog->WriteLogLine(text, toDiagnostics);
 }
+
+void SetThreadRedirect(LineRedirect* redirect) { tRedirect = redirect; }
 
 }  // namespace varn

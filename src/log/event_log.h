@@ -86,4 +86,16 @@ EventLog* ActiveLog();
 void LogEvent(std::string_view message, int channel = -1, int side = -1);
 void WriteLogLine(std::string_view text, bool toDiagnostics);
 
+// Where the free functions above send a thread's lines instead of the log.
+// The log belongs to the program's thread; a worker thread hands its lines
+// over to be written there.
+class LineRedirect {
+ public:
+  virtual ~LineRedirect() = default;
+  virtual void Event(std::string_view message, int channel, int side) = 0;
+  virtual void Line(std::string_view text, bool toDiagnostics) = 0;
+};
+// For the calling thread only; null ends it.
+void SetThreadRedirect(LineRedirect* redirect);
+
 }  // namespace varn

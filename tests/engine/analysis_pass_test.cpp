@@ -30,10 +30,6 @@ class AnalysisPassTest : public ::testing::Test {
       refs[ch] = {&capture[ch], &archive[ch], &analysis[ch]};
     }
     ctx = {&settings, &clock, &events, &view};
-    hooks.pump = [this] {
-      view.log.push_back("pump");
-      if (stopDuringPump >= 0) archive[stopDuringPump].Capturing = 0;
-    };
     hooks.monitorWrite = [this](int buffer, int segment, int64_t) {
       view.log.push_back("monitor " + std::to_string(buffer) + " " + std::to_string(segment));
     };
@@ -67,7 +63,6 @@ class AnalysisPassTest : public ::testing::Test {
   AnalysisPassHooks hooks;
   test::RecordingEvents events;
   test::RecordingView view;
-  int stopDuringPump = -1;
 };
 
 TEST_F(AnalysisPassTest, AnalysersRunInTheirOrderAfterTheMonitorOutput) {
@@ -75,8 +70,7 @@ TEST_F(AnalysisPassTest, AnalysersRunInTheirOrderAfterTheMonitorOutput) {
   DeviceAt(0, 0);
   DeviceAt(1, 0);
   Pass();  // records the segments only
-  EXPECT_EQ(view.log, (std::vector<std::string>{"pump"}));
-  view.log.clear();
+  EXPECT_TRUE(view.log.empty());
 
   // Segment 0: silence on the right, a loud step on the left that is both a
   // click and a peak over the -6 dB gate.
@@ -87,7 +81,7 @@ TEST_F(AnalysisPassTest, AnalysersRunInTheirOrderAfterTheMonitorOutput) {
   Pass();
   EXPECT_EQ(view.log,
             (std::vector<std::string>{"monitor 0 0", "spectrum 0", "meter 0", "waveform 0",
-                                      "cell 0", "cell 2", "cell 3", "figures 0", "pump"}));
+                                      "cell 0", "cell 2", "cell 3", "figures 0"}));
   ASSERT_EQ(events.events.size(), 3u);
   // The click's threshold comes from the previous level, here none: -40 dB
   // gives round(0.01 * 10485.76) = 105.
@@ -130,22 +124,6 @@ TEST_F(AnalysisPassTest, TheBlockComesFromTheChosenSegmentWithTheGainApplied) {
   EXPECT_EQ(view.lastWaveform[kSeg - 1].R, 0);
   EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "waveform 1"), 1);
   EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "waveform 0"), 0);
-}
-
-TEST_F(AnalysisPassTest, AChannelStoppedDuringThePassGetsItsViewsReset) {
-  DeviceAt(0, 0);
-  DeviceAt(1, 0);
-  Pass();
-  DeviceAt(0, 1);  // only channel 0 has a new block
-  stopDuringPump = 1;
-  Pass();
-  stopDuringPump = 0;
-  view.log.clear();
-  archive[1].Capturing = 1;
-  DeviceAt(0, 2);
-  Pass();
-  EXPECT_EQ(view.log.back(), "reset 0");
-  EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "reset 1"), 0);
 }
 
 TEST_F(AnalysisPassTest, StoppedOrMismatchedChannelsAreLeftAlone) {

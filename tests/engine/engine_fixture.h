@@ -32,7 +32,11 @@ class EngineRecordingView final : public EngineView {
   void SetRecordButton(int ch, bool on) override { recordButton[ch] = on; }
   void SetMonitorLook(int ch, bool on) override { monitorButton[ch] = on; }
   void ResetViews(int ch) override { resets.push_back(ch); }
-  void DrawMeter(int ch, std::span<const VuBarValues>) override { ++meters[ch]; }
+  void DrawMeter(int ch, std::span<const VuBarValues>) override {
+    ++meters[ch];
+    if (onMeter) onMeter(ch);
+  }
+  std::function<void(int ch)> onMeter;  // runs inside the tick
   std::map<int, bool> recordButton;
   std::map<int, bool> monitorButton;
   std::map<int, int> meters;
@@ -59,8 +63,14 @@ class EngineFixture : public ::testing::Test {
 
   // Devices on their own threads at real-time pace instead of by hand, or
   // another backend altogether.
-  void UseRealTimeDevices() { otherAudio = std::make_unique<SimWaveService>(SimPace::RealTime); }
-  void UseAudio(std::unique_ptr<WaveService> audio) { otherAudio = std::move(audio); }
+  void UseRealTimeDevices() {
+    otherAudio = std::make_unique<SimWaveService>(SimPace::RealTime);
+    archiveThread = true;
+  }
+  void UseAudio(std::unique_ptr<WaveService> audio) {
+    otherAudio = std::move(audio);
+    archiveThread = true;
+  }
 
   // Writes varn.ini ("key=value" lines) and builds the engine on it.
   void Build(const std::string& settings) {
@@ -72,10 +82,7 @@ class EngineFixture : public ::testing::Test {
     s.clock = &clock;
     s.log = &log;
     s.timer = &timer;
-    s.pump = [this] {
-      ++pumps;
-      if (pumpHook) pumpHook();
-    };
+    s.archiveThread = archiveThread;
     s.view = &view;
     s.dataFolder = dir / "data/";
     engine = std::make_unique<Engine>(s);
@@ -112,8 +119,9 @@ class EngineFixture : public ::testing::Test {
   PolledTimer timer;
   EngineRecordingView view;
   Notices notices;
-  int pumps = 0;
-  std::function<void()> pumpHook;
+  // The archive worker on its own thread, or done by each tick (every block
+  // collected is then written by the end of the tick that collected it).
+  bool archiveThread = false;
   std::unique_ptr<Engine> engine;
 };
 

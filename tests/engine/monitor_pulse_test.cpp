@@ -1,7 +1,8 @@
-// Play-through on a real PulseAudio server (the one test.sh starts, with
-// null sinks VarnNullA and VarnNullB): a ramp played into VarnNullA is
-// captured from its monitor by channel 1, played through to VarnNullB and
-// recorded there by parec, and arrives without a break. Skips without
+// Play-through on a real PulseAudio server (the one test.sh starts): a ramp
+// played into one null sink is captured from its monitor by channel 1,
+// played through to a second null sink and recorded there by parec, and
+// arrives without a break. The two sinks are this test's own, so tests that
+// run beside it on the same server do not mix into them. Skips without
 // VARN_TEST_PULSE.
 
 #include <gtest/gtest.h>
@@ -11,14 +12,37 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "audio/pulse/pulse_service.h"
 #include "engine/engine_fixture.h"
 #include "support/child_process.h"
+#include "support/run_command.h"
+#include "util/text.h"
 
 namespace varn::test {
 namespace {
 
 constexpr int kRate = 44100;
+
+// A null sink for the length of a test.
+class NullSink {
+ public:
+  explicit NullSink(const std::string& name) : name_(name) {
+    const CommandResult r = RunCommand("pactl load-module module-null-sink sink_name=" + name +
+                                       " sink_properties=device.description=" + name);
+    module_ = r.exitCode == 0 ? TrimBlanks(r.output) : "";
+  }
+  ~NullSink() {
+    if (!module_.empty()) RunCommand("pactl unload-module " + module_);
+  }
+  bool Loaded() const { return !module_.empty(); }
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::string name_;
+  std::string module_;
+};
 
 class PulseMonitorTest : public EngineFixture {
  protected:
@@ -47,23 +71,26 @@ TEST_F(PulseMonitorTest, ARampPlayedThroughArrivesWithoutABreak) {
       out.write(reinterpret_cast<const char*>(&v), 2);
     }
   }
+  const std::string tag = std::to_string(getpid());
+  NullSink line("VarnLine" + tag), out("VarnHeard" + tag);
+  ASSERT_TRUE(line.Loaded() && out.Loaded());
   const std::string recorded = dir / "heard.raw";
-  ChildProcess recorder({"parec", "-d", "varn_null_b.monitor", "--raw", "--format=s16le",
-                         "--rate=44100", "--channels=2", "--latency-msec=20"},
+  ChildProcess recorder({"parec", "-d", out.Name() + ".monitor", "--raw", "--format=s16le",
+                         "--rate=44100", "--channels=2", "--latency-msec=500"},
                         recorded);
   ASSERT_TRUE(recorder.Started());
 
   UseAudio(std::make_unique<PulseWaveService>());
-  Build(
-      "NumRec=1\nDeviceName_1=Monitor of VarnNullA\nRecFreq_1=44100\nRecMode_1=3\n"
-      "BitRate_1=0\nArcOn_1=1\nMonDeviceName=VarnNullB\nBufferDelay=500\n");
+  Build("NumRec=1\nDeviceName_1=Monitor of " + line.Name() +
+        "\nRecFreq_1=44100\nRecMode_1=3\nBitRate_1=0\nArcOn_1=1\nMonDeviceName=" + out.Name() +
+        "\nBufferDelay=500\n");
   engine->BeginRunning(true);
   ASSERT_TRUE(engine->Capturing(0));
   engine->SelectMonitorChannel(0);
   ASSERT_NE(engine->Monitor().OutDevice, nullptr);
 
-  ChildProcess player({"pacat", "--playback", "-d", "varn_null_a", "--raw", "--format=s16le",
-                       "--rate=44100", "--channels=2", ramp});
+  ChildProcess player({"pacat", "--playback", "-d", line.Name(), "--raw", "--format=s16le",
+                       "--rate=44100", "--channels=2", "--latency-msec=500", ramp});
   ASSERT_TRUE(player.Started());
   // Ticks at their usual pace for the length of the ramp and a little more.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(9500);

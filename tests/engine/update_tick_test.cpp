@@ -1,5 +1,5 @@
 // The update tick: its timer, the watchdog, the separator line, commands
-// handled in the middle of a tick, settings reloads and the top of the hour.
+// between ticks, settings reloads and the top of the hour.
 
 #include <gtest/gtest.h>
 
@@ -48,14 +48,21 @@ class UpdateTickTest : public EngineFixture {
 TEST_F(UpdateTickTest, EachTickReArmsOnceAndATickAskedForInsideATickDoesNothing) {
   BuildTwo();
   engine->StartChannel(0);
+  Run(0.2, {kRampDevice}, kRate);
   int nested = 0;
-  pumpHook = [&] {
+  uint64_t ticksSeen = 0;
+  view.onMeter = [&](int) {
     ++nested;
-    engine->Tick();
+    ticksSeen = engine->Stats().ticks;
+    engine->Tick();  // from inside the tick: nothing happens
   };
+  Feed(kRampDevice, kRate / 10);
+  const uint64_t ticksBefore = engine->Stats().ticks;
   const int armsBefore = timer.ArmCount();
-  TickAfter(0.01);
-  EXPECT_GT(nested, 2);  // before and after each channel's turn, and in the analysis pass
+  TickAfter(0.1);
+  EXPECT_GT(nested, 0);
+  EXPECT_EQ(ticksSeen, ticksBefore);  // the nested call did not count as a tick
+  EXPECT_EQ(engine->Stats().ticks, ticksBefore + 1);
   EXPECT_EQ(timer.ArmCount(), armsBefore + 1);
   EXPECT_TRUE(timer.Armed());
 }
@@ -75,24 +82,23 @@ TEST_F(UpdateTickTest, TheWatchdogReportsAStallAndTheSeparatorClosesABurst) {
   EXPECT_EQ(CountEvents("制御戻らず"), 1);
 }
 
-TEST_F(UpdateTickTest, AChannelStoppedInTheMiddleOfATickIsLeftAloneAndItsViewsCleared) {
+TEST_F(UpdateTickTest, AChannelStoppedBetweenTicksIsLeftAloneAndItsViewsCleared) {
   BuildTwo();
   engine->StartChannel(0);
   engine->StartChannel(1);
   Run(0.2, {kRampDevice, kToneDevice}, kRate);
   ASSERT_GT(view.meters[1], 0);
-  const int metersBefore = view.meters[1];
   view.resets.clear();
   Feed(kRampDevice, kRate / 2);
   Feed(kToneDevice, kRate / 2);
-  bool stopped = false;
-  pumpHook = [&] {
-    if (!stopped) engine->StopChannel(1);  // at channel 0's turn
-    stopped = true;
-  };
+  // A command that came in during the last tick runs after it, here.
+  engine->StopChannel(1);
+  const int metersBefore = view.meters[1];
+  const int meters0Before = view.meters[0];
   TickAfter(0.5);
   EXPECT_FALSE(engine->Capturing(1));
   EXPECT_TRUE(engine->Capturing(0));
+  EXPECT_GT(view.meters[0], meters0Before);
   EXPECT_EQ(view.meters[1], metersBefore);  // never analysed after its stop
   EXPECT_EQ(view.resets, std::vector<int>{1});
 }
@@ -103,18 +109,37 @@ TEST_F(UpdateTickTest, ASettingsReloadRestartsRunningChannelsOneAfterAnotherWith
   engine->StartChannel(1);
   WriteSetting("TimerUpdateInt", "25");
   WriteSetting("MaxGateLevel_1", "-3");
-  pumpHook = [&] { clock.Advance(0.01); };
-  const double before = clock.SecondsSinceMidnight();
   engine->GetMiscSetting();
-  EXPECT_GE(clock.SecondsSinceMidnight() - before, 0.4);  // 200 ms for each channel
+  // The settings apply at once; the restarts follow on the ticks, so the
+  // window goes on meanwhile.
+  EXPECT_FLOAT_EQ(engine->Misc().monitoring.maxGateLevel, -3.0f);
+  EXPECT_EQ(timer.Interval(), 25);
+  EXPECT_TRUE(timer.Armed());
+  EXPECT_FALSE(engine->Capturing(0));
+  EXPECT_TRUE(engine->RestartPending(0));
+  EXPECT_TRUE(view.recordButton[0]);  // its button stays on through the pause
+  EXPECT_TRUE(engine->Capturing(1));
+  TickAfter(0.1);
+  EXPECT_FALSE(engine->Capturing(0));
+  TickAfter(0.1);  // 200 ms: channel 1 comes back, channel 2 goes down
+  EXPECT_TRUE(engine->Capturing(0));
+  EXPECT_FALSE(engine->Capturing(1));
+  TickAfter(0.2);
+  EXPECT_TRUE(engine->Capturing(1));
   const std::vector<std::string> texts = EventTexts();
   const std::vector<std::string> tail(texts.end() - 4, texts.end());
   const std::vector<std::string> expected = {"ch1 録音停止", "ch1 録音開始", "ch2 録音停止",
                                              "ch2 録音開始"};
   EXPECT_EQ(tail, expected);
-  EXPECT_FLOAT_EQ(engine->Misc().monitoring.maxGateLevel, -3.0f);
-  EXPECT_EQ(timer.Interval(), 25);
-  EXPECT_TRUE(timer.Armed());
+
+  // Stopped by hand during its pause, a channel stays stopped.
+  engine->GetMiscSetting();
+  engine->ToggleChannels(0, 0);
+  EXPECT_FALSE(view.recordButton[0]);
+  TickAfter(0.3);
+  EXPECT_FALSE(engine->Capturing(0));
+  TickAfter(0.3);
+  EXPECT_TRUE(engine->Capturing(1));
 }
 
 // The top of the hour, reached in a stall over its first second, with local

@@ -105,7 +105,6 @@ void FrmMain::TimerStart() {
   services.clock = &start_.Program().GetClock();
   services.log = &start_.Program().Log();
   services.timer = tickTimer_.get();
-  services.pump = [] { QCoreApplication::processEvents(); };
   services.view = this;
   services.dataFolder = start_.Program().DataFolder();
   engine_ = std::make_unique<Engine>(services);
