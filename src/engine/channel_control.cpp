@@ -80,6 +80,8 @@ bool Engine::StartChannel(int ch, bool quiet) {
     TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
     c.awaitingDevice = false;
     c.retryNotes.clear();
+    c.input.Start(RunNow());
+    c.loss.Start(c.capture.LostFrames + c.lane->LostFrames());
     ButtonLook(ch);
     if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });
     s_.log->LogEvent(kRecordStartText, ch);
@@ -94,6 +96,7 @@ void Engine::StopChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
   ChannelRecord& c = Channel(ch);
   StopCapture(ch, c.capture, c.archive, c.lane);
+  TrappedStep([&] { EndLossIncident(ch); });
   ButtonLook(ch);
   if (s_.view) TrappedStep([&] { s_.view->ResetViews(ch); });
   if (monitor_.MonitorChannel == ch)

@@ -11,6 +11,7 @@
 #include "archive/archive_worker.h"
 #include "archive/channel_archive.h"
 #include "audio/capture_channel.h"
+#include "engine/line_watch.h"
 
 namespace varn {
 
@@ -37,6 +38,8 @@ struct ChannelRecord {
   // Stopped by a settings reload and started again after a short pause.
   bool restartPending = false;
   float lastAttempt = 0.0f;             // seconds since midnight of the last try
+  InputWatch input;                     // audio that stops arriving
+  LossWatch loss;                       // audio lost on the way
   std::vector<std::string> retryNotes;  // failures already in the diagnostics file
 };
 

@@ -138,6 +138,10 @@ class Engine {
 
  private:
   void CollectBuffers();
+  void WatchInputs();
+  void EndLossIncident(int ch);
+  // Seconds on a clock that only goes forward (stalls and midnight included).
+  double RunNow() const;
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
   void AdvanceRestarts();
@@ -158,6 +162,7 @@ class Engine {
   EventLogEvents events_;
   HourlyRollover rollover_;
   double lastTickTime_ = 0.0;  // kept to the millisecond for the watchdog figure
+  double runClock_ = 0.0;      // RunNow at the last tick
   bool started_ = false;
   bool inTick_ = false;
   bool closed_ = false;        // after CloseChannels no tick runs again

@@ -39,6 +39,7 @@ MiscSettings ReadMiscSettings(DeviceDirectory& devices, const WaveViewMetrics& v
   m.monitoring = LoadMonitorSettings(p);
   // 0 or less would tick without pause; the dialogs allow 1..1000.
   m.updateIntervalMs = std::clamp(ReadKeyInt("TimerUpdateInt"), 1, 1000);
+  m.inputTimeoutSec = std::clamp(static_cast<double>(ReadKeyReal("InputTimeoutSec")), 1.0, 60.0);
   return m;
 }
 

@@ -22,6 +22,7 @@ struct MiscSettings {
   float fftRate = 1.0f;           // FFTRate_p, at least 0.2
   MonitorSettings monitoring;     // PeakHoldSec_p .. FFTSense_p
   int32_t updateIntervalMs = 10;  // TimerUpdateInt
+  double inputTimeoutSec = 3.0;   // InputTimeoutSec: no audio this long is a stalled input
 };
 
 // Channel 0's waveform view, for the trace scales.

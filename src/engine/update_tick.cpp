@@ -11,6 +11,7 @@
 #include "audio/capture.h"
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
+#include "engine/line_watch.h"
 #include "util/error_catch.h"
 #include "util/text.h"
 
@@ -26,6 +27,48 @@ void Engine::CollectBuffers() {
       if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
     });
   }
+}
+
+double Engine::RunNow() const { return runClock_ + ElapsedSince(lastTickTime_, *s_.clock); }
+
+namespace {
+// Frames a channel lost since its lane was made: ring overruns of this run
+// and blocks its archive could not take.
+uint64_t LostFrames(const ChannelRecord& c) {
+  return c.capture.LostFrames + (c.lane ? c.lane->LostFrames() : 0);
+}
+
+std::string Seconds(double seconds) { return FormatFixed(seconds, 1) + std::string(kSecondsUnit); }
+}  // namespace
+
+void Engine::WatchInputs() {
+  const double now = RunNow();
+  for (int ch = 0; ch < ChannelCount(); ++ch) {
+    ChannelRecord& c = Channel(ch);
+    if (c.archive.Capturing != 1 || !c.capture.Headers || c.capture.BufferCount < 1) continue;
+    const uint32_t filling = c.capture.Headers[c.capture.NextBuffer].BytesRecorded();
+    switch (c.input.Observe(c.capture.BuffersCompleted, filling, now, misc_.inputTimeoutSec)) {
+      case InputWatch::Change::Stalled:
+        s_.log->LogEvent(kInputStalledText, ch);
+        break;
+      case InputWatch::Change::Resumed:
+        s_.log->LogEvent(std::string(kInputResumedText) + Seconds(c.input.InterruptionSec()), ch);
+        break;
+      case InputWatch::Change::None:
+        break;
+    }
+    const uint64_t lost = c.loss.Observe(LostFrames(c), now);
+    const double rate = std::max<uint32_t>(c.capture.Format.samplesPerSec, 1);
+    if (lost > 0) s_.log->LogEvent(std::string(kAudioLostText) + Seconds(lost / rate), ch);
+  }
+}
+
+void Engine::EndLossIncident(int ch) {
+  ChannelRecord& c = Channel(ch);
+  c.loss.Observe(LostFrames(c), RunNow());
+  const uint64_t lost = c.loss.Finish();
+  const double rate = std::max<uint32_t>(c.capture.Format.samplesPerSec, 1);
+  if (lost > 0) s_.log->LogEvent(std::string(kAudioLostText) + Seconds(lost / rate), ch);
 }
 
 void Engine::StartNewFiles() {
@@ -73,11 +116,14 @@ void Engine::Tick() {
     worker_->WriteNotes();
   });
 
+  TrappedStep([&] { WatchInputs(); });
+
   TrappedStep([&] {
     const double late = ElapsedSince(lastTickTime_, *s_.clock);
     if (late > kWatchdogSec) s_.log->LogEvent(std::string(kWatchdogText) + FormatFixed(late, 3));
   });
 
+  runClock_ = RunNow();
   const ClockReading now = s_.clock->Now();
   lastTickTime_ = std::clamp(now.secondsSinceMidnight, 0.0, 86399.999);
   TrappedStep([&] { OncePerSecond(now); });

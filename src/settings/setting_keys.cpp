@@ -35,6 +35,7 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"VULevelTrim", Global, Text, "-20.0", DefaultKind::Fixed, DialogRange{-60, 60, "0.0"}},
   SettingKeyInfo{"MonDeviceName", Global, Text, ""},
   SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},
+  SettingKeyInfo{"InputTimeoutSec", Global, Real, "3", DefaultKind::Fixed, DialogRange{1, 60, "0.0"}},
   SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},

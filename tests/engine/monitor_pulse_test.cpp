@@ -17,6 +17,7 @@
 #include "audio/pulse/pulse_service.h"
 #include "engine/engine_fixture.h"
 #include "support/child_process.h"
+#include "support/private_pulse_server.h"
 #include "support/run_command.h"
 #include "util/text.h"
 
@@ -111,6 +112,38 @@ TEST_F(PulseMonitorTest, ARampPlayedThroughArrivesWithoutABreak) {
   for (size_t i = first + 1; i < first + 4 * kRate; ++i)
     if (static_cast<uint16_t>(heard[i] - heard[i - 1]) != 1) ++breaks;
   EXPECT_EQ(breaks, 0u);
+}
+
+// A server that stops answering for five seconds (SIGSTOP, then SIGCONT):
+// the event file says the input stalled, when it came back and how much
+// audio the backlog that overran the ring cost.
+TEST_F(PulseMonitorTest, AServerThatStopsAnsweringIsAStalledInputAndItsBacklogLostAudio) {
+  PrivatePulseServer server("varn_frozen", "VarnFrozen");
+  ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
+  UseAudio(std::make_unique<PulseWaveService>(server.Address()));
+  Build(
+      "NumRec=1\nDeviceName_1=Monitor of VarnFrozen\nRecFreq_1=44100\nBitRate_1=0\n"
+      "InputTimeoutSec=2\nBufferSec_1=1\n");  // a ring of 0.86 s
+  engine->BeginRunning(true);
+  ASSERT_TRUE(engine->Capturing(0));
+  const auto tickFor = [&](double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      TickAfter(0.01);
+    }
+  };
+  tickFor(6.5);  // past the start's grace, audio flowing
+  ASSERT_EQ(CountEvents("入力途絶"), 0);
+  server.Freeze(true);
+  tickFor(5.0);
+  EXPECT_EQ(CountEvents("ch1 入力途絶"), 1);
+  server.Freeze(false);
+  tickFor(3.0);
+  engine->CloseChannels();
+  EXPECT_EQ(CountEvents("ch1 入力再開 "), 1) << Events();
+  EXPECT_EQ(CountEvents("ch1 音声欠落 "), 1) << Events();
+  EXPECT_EQ(CountEvents("入力デバイス異常"), 0);  // late, not gone
 }
 
 }  // namespace

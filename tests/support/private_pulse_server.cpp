@@ -71,6 +71,10 @@ int PrivatePulseServer::Pactl(const std::string& args) const {
   return RunCommand("pactl -s " + Address() + " " + args + " >/dev/null 2>&1").exitCode;
 }
 
+void PrivatePulseServer::Freeze(bool frozen) {
+  if (pid_ > 0) ::kill(pid_, frozen ? SIGSTOP : SIGCONT);
+}
+
 void PrivatePulseServer::Kill() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGKILL);

@@ -21,6 +21,9 @@ class PrivatePulseServer {
   // pactl against this server; its exit status.
   int Pactl(const std::string& args) const;
   void Kill();
+  // Freezes the server (SIGSTOP) and lets it go on (SIGCONT), as a server
+  // that stops answering for a while.
+  void Freeze(bool frozen);
 
  private:
   std::string dir_;
