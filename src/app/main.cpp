@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "engine/headless_runner.h"
+#include "ui/services/display_probe.h"
 #include "ui/window_runner.h"
 
 int main(int argc, char** argv) {
@@ -37,13 +38,15 @@ int main(int argc, char** argv) {
   if (!app.get_subcommands().empty()) return exitCode;
 
   if (!headless) {
-    if (varn::DisplayAvailable()) {
+    const varn::DisplayCheck display = varn::CheckDisplay();
+    if (display.usable) {
       varn::WindowOptions windowOptions;
       windowOptions.appFolder = options.appFolder;
       windowOptions.audio = options.audio;
       return varn::RunWindow(windowOptions, argc, argv);
     }
-    std::cerr << "varn: no display; running the monitor without windows (--headless)\n";
+    std::cerr << "varn: " << display.reason
+              << "; running the monitor without windows (--headless)\n";
   }
   varn::HeadlessOptions headlessOptions;
   headlessOptions.appFolder = options.appFolder;

@@ -15,14 +15,6 @@
 
 namespace varn {
 
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* v = std::getenv(name);
-    if (v && *v) return true;
-  }
-  return false;
-}
-
 int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   ProgramStart start;
   // A second monitor on the same folder ends before any window shows.

@@ -15,7 +15,4 @@ struct WindowOptions {
 // monitor runs on the same program folder, without a window).
 int RunWindow(const WindowOptions& options, int& argc, char** argv);
 
-// True when a display server is there to show a window on.
-bool DisplayAvailable();
-
 }  // namespace varn

@@ -168,4 +168,16 @@ TEST_F(HeadlessSimTest, AKillDuringWavArchivingLeavesValidFiles) {
 }
 
 }  // namespace
+// A display that is named but does not answer: said on standard error,
+// then the monitor without windows, as with no display at all.
+TEST_F(HeadlessSimTest, AnUnreachableDisplayIsNamedAndTheMonitorRunsWithoutWindows) {
+  Settings("NumRec=1\nDeviceName_1=Sim Tone 1kHz\nArcOn_1=0\n");
+  test::VarnRun run(app.Path(), {"--audio", "sim", "--duration", "1"},
+                    {"DISPLAY=:9871", "QT_QPA_PLATFORM="});
+  EXPECT_EQ(run.Wait(20), 0) << run.Err();
+  EXPECT_NE(run.Err().find("varn: cannot open display :9871 ("), std::string::npos) << run.Err();
+  EXPECT_NE(run.Err().find("running the monitor without windows"), std::string::npos);
+  EXPECT_EQ(test::CountLines(run.Out(), kEndLine), 1) << run.Out();
+}
+
 }  // namespace varn
