@@ -7,6 +7,7 @@
 #include "analysis/file_analysis.h"
 #include "analysis/monitor_settings.h"
 #include "app/commands.h"
+#include "archive/file_access.h"
 #include "archive/pcm_file.h"
 #include "settings/program_setup.h"
 #include "settings/setting_keys.h"
@@ -29,12 +30,14 @@ FileAnalysisSetup ChannelOneSetup(std::optional<int> set) {
 int RunAnalyze(const CommonOptions& options, const std::string& path, std::optional<int> set) {
   ProgramServices services(options.appFolder);
   std::string error;
+  ClearFileError();
   const std::unique_ptr<PcmFileReader> source = OpenPcmFile(path, &error);
   if (!source || (source->Channels() != 1 && source->Channels() != 2)) {
     if (source)
       error = "holds " + std::to_string(source->Channels()) +
               " channels; only mono or stereo can be analysed";
-    std::cerr << "varn: " << path << " " << error << "\n";
+    std::cerr << "varn: " << (source ? path + " " + error : FileFailure(path + " " + error))
+              << "\n";
     return 1;
   }
   const FileAnalysisSetup setup = ChannelOneSetup(set);
@@ -43,7 +46,7 @@ int RunAnalyze(const CommonOptions& options, const std::string& path, std::optio
       *source, setup, [&](const FileEvent& e) { std::cout << EventLine(e, start) << "\n"; });
   if (!result.ok) {
     std::cout.flush();
-    std::cerr << "varn: " << path << " " << result.error << "\n";
+    std::cerr << "varn: " << FileFailure(path + " " + result.error) << "\n";
     return 1;
   }
   std::cout << LevelsLine(result.levelMax, result.levelMin) << "\n";

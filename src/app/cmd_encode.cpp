@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "archive/file_access.h"
 #include "archive/mp3acm.h"
 #include "archive/mpeg_info.h"
 #include "archive/wav_file.h"
@@ -72,8 +73,9 @@ void Attach(C_mp3acm& codec, ProgressBar& bar) {
 
 // Why an encode could not start, in the operator's terms.
 std::string EncodeRefusal(const std::string& in, int32_t kbps) {
+  ClearFileError();
   const WavInfo info = ReadWavInfo(in);
-  if (info.Valid != 1) return in + " cannot be read as a WAV file";
+  if (info.Valid != 1) return FileFailure(in + " cannot be read as a WAV file");
   if (info.BitsPerSample != 16 || (info.Channels != 1 && info.Channels != 2))
     return "only 16-bit mono or stereo PCM can be encoded";
   if (!CanEncodeMp3(info.SampleRate, info.Channels, kbps))
@@ -89,7 +91,7 @@ int Finish(C_mp3acm& codec, ProgressBar& bar, bool ok, const std::string& what) 
     std::cerr << "varn: " << what << " canceled\n";
     return kExitCanceled;
   }
-  std::cerr << "varn: " << what << " failed\n";
+  std::cerr << "varn: " << FileFailure(what + " failed") << "\n";
   return 1;
 }
 
@@ -105,6 +107,7 @@ int RunEncode(const CommonOptions& options, const std::string& in, const std::st
   ProgressBar bar;
   Attach(codec, bar);
   InterruptGuard guard;
+  ClearFileError();
   const bool ok = codec.EncFromWavfile(in, out, kbps);
   return Finish(codec, bar, ok, "encoding " + in);
 }
@@ -113,14 +116,16 @@ int RunDecode(const CommonOptions& options, const std::string& in, const std::st
   ProgramServices services(options.appFolder);
   services.ApplyStartupSettings();
   MpegInfo info;
+  ClearFileError();
   if (ReadMpegInfo(in, info) != 1) {
-    std::cerr << "varn: " << in << " cannot be read as an MPEG audio file\n";
+    std::cerr << "varn: " << FileFailure(in + " cannot be read as an MPEG audio file") << "\n";
     return 1;
   }
   C_mp3acm codec;
   ProgressBar bar;
   Attach(codec, bar);
   InterruptGuard guard;
+  ClearFileError();
   const bool ok = codec.DecFrommp3file(in, out);
   return Finish(codec, bar, ok, "decoding " + in);
 }

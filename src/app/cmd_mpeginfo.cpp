@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "archive/file_access.h"
 #include "archive/mpeg_info.h"
 
 namespace varn {
@@ -17,6 +18,7 @@ std::string HexBytes(const std::array<uint8_t, 3>& bytes) {
 
 int RunMpeginfo(const std::string& path) {
   MpegInfo m;
+  ClearFileError();
   const int32_t ok = ReadMpegInfo(path, m);
   std::cout << "FirstFrame=" << m.FirstFrame << "\n"
             << "AudioLength=" << m.AudioLength << "\n"
@@ -35,7 +37,8 @@ int RunMpeginfo(const std::string& path) {
             << "ShortText=" << m.ShortText << "\n"
             << "LongText=" << m.LongText << "\n"
             << "HeaderBytes=" << HexBytes(m.HeaderBytes) << "\n";
-  if (ok != 1) std::cerr << "varn: " << path << " cannot be read as an MPEG audio file\n";
+  if (ok != 1)
+    std::cerr << "varn: " << FileFailure(path + " cannot be read as an MPEG audio file") << "\n";
   return ok == 1 ? 0 : 1;
 }
 

@@ -3,12 +3,14 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "archive/file_access.h"
 #include "archive/wav_file.h"
 
 namespace varn {
 namespace {
 
 int RunWavinfo(const std::string& path) {
+  ClearFileError();
   const WavInfo w = ReadWavInfo(path);
   std::cout << "Valid=" << w.Valid << "\n"
             << "FrameCount=" << w.FrameCount << "\n"
@@ -22,7 +24,8 @@ int RunWavinfo(const std::string& path) {
             << "FormatCode=" << w.FormatCode << "\n"
             << "DurationMs=" << w.DurationMs << "\n"
             << "FormatTag=" << w.FormatTag << "\n";
-  if (w.Valid != 1) std::cerr << "varn: " << path << " cannot be read as a WAV file\n";
+  if (w.Valid != 1)
+    std::cerr << "varn: " << FileFailure(path + " cannot be read as a WAV file") << "\n";
   return w.Valid == 1 ? 0 : 1;
 }
 

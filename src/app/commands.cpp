@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include "archive/file_access.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -25,6 +27,11 @@ void AddRegisteredCommands(CLI::App& app, const CommonOptions& options, int& exi
   std::stable_sort(entries.begin(), entries.end(),
                    [](const Entry& a, const Entry& b) { return a.order < b.order; });
   for (const auto& e : entries) e.setup(app, options, exitCode);
+}
+
+std::string FileFailure(const std::string& fallback) {
+  const std::string reason = LastFileError();
+  return reason.empty() ? fallback : reason;
 }
 
 }  // namespace varn

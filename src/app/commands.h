@@ -26,4 +26,9 @@ struct CommandRegistration {
 // Every registered command, in `order`.
 void AddRegisteredCommands(CLI::App& app, const CommonOptions& options, int& exitCode);
 
+// What to tell the operator when a command fails on a file: the file and the
+// system's reason when an open, read or write failed on the way ("cannot
+// create /proc/x.mp3: No such file or directory"), else `fallback`.
+std::string FileFailure(const std::string& fallback);
+
 }  // namespace varn

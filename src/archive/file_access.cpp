@@ -6,11 +6,23 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "util/file_names.h"
 
 namespace varn {
+
+namespace {
+thread_local std::string tLastFileError;
+
+void NoteFileError(const char* action, const std::string& path, int error) {
+  tLastFileError = std::string(action) + " " + path + ": " + std::strerror(error);
+}
+}  // namespace
+
+std::string LastFileError() { return tLastFileError; }
+void ClearFileError() { tLastFileError.clear(); }
 
 OpenFile& OpenFile::operator=(OpenFile&& o) noexcept {
   if (this != &o) {
@@ -29,9 +41,13 @@ void OpenFile::Close() {
 OpenFile OpenForReading(const std::string& path) {
   if (path.empty()) return OpenFile();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return OpenFile();
+  if (fd < 0) {
+    NoteFileError("cannot open", path, errno);
+    return OpenFile();
+  }
   struct stat st {};
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    NoteFileError("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : errno);
     close(fd);
     return OpenFile();
   }
@@ -68,7 +84,10 @@ bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile&
   if (!file.IsOpen()) {
     if (path.empty()) return false;
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      NoteFileError("cannot create", path, errno);
+      return false;
+    }
     file = OpenFile(fd);
   }
   if (count < 0 || (offset < 0 && offset != kAppend)) {
@@ -89,6 +108,7 @@ bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile&
     const ssize_t n = pwrite(file.Fd(), in + done, static_cast<size_t>(count - done), at + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      NoteFileError("cannot write", path, n < 0 ? errno : ENOSPC);
       // A full disk can leave part of an append behind; take it back so the
       // file keeps whole frames.
       if (offset == kAppend && done > 0) (void)!ftruncate(file.Fd(), at);

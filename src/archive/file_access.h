@@ -59,4 +59,10 @@ int64_t GetFileSizeByName(const std::string& path);  // 0 when it cannot be open
 bool DeleteFileIfExists(const std::string& path);
 bool FileExists(const std::string& path);
 
+// The last failure of an open, read or write on this thread, naming the file
+// and the system's reason ("cannot create /proc/x.mp3: No such file or
+// directory"); "" when none since ClearFileError.
+std::string LastFileError();
+void ClearFileError();
+
 }  // namespace varn

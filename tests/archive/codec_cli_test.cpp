@@ -75,5 +75,19 @@ TEST_F(CodecCliTest, FilesThatCannotBeReadFailWithAMessage) {
   EXPECT_FALSE(test::PathExists(app / "x.mp3"));
 }
 
+TEST_F(CodecCliTest, AFileThatFailsIsNamedWithTheSystemsReason) {
+  test::WriteWav(app / "in.wav", 44100, 2, test::ToneFrames(440, 44100, 4410, 2));
+  EXPECT_EQ(Varn("encode " + app / "in.wav /proc/x.mp3").exitCode, 1);
+  EXPECT_EQ(Stderr(), "varn: cannot create /proc/x.mp3: No such file or directory\n");
+  EXPECT_EQ(Varn("wavinfo " + app / "missing.wav").exitCode, 1);
+  EXPECT_EQ(Stderr(), "varn: cannot open " + app / "missing.wav: No such file or directory\n");
+  EXPECT_EQ(Varn("mpeginfo " + app.Path()).exitCode, 1);
+  EXPECT_NE(Stderr().find(": Is a directory"), std::string::npos) << Stderr();
+  EXPECT_EQ(Varn("analyze " + app / "missing.mp3").exitCode, 1);
+  EXPECT_EQ(Stderr(), "varn: cannot open " + app / "missing.mp3: No such file or directory\n");
+  EXPECT_EQ(Varn("decode " + app / "missing.mp3 " + app / "out.wav").exitCode, 1);
+  EXPECT_NE(Stderr().find("cannot open " + app / "missing.mp3"), std::string::npos) << Stderr();
+}
+
 }  // namespace
 }  // namespace varn
