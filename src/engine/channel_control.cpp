@@ -57,14 +57,14 @@ class BusyScope {
 }  // namespace
 
 void Engine::ButtonLook(int ch) {
-  const ChannelRecord& c = Channel(ch);
+  const ChannelRecord& c = Rec(ch);
   if (s_.view)
     s_.view->SetRecordButton(ch, c.archive.Capturing == 1 || c.awaitingDevice || c.restartPending);
 }
 
 bool Engine::StartChannel(int ch, bool quiet) {
   if (ch < 0 || ch >= ChannelCount()) return false;
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   if (c.archive.Capturing == 1) {
     ButtonLook(ch);
     return true;
@@ -94,7 +94,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
 
 void Engine::StopChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   StopCapture(ch, c.capture, c.archive, c.lane);
   TrappedStep([&] { EndLossIncident(ch); });
   ButtonLook(ch);
@@ -109,7 +109,7 @@ void Engine::ToggleChannels(int ch, int shiftState) {
   const int first = shiftState == 1 ? 0 : ch;
   const int last = shiftState == 1 ? ChannelCount() - 1 : ch;
   for (int i = first; i <= last; ++i) {
-    ChannelRecord& c = Channel(i);
+    ChannelRecord& c = Rec(i);
     if (c.archive.Capturing == 1) {
       c.awaitingDevice = false;
       StopChannel(i);
@@ -127,7 +127,7 @@ void Engine::ToggleChannels(int ch, int shiftState) {
 
 void Engine::SelectMonitorChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   varn::SelectMonitorChannel(monitor_, ch, false, c.capture, c.archive, *s_.audio, s_.view);
 }
 
@@ -140,7 +140,7 @@ void Engine::StopMonitoring() {
 }
 
 void Engine::HandleDeviceLoss(int ch) {
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   s_.log->LogEvent(kInputDeviceFaultText, ch);
   StopChannel(ch);
   c.retryNotes.clear();
@@ -149,7 +149,7 @@ void Engine::HandleDeviceLoss(int ch) {
 
 void Engine::AwaitDevice(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   if (c.archive.Capturing == 1 || c.awaitingDevice) return;
   c.awaitingDevice = true;
   c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));
@@ -158,7 +158,7 @@ void Engine::AwaitDevice(int ch) {
 
 void Engine::RetryLostDevices() {
   for (int ch = 0; ch < ChannelCount(); ++ch) {
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     if (!c.awaitingDevice || c.archive.Capturing == 1) continue;
     if (ElapsedSec(c.lastAttempt, *s_.clock) < kDeviceRetrySec) continue;
     c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));

@@ -59,7 +59,7 @@ void Engine::Build() {
   SettingsBatch batch;
   for (int ch = 0; ch < count; ++ch) SetFmt(ch);
   for (int ch = 0; ch < count; ++ch) {
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     c.analysis.stereoMode = StereoModeFromInt(ReadKeyInt(ChannelKey("StereoMode_", ch)));
     c.name = ReadKeyText(ChannelKey("ChName_", ch));
     c.fftOffset = std::clamp(ReadKeyReal(ChannelKey("FFTOffset_", ch)), 0.0f, 100.0f);
@@ -78,7 +78,7 @@ void Engine::BeginRunning(bool startAll) {
 }
 
 void Engine::StoreDisplayChoices(int ch) {
-  const ChannelRecord& c = Channel(ch);
+  const ChannelRecord& c = Rec(ch);
   WriteSetting(ChannelKey("FFTOffset_", ch), FormatFixed(c.fftOffset, 1));
   WriteSetting(ChannelKey("VUValueShows_", ch), static_cast<int32_t>(c.analysis.meterTextMode));
   WriteSetting(ChannelKey("StereoMode_", ch), static_cast<int32_t>(c.analysis.stereoMode));
@@ -91,7 +91,7 @@ void Engine::CloseChannels() {
   restartQueue_.clear();
   restarting_ = -1;
   for (int ch = 0; ch < ChannelCount(); ++ch) {
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     c.awaitingDevice = false;
     c.restartPending = false;
     // As by the record button, so the event file shows when each archive ended.
@@ -119,7 +119,7 @@ void Engine::GetMiscSetting() {
     }
     // Each running channel in turn, carried out by the ticks.
     for (int ch = 0; ch < ChannelCount(); ++ch)
-      if (Channel(ch).archive.Capturing == 1 && ch != restarting_ &&
+      if (Rec(ch).archive.Capturing == 1 && ch != restarting_ &&
           std::find(restartQueue_.begin(), restartQueue_.end(), ch) == restartQueue_.end())
         restartQueue_.push_back(ch);
     AdvanceRestarts();
@@ -134,15 +134,15 @@ void Engine::AdvanceRestarts() {
     const int ch = restarting_;
     restarting_ = -1;
     // Stopped by hand meanwhile: it stays stopped.
-    if (Channel(ch).restartPending) {
-      Channel(ch).restartPending = false;
+    if (Rec(ch).restartPending) {
+      Rec(ch).restartPending = false;
       StartChannel(ch);
     }
   }
   while (restarting_ < 0 && !restartQueue_.empty()) {
     const int ch = restartQueue_.front();
     restartQueue_.erase(restartQueue_.begin());
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     if (c.archive.Capturing != 1) continue;  // stopped by hand before its turn
     StopChannel(ch);
     c.restartPending = true;
@@ -160,7 +160,7 @@ void Engine::UpdateTraceScales() {
 }
 
 void Engine::SetFmt(int ch) {
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   SettingsBatch batch;
   TrappedStep([&] {
     CaptureChannel& cap = c.capture;
@@ -179,19 +179,25 @@ void Engine::SetFmt(int ch) {
 }
 
 void Engine::SetStereoMode(int ch, int mode) {
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   c.analysis.stereoMode = StereoModeFromInt(mode);
   if (ReadKeyInt(ChannelKey("RecMode_", ch)) == kMono16)
     c.analysis.stereoMode = StereoMode::MonoLeft;
 }
 
 void Engine::SetMeterTextMode(int ch, int mode) {
-  Channel(ch).analysis.meterTextMode = MeterTextModeFromInt(mode);
+  Rec(ch).analysis.meterTextMode = MeterTextModeFromInt(mode);
   if (s_.view) s_.view->RedrawMeter(ch);
 }
 
+void Engine::RenameChannel(int ch, const std::string& name) {
+  if (ch < 0 || ch >= ChannelCount()) return;
+  Rec(ch).name = name;
+  WriteSetting(ChannelKey("ChName_", ch), name);
+}
+
 void Engine::SetFftOffset(int ch, float percent) {
-  Channel(ch).fftOffset = std::clamp(percent, 0.0f, 100.0f);
+  Rec(ch).fftOffset = std::clamp(percent, 0.0f, 100.0f);
 }
 
 }  // namespace varn

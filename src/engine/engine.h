@@ -115,6 +115,8 @@ class Engine {
   void SetStereoMode(int ch, int mode);
   void SetMeterTextMode(int ch, int mode);
   void SetFftOffset(int ch, float percent);
+  // The operator's name for channel ch; stored as ChName_ at once.
+  void RenameChannel(int ch, const std::string& name);
 
   // One run of the update cycle. It never handles window messages: a
   // command that arrives meanwhile runs after it. Ticks never overlap (a
@@ -123,7 +125,8 @@ class Engine {
   void Tick();
 
   int ChannelCount() const { return static_cast<int>(channels_.size()); }
-  ChannelRecord& Channel(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
+  // What a channel is doing, for the window and the tests to read; only
+  // the engine's commands change it.
   const ChannelRecord& Channel(int ch) const { return *channels_.at(static_cast<size_t>(ch)); }
   bool Capturing(int ch) const { return Channel(ch).archive.Capturing == 1; }
   const MiscSettings& Misc() const { return misc_; }
@@ -137,6 +140,7 @@ class Engine {
   bool RestartPending(int ch) const { return Channel(ch).restartPending; }
 
  private:
+  ChannelRecord& Rec(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
   void CollectBuffers();
   void WatchInputs();
   void EndLossIncident(int ch);

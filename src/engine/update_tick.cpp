@@ -19,7 +19,7 @@ namespace varn {
 
 void Engine::CollectBuffers() {
   for (int ch = 0; ch < ChannelCount(); ++ch) {
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     if (c.archive.Capturing != 1) continue;
     TrappedStep([&] {
       const int r = ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, c.lane);
@@ -44,7 +44,7 @@ std::string Seconds(double seconds) { return FormatFixed(seconds, 1) + std::stri
 void Engine::WatchInputs() {
   const double now = RunNow();
   for (int ch = 0; ch < ChannelCount(); ++ch) {
-    ChannelRecord& c = Channel(ch);
+    ChannelRecord& c = Rec(ch);
     if (c.archive.Capturing != 1 || !c.capture.Headers || c.capture.BufferCount < 1) continue;
     const uint32_t filling = c.capture.Headers[c.capture.NextBuffer].BytesRecorded();
     switch (c.input.Observe(c.capture.BuffersCompleted, filling, now, misc_.inputTimeoutSec)) {
@@ -64,7 +64,7 @@ void Engine::WatchInputs() {
 }
 
 void Engine::EndLossIncident(int ch) {
-  ChannelRecord& c = Channel(ch);
+  ChannelRecord& c = Rec(ch);
   c.loss.Observe(LostFrames(c), RunNow());
   const uint64_t lost = c.loss.Finish();
   const double rate = std::max<uint32_t>(c.capture.Format.samplesPerSec, 1);

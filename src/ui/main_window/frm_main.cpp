@@ -162,7 +162,7 @@ void FrmMain::BuildPanels() {
   options.fontFamily = UiFontName();
   options.redPoint = ReadKeyReal("VULevelTrim");
   for (int ch = 0; ch < engine_->ChannelCount(); ++ch) {
-    ChannelRecord& c = engine_->Channel(ch);
+    const ChannelRecord& c = engine_->Channel(ch);
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;
     auto panel = std::make_unique<ChannelPanel>(
         ch, container_, layout_.panels[static_cast<size_t>(ch)], layout_, options);

@@ -68,8 +68,7 @@ void FrmMain::RenameChannel(int ch) {
   if (!answer || answer->isEmpty()) return;
   const std::string name = TrimBlanks(answer->toStdString());
   panel.Name()->setText(QString::fromStdString(name));
-  engine_->Channel(ch).name = name;
-  WriteSetting(ChannelKey("ChName_", ch), name);
+  engine_->RenameChannel(ch, name);
 }
 
 void FrmMain::SetMeterTextMode(int ch, int mode) {
