@@ -36,6 +36,61 @@ void ClickDetector::Reset() {
 
 void ClickDetector::Rejoin(const Frame& first) { previous_ = {first.L, first.R}; }
 
+namespace {
+// One side of the block: its samples, and where its search stands.
+struct SideRun {
+  int16_t Frame::*sample;
+  bool watched;
+  int32_t threshold;
+  int64_t at = 0;        // the next frame to look at
+  int32_t previous = 0;  // the sample before frame `at`
+  int32_t since = 0;     // the counter before frame `at`
+  int64_t click = 0;     // the next frame with a click, or the block's length
+};
+
+int32_t Counted(int32_t since, int64_t frames) {
+  return since == kClickCounterStart
+             ? since
+             : static_cast<int32_t>(std::min<int64_t>(since + frames, kClickCounterStart));
+}
+
+// The side's state before frame `to`, with no click between `at` and `to`.
+void Advance(SideRun& s, const Frame* f, int64_t to) {
+  if (!s.watched || to <= s.at) return;
+  s.previous = f[to - 1].*s.sample;
+  s.since = Counted(s.since, to - s.at);
+  s.at = to;
+}
+
+// The first frame from s.at on whose upward step exceeds the threshold once
+// the lockout has run out, or n. The counter counts every frame up to its
+// ceiling, so the frames still locked out are known in advance and skipped;
+// after them only the steps are tested, a run of frames at a time with no
+// branch per frame, until a run holds a candidate.
+int64_t NextClick(const SideRun& s, const Frame* f, int64_t n, int32_t lockout) {
+  if (!s.watched) return n;
+  int64_t i = s.at;
+  if (s.since < lockout) {
+    if (lockout > kClickCounterStart) return n;  // the counter never gets there
+    i += lockout - s.since;
+  }
+  if (i >= n) return n;
+  const int16_t Frame::*x = s.sample;
+  const int32_t t = s.threshold;
+  if ((i == s.at ? f[i].*x - s.previous : f[i].*x - f[i - 1].*x) > t) return i;
+  ++i;
+  constexpr int64_t kRun = 16;
+  for (; i + kRun <= n; i += kRun) {
+    int any = 0;
+    for (int64_t k = i; k < i + kRun; ++k) any |= static_cast<int>(f[k].*x - f[k - 1].*x > t);
+    if (any) break;
+  }
+  for (; i < n; ++i)
+    if (f[i].*x - f[i - 1].*x > t) return i;
+  return n;
+}
+}  // namespace
+
 void ClickDetector::Process(int channel, std::span<const Frame> block, const ClickInputs& in,
                             AnalysisEvents* events) {
   if (in.sensitivity <= 0 || block.empty()) return;
@@ -53,39 +108,37 @@ void ClickDetector::Process(int channel, std::span<const Frame> block, const Cli
   // expressed as a multiple: the block is not examined.
   if ((left && t.left < 1) || (right && t.right < 1)) return;
 
-  // The sides' state lives in locals while the block runs; it is written
-  // back before an event is reported, so a failing report keeps what was
-  // reached.
-  int32_t prevL = previous_[kLeftSide];
-  int32_t prevR = previous_[kRightSide];
-  int32_t sinceL = sinceClick_[kLeftSide];
-  int32_t sinceR = sinceClick_[kRightSide];
-  const int64_t lockoutLess1 = static_cast<int64_t>(t.lockout) - 1;
-  for (const Frame& f : block) {
-    if (left) {
-      const int32_t d = f.L - prevL;
-      prevL = f.L;
-      // d > TL and since >= K, as one test: both differences are negative.
-      // On noise the step test alone is a coin toss the processor cannot
-      // predict, so it must not be a branch of its own.
-      if (((t.left - static_cast<int64_t>(d)) & (lockoutLess1 - sinceL)) < 0) [[unlikely]] {
-        sinceL = 0;
-        Report(channel, kLeftSide, d, t.left, {prevL, prevR, sinceL, sinceR}, events);
-      }
-      sinceL = sinceL == kClickCounterStart ? sinceL : sinceL + 1;  // stops one short of 2^31 - 1
-    }
-    if (right) {
-      const int32_t d = f.R - prevR;
-      prevR = f.R;
-      if (((t.right - static_cast<int64_t>(d)) & (lockoutLess1 - sinceR)) < 0) [[unlikely]] {
-        sinceR = 0;
-        Report(channel, kRightSide, d, t.right, {prevL, prevR, sinceL, sinceR}, events);
-      }
-      sinceR = sinceR == kClickCounterStart ? sinceR : sinceR + 1;
-    }
+  // Each side on its own: its clicks depend on its own samples and counter
+  // only. The clicks of both are then reported in the order a frame-by-frame
+  // pass meets them (left before right within a frame), each with the state
+  // both sides have reached there, which is written back before the report
+  // so a failing report keeps it.
+  const Frame* f = block.data();
+  const auto n = static_cast<int64_t>(block.size());
+  SideRun l{&Frame::L, left, t.left, 0, previous_[kLeftSide], sinceClick_[kLeftSide]};
+  SideRun r{&Frame::R, right, t.right, 0, previous_[kRightSide], sinceClick_[kRightSide]};
+  l.click = NextClick(l, f, n, t.lockout);
+  r.click = NextClick(r, f, n, t.lockout);
+  while (l.click < n || r.click < n) {
+    const bool isLeft = l.click <= r.click;
+    SideRun& c = isLeft ? l : r;
+    SideRun& other = isLeft ? r : l;
+    const int64_t i = c.click;
+    Advance(c, f, i);
+    Advance(other, f, isLeft ? i : i + 1);  // the left side has done frame i already
+    const int32_t step = f[i].*c.sample - c.previous;
+    c.previous = f[i].*c.sample;
+    c.since = 0;
+    c.at = i + 1;
+    Report(channel, isLeft ? kLeftSide : kRightSide, step, c.threshold,
+           {l.previous, r.previous, l.since, r.since}, events);
+    c.since = Counted(0, 1);
+    c.click = NextClick(c, f, n, t.lockout);
   }
-  previous_ = {static_cast<int16_t>(prevL), static_cast<int16_t>(prevR)};
-  sinceClick_ = {sinceL, sinceR};
+  Advance(l, f, n);
+  Advance(r, f, n);
+  previous_ = {static_cast<int16_t>(l.previous), static_cast<int16_t>(r.previous)};
+  sinceClick_ = {l.since, r.since};
 }
 
 void ClickDetector::Report(int channel, int side, int32_t step, int32_t threshold,
