@@ -1,7 +1,9 @@
 #include "analysis/click_detector.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "analysis/analysis_texts.h"
 #include "analysis/level_math.h"
@@ -37,9 +39,9 @@ void ClickDetector::Reset() {
 void ClickDetector::Rejoin(const Frame& first) { previous_ = {first.L, first.R}; }
 
 namespace {
-// One side of the block: its samples, and where its search stands.
+// One side of the block, and where its search stands.
 struct SideRun {
-  int16_t Frame::*sample;
+  int side;
   bool watched;
   int32_t threshold;
   int64_t at = 0;        // the next frame to look at
@@ -47,6 +49,12 @@ struct SideRun {
   int32_t since = 0;     // the counter before frame `at`
   int64_t click = 0;     // the next frame with a click, or the block's length
 };
+
+template <int kSide>
+int32_t Sample(const Frame& f) {
+  return kSide == kLeftSide ? f.L : f.R;
+}
+int32_t Sample(const Frame& f, int side) { return side == kLeftSide ? f.L : f.R; }
 
 int32_t Counted(int32_t since, int64_t frames) {
   return since == kClickCounterStart
@@ -57,16 +65,42 @@ int32_t Counted(int32_t since, int64_t frames) {
 // The side's state before frame `to`, with no click between `at` and `to`.
 void Advance(SideRun& s, const Frame* f, int64_t to) {
   if (!s.watched || to <= s.at) return;
-  s.previous = f[to - 1].*s.sample;
+  s.previous = Sample(f[to - 1], s.side);
   s.since = Counted(s.since, to - s.at);
   s.at = to;
 }
 
-// The first frame from s.at on whose upward step exceeds the threshold once
-// the lockout has run out, or n. The counter counts every frame up to its
-// ceiling, so the frames still locked out are known in advance and skipped;
-// after them only the steps are tested, a run of frames at a time with no
-// branch per frame, until a run holds a candidate.
+// The first frame from i (at least 1) before n whose sample exceeds the one
+// before it by more than t, or n. Runs of 16 frames are tested four frames
+// at a time without a branch: a frame's two samples fill one 32-bit lane,
+// and the side's half is shifted out with its sign. Only a run with a
+// candidate is searched frame by frame.
+template <int kSide>
+int64_t FirstStepAbove(const Frame* f, int64_t i, int64_t n, int32_t t) {
+  typedef int32_t Lanes __attribute__((vector_size(16)));
+  typedef uint32_t Bits __attribute__((vector_size(16)));
+  constexpr bool kLowHalf = (kSide == kLeftSide) == (std::endian::native == std::endian::little);
+  const auto side = [](const Frame* p) {
+    Bits b;
+    std::memcpy(&b, p, sizeof b);
+    return kLowHalf ? std::bit_cast<Lanes>(b << 16) >> 16 : std::bit_cast<Lanes>(b) >> 16;
+  };
+  const Lanes limit = Lanes{} + t;
+  constexpr int64_t kRun = 16;
+  for (; i + kRun <= n; i += kRun) {
+    Lanes over{};
+    for (int64_t k = i; k < i + kRun; k += 4) over |= (side(f + k) - side(f + k - 1)) > limit;
+    if ((over[0] | over[1] | over[2] | over[3]) != 0) break;
+  }
+  for (; i < n; ++i)
+    if (Sample<kSide>(f[i]) - Sample<kSide>(f[i - 1]) > t) return i;
+  return n;
+}
+
+// The next click of a side: the first frame from s.at on whose upward step
+// exceeds the threshold once the lockout has run out, or n. The counter
+// counts every frame up to its ceiling, so the frames still locked out are
+// known in advance and skipped.
 int64_t NextClick(const SideRun& s, const Frame* f, int64_t n, int32_t lockout) {
   if (!s.watched) return n;
   int64_t i = s.at;
@@ -75,19 +109,10 @@ int64_t NextClick(const SideRun& s, const Frame* f, int64_t n, int32_t lockout) 
     i += lockout - s.since;
   }
   if (i >= n) return n;
-  const int16_t Frame::*x = s.sample;
-  const int32_t t = s.threshold;
-  if ((i == s.at ? f[i].*x - s.previous : f[i].*x - f[i - 1].*x) > t) return i;
-  ++i;
-  constexpr int64_t kRun = 16;
-  for (; i + kRun <= n; i += kRun) {
-    int any = 0;
-    for (int64_t k = i; k < i + kRun; ++k) any |= static_cast<int>(f[k].*x - f[k - 1].*x > t);
-    if (any) break;
-  }
-  for (; i < n; ++i)
-    if (f[i].*x - f[i - 1].*x > t) return i;
-  return n;
+  const int32_t before = i == s.at ? s.previous : Sample(f[i - 1], s.side);
+  if (Sample(f[i], s.side) - before > s.threshold) return i;
+  return s.side == kLeftSide ? FirstStepAbove<kLeftSide>(f, i + 1, n, s.threshold)
+                             : FirstStepAbove<kRightSide>(f, i + 1, n, s.threshold);
 }
 }  // namespace
 
@@ -115,8 +140,8 @@ void ClickDetector::Process(int channel, std::span<const Frame> block, const Cli
   // so a failing report keeps it.
   const Frame* f = block.data();
   const auto n = static_cast<int64_t>(block.size());
-  SideRun l{&Frame::L, left, t.left, 0, previous_[kLeftSide], sinceClick_[kLeftSide]};
-  SideRun r{&Frame::R, right, t.right, 0, previous_[kRightSide], sinceClick_[kRightSide]};
+  SideRun l{kLeftSide, left, t.left, 0, previous_[kLeftSide], sinceClick_[kLeftSide]};
+  SideRun r{kRightSide, right, t.right, 0, previous_[kRightSide], sinceClick_[kRightSide]};
   l.click = NextClick(l, f, n, t.lockout);
   r.click = NextClick(r, f, n, t.lockout);
   while (l.click < n || r.click < n) {
@@ -126,8 +151,8 @@ void ClickDetector::Process(int channel, std::span<const Frame> block, const Cli
     const int64_t i = c.click;
     Advance(c, f, i);
     Advance(other, f, isLeft ? i : i + 1);  // the left side has done frame i already
-    const int32_t step = f[i].*c.sample - c.previous;
-    c.previous = f[i].*c.sample;
+    const int32_t step = Sample(f[i], c.side) - c.previous;
+    c.previous = Sample(f[i], c.side);
     c.since = 0;
     c.at = i + 1;
     Report(channel, isLeft ? kLeftSide : kRightSide, step, c.threshold,
