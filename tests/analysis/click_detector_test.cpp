@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+
+#include "analysis/analysis_texts.h"
 #include "analysis_test_support.h"
 
 namespace varn {
@@ -129,6 +136,95 @@ TEST_F(ClickTest, AnAbsurdSensitivityIsHarmless) {
   in.sensitivity = 100000000;  // the threshold would be 0
   Feed(Frames({0, 30000, 0, 30000}), in);
   EXPECT_TRUE(ev.events.empty());
+}
+
+// The rule frame by frame, as the detector is described: per frame the left
+// side, then the right; a step above the side's threshold once its counter
+// reached the lockout is a click, and the state reached is kept before the
+// report (which may fail).
+struct LiteralClicks {
+  std::array<int32_t, 2> previous{0, 0};
+  std::array<int32_t, 2> since{kClickCounterStart, kClickCounterStart};
+  void Block(const std::vector<Frame>& block, const ClickInputs& in, AnalysisEvents& events) {
+    const ClickThresholds t = ComputeClickThresholds(in.bitsPerSample, in.sensitivity,
+                                                     in.meterNewest, in.sampleRate, in.lockoutSec);
+    const bool watched[2] = {WatchesLeft(in.mode), WatchesRight(in.mode)};
+    for (const Frame& f : block)
+      for (int side : {kLeftSide, kRightSide}) {
+        if (!watched[side]) continue;
+        const int32_t x = side == kLeftSide ? f.L : f.R;
+        const int32_t threshold = side == kLeftSide ? t.left : t.right;
+        const int32_t step = x - previous[side];
+        previous[side] = x;
+        if (step > threshold && since[side] >= t.lockout) {
+          since[side] = 0;
+          events.Event(ClickMessage(static_cast<double>(step) / threshold), 0, side);
+        }
+        if (since[side] != kClickCounterStart) ++since[side];
+      }
+  }
+};
+
+// Records events and fails at the given one, as a full disk would.
+class FailingEvents : public test::RecordingEvents {
+ public:
+  explicit FailingEvents(size_t failAt) : failAt_(failAt) {}
+  void Event(std::string_view message, int channel, int side) override {
+    if (events.size() == failAt_) throw std::runtime_error("report failed");
+    RecordingEvents::Event(message, channel, side);
+  }
+
+ private:
+  size_t failAt_;
+};
+
+// Random walks, smooth to rough, with jumps; lockouts from none to longer
+// than a block; every mode; blocks of any length; now and then a report
+// that fails.
+TEST(ClickDetectorModel, GivesTheClicksAndStateOfTheFrameByFrameRule) {
+  std::mt19937 gen(20261207);
+  const auto below = [&](uint32_t n) { return static_cast<int32_t>(gen() % n); };
+  for (int run = 0; run < 40; ++run) {
+    ClickDetector detector;
+    LiteralClicks literal;
+    const auto mode = static_cast<StereoMode>(run / 2 % 4);
+    // Frames at 1 kHz; often just a few, so the next click may follow at once.
+    const float lockoutSec = static_cast<float>(run % 3 == 0 ? below(4) : below(400)) / 1000.0f;
+    const int32_t roughness = std::array{20, 300, 3000}[static_cast<size_t>(run % 5 % 3)];
+    const int failingBlock = run % 2 == 1 ? below(30) : -1;
+    std::array<int32_t, 2> walk{0, 0};
+    for (int b = 0; b < 30; ++b) {
+      std::vector<Frame> block(static_cast<size_t>(below(600)));
+      for (Frame& f : block)
+        for (int side : {kLeftSide, kRightSide}) {
+          int32_t& v = walk[side];
+          v += below(2 * roughness + 1) - roughness;
+          if (below(50) == 0) v += below(8001) - 3000;
+          v = std::clamp(v, -32767, 32767);
+          (side == kLeftSide ? f.L : f.R) = static_cast<int16_t>(v);
+        }
+      const LevelRecord level{-50.0 + b, -45.0 + (b % 7) * 5, 0, 0};
+      const ClickInputs in{2, mode, level, 16, 1000, 1 + run, lockoutSec};
+      FailingEvents got(b == failingBlock ? static_cast<size_t>(below(4)) : SIZE_MAX);
+      bool failed = false;
+      try {
+        detector.Process(0, block, in, &got);
+      } catch (const std::runtime_error&) {
+        failed = true;
+      }
+      // The literal rule fails at the same report, or not at all.
+      FailingEvents want(failed ? got.events.size() : SIZE_MAX);
+      try {
+        literal.Block(block, in, want);
+      } catch (const std::runtime_error&) {
+      }
+      ASSERT_EQ(got.events, want.events) << "run " << run << " block " << b;
+      for (int side : {kLeftSide, kRightSide}) {
+        ASSERT_EQ(detector.Previous(side), literal.previous[side]) << "run " << run;
+        ASSERT_EQ(detector.FramesSinceClick(side), literal.since[side]) << "run " << run;
+      }
+    }
+  }
 }
 
 }  // namespace
