@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
+#include "log/event_kinds.h"
 #include "settings/folders.h"
 #include "settings/settings_store.h"
 #include "util/error_catch.h"
@@ -80,10 +82,41 @@ void EventLog::LogEvent(std::string_view message, int channel, int side) {
       text += ' ';
       text += part;
     }
-    WriteLogLine(text, false);
+    WriteLine(text, false, now);
     if (sink_) sink_->AddLine(local, utc, chLabel, sideLabel, std::string(message));
     lastLogTime_ = static_cast<float>(now.secondsSinceMidnight);
+    Tell(now, channel, side, message);
   });
+}
+
+void EventLog::AddListener(EventListener* listener) {
+  if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+    listeners_.push_back(listener);
+}
+
+void EventLog::RemoveListener(EventListener* listener) { std::erase(listeners_, listener); }
+
+void EventLog::Tell(const ClockReading& now, int channel, int side, std::string_view message) {
+  if (listeners_.empty()) return;
+  EventRecord event;
+  event.localTime = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
+  event.utcTime = UtcDateTimeText(now);
+  event.channel = channel;
+  event.side = side;
+  event.message = message;
+  event.kind = EventKind(message);
+  // A plain line names its channel in its text ("エンコーダ初期化失敗 ch3").
+  if (channel < 0) {
+    const size_t at = message.rfind(" ch");
+    if (at != std::string_view::npos) {
+      const std::string_view digits = message.substr(at + 3);
+      if (digits.size() == 1 && digits[0] >= '1' && digits[0] <= '8')
+        event.channel = digits[0] - '1';
+    }
+  }
+  // A listener may log in turn (a hook that fails): take a copy.
+  const std::vector<EventListener*> listeners = listeners_;
+  for (EventListener* l : listeners) TrappedStep([&] { l->OnEvent(event); });
 }
 
 std::string EventLog::CurrentFilePath(bool toDiagnostics) const {
@@ -94,11 +127,16 @@ std::string EventLog::CurrentFilePath(bool toDiagnostics) const {
 }
 
 void EventLog::WriteLogLine(std::string_view text, bool toDiagnostics) {
+  // One reading for the file name and the line, so a line written at
+  // midnight carries the date of the file it is in.
+  const ClockReading now = clock_.Now();
+  WriteLine(text, toDiagnostics, now);
+  if (!toDiagnostics) Tell(now, -1, -1, text);
+}
+
+void EventLog::WriteLine(std::string_view text, bool toDiagnostics, const ClockReading& now) {
   if (!enabled_ && !(echo_ && !toDiagnostics)) return;
   TrappedStep([&] {
-    // One reading for the file name and the line, so a line written at
-    // midnight carries the date of the file it is in.
-    const ClockReading now = clock_.Now();
     std::string line = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
     line += ' ';
     line += text;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/clock.h"
 
@@ -25,6 +26,25 @@ class LogSink {
   virtual void AddLine(const std::string& localTime, const std::string& utcTime,
                        const std::string& channel, const std::string& side,
                        const std::string& message) = 0;
+};
+
+// One line of the event file as the programs that act on events see it
+// (hooks, metrics): its times as the file shows them, its channel and side,
+// its message and the message's kind (log/event_kinds.h).
+struct EventRecord {
+  std::string localTime;  // "2026/12/07 22:01:41"
+  std::string utcTime;    // "2026/12/07 13:01:41"
+  int channel = -1;       // 0-based; -1 for none
+  int side = -1;          // 0 left, 1 right, -1 none
+  std::string_view message;
+  std::string_view kind;
+};
+
+class EventListener {
+ public:
+  virtual ~EventListener() = default;
+  // On the program's thread, after the line was written.
+  virtual void OnEvent(const EventRecord& event) = 0;
 };
 
 enum class DateTimeStyle { Plain = 0, Compact = 1 };
@@ -51,6 +71,9 @@ class EventLog {
   // Receives every event-file line as written (without the line end), even
   // while file writing is off: the headless monitor prints them.
   void SetEcho(std::function<void(std::string_view line)> echo) { echo_ = std::move(echo); }
+  // Every event-file line, as an EventRecord, also while file writing is off.
+  void AddListener(EventListener* listener);
+  void RemoveListener(EventListener* listener);
   const Clock& GetClock() const { return clock_; }
 
   // One event: pCh is the 0-based channel or -1, pLR 0 left, 1 right, -1 none.
@@ -74,8 +97,12 @@ class EventLog {
   bool enabled_ = true;
   std::string folder_;
   std::string extension_ = ".txt";
+  void WriteLine(std::string_view text, bool toDiagnostics, const ClockReading& now);
+  void Tell(const ClockReading& now, int channel, int side, std::string_view message);
+
   LogSink* sink_ = nullptr;
   std::function<void(std::string_view)> echo_;
+  std::vector<EventListener*> listeners_;
   float lastLogTime_ = -1;
 };
 
