@@ -36,8 +36,11 @@ int RunAnalyze(const CommonOptions& options, const std::string& path, std::optio
     if (source)
       error = "holds " + std::to_string(source->Channels()) +
               " channels; only mono or stereo can be analysed";
-    std::cerr << "varn: " << (source ? path + " " + error : FileFailure(path + " " + error))
-              << "\n";
+    // The reader's own words, with the system's reason when a file call failed.
+    std::string reason = source ? "" : LastFileError();
+    if (const size_t colon = reason.rfind(": "); colon != std::string::npos)
+      reason = " (" + reason.substr(colon + 2) + ")";
+    std::cerr << "varn: " << path << " " << error << reason << "\n";
     return 1;
   }
   const FileAnalysisSetup setup = ChannelOneSetup(set);

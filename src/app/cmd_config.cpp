@@ -3,31 +3,14 @@
 #include <iostream>
 
 #include "app/commands.h"
-#include "settings/ini_document.h"
 #include "settings/program_setup.h"
+#include "settings/setting_check.h"
 #include "settings/setting_keys.h"
-#include "settings/setting_value.h"
 
 namespace varn {
 namespace {
 
 std::string Value(const std::string& key) { return ReadSetting(key, SettingDefault(key)); }
-
-// A hint for the operator when a value will not be read as meant.
-void WarnIfUnusable(const std::string& key, const std::string& value) {
-  const SettingKeyInfo* info = FindSettingKey(key);
-  if (!info) {
-    std::cerr << "varn: note: " << key << " is not a setting varn reads\n";
-    return;
-  }
-  const bool usable = (info->type == SettingType::Integer && TextToInt(value)) ||
-                      (info->type == SettingType::Short && TextToShort(value)) ||
-                      (info->type == SettingType::Real && TextToReal(value)) ||
-                      info->type == SettingType::Text;
-  if (!usable)
-    std::cerr << "varn: note: \"" << value << "\" is not a number; " << key
-              << " will be read as its default\n";
-}
 
 int RunList() {
   for (const SettingKeyInfo& info : SettingCatalogue()) {
@@ -55,6 +38,11 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
   auto* get = cmd->add_subcommand("get", "Print a setting (its default when it is not stored)");
   get->add_option("KEY", *key, "Setting key, for example NumRec or DeviceName_1")->required();
   get->callback([&options, key, &exitCode] {
+    if (!IsKnownSetting(*key)) {
+      std::cerr << "varn: unknown setting " << *key << "\n";
+      exitCode = 2;
+      return;
+    }
     ProgramServices services(options.appFolder);
     std::cout << Value(*key) << "\n";
     exitCode = 0;
@@ -64,14 +52,16 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
   set->add_option("KEY", *key, "Setting key")->required();
   set->add_option("VALUE", *value, "New value (empty text is allowed)")->required();
   set->callback([&options, key, value, &exitCode] {
-    if (!IniDocument::IsUsableKey(*key)) {
-      std::cerr << "varn: \"" << *key << "\" cannot be a setting key\n";
+    // The catalogue's rules, as the dialogs have them; what the dialogs
+    // would clamp is refused here, and nothing is stored.
+    const SettingCheck check = CheckSettingValue(*key, *value);
+    if (!check.ok) {
+      std::cerr << "varn: " << check.message << "\n";
       exitCode = 2;
       return;
     }
     ProgramServices services(options.appFolder);
-    WarnIfUnusable(*key, *value);
-    WriteSetting(*key, *value);
+    WriteSetting(*key, check.stored);
     exitCode = 0;
   });
 

@@ -18,6 +18,17 @@ using enum KeyScope;
 using enum SettingType;
 constexpr DialogRange kFlag{0, 1, "0"};
 
+// The rates capture and the dialog's lists know, the formats capture takes
+// (mono and stereo 16-bit), the stereo modes, the archive bit rates (0 for
+// WAV, else those MPEG audio defines) and the meter's number modes.
+constexpr int32_t kRates[] = {192000, 96000, 88200, 48000, 44100, 32000,
+                              24000,  22050, 16000, 12000, 11025, 8000};
+constexpr int32_t kCaptureFormats[] = {2, 3};
+constexpr int32_t kStereoModes[] = {0, 1, 2, 3};
+constexpr int32_t kBitRates[] = {0,  8,   16,  24,  32,  40,  48,  56,  64, 80,
+                                 96, 112, 128, 144, 160, 192, 224, 256, 320};
+constexpr int32_t kMeterModes[] = {0, 1, 2};
+
 // clang-format off
 constexpr std::array kCatalogue = {
   // Global keys.
@@ -50,14 +61,14 @@ constexpr std::array kCatalogue = {
   // Channel keys.
   SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
   SettingKeyInfo{"DeviceName_", Channel, Text, ""},
-  SettingKeyInfo{"RecMode_", Channel, Integer, "3"},
-  SettingKeyInfo{"RecFreq_", Channel, Integer, "44100"},
-  SettingKeyInfo{"BitRate_", Channel, Integer, "160"},
+  SettingKeyInfo{"RecMode_", Channel, Integer, "3", DefaultKind::Fixed, std::nullopt, kCaptureFormats},
+  SettingKeyInfo{"RecFreq_", Channel, Integer, "44100", DefaultKind::Fixed, std::nullopt, kRates},
+  SettingKeyInfo{"BitRate_", Channel, Integer, "160", DefaultKind::Fixed, std::nullopt, kBitRates},
   SettingKeyInfo{"BufferSec_", Channel, Integer, "3", DefaultKind::Fixed, DialogRange{3, 100, "0.0"}},
   SettingKeyInfo{"RecLevelDB_", Channel, Real, "0", DefaultKind::Fixed, DialogRange{-99, 40, "0.0"}},
   SettingKeyInfo{"ArcOn_", Channel, Integer, "1", DefaultKind::Fixed, kFlag},
-  SettingKeyInfo{"StereoMode_", Channel, Integer, "0"},
-  SettingKeyInfo{"VUValueShows_", Channel, Integer, "0"},
+  SettingKeyInfo{"StereoMode_", Channel, Integer, "0", DefaultKind::Fixed, std::nullopt, kStereoModes},
+  SettingKeyInfo{"VUValueShows_", Channel, Integer, "0", DefaultKind::Fixed, std::nullopt, kMeterModes},
   SettingKeyInfo{"FFTOffset_", Channel, Real, "50"},
   // Setting-set keys.
   SettingKeyInfo{"WaveRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
@@ -82,6 +93,26 @@ bool AllDigits(std::string_view s) {
 }  // namespace
 
 std::span<const SettingKeyInfo> SettingCatalogue() { return kCatalogue; }
+
+int ScopeCount(KeyScope scope) {
+  switch (scope) {
+    case Global:
+      return 0;
+    case Channel:
+    case Set:
+      return 8;
+    case Column:
+      return 5;
+  }
+  return 0;
+}
+
+std::optional<DialogRange> KeyRange(std::string_view keyOrStem) {
+  const SettingKeyInfo* info = FindSettingKey(keyOrStem);
+  if (!info && !keyOrStem.empty() && keyOrStem.back() == '_')
+    info = FindSettingKey(std::string(keyOrStem) + "1");
+  return info ? info->range : std::nullopt;
+}
 
 const SettingKeyInfo* FindSettingKey(std::string_view key, int* number) {
   for (const auto& info : kCatalogue) {

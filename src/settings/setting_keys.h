@@ -37,7 +37,13 @@ struct SettingKeyInfo {
   std::string_view defaultText;
   DefaultKind defaultKind = DefaultKind::Fixed;
   std::optional<DialogRange> range = std::nullopt;
+  // The only values the program takes, for keys chosen from a list.
+  std::span<const int32_t> choices = {};
 };
+
+// How many numbered keys a scope has: channels and setting sets 1..8, log
+// columns 1..5; 0 for global keys.
+int ScopeCount(KeyScope scope);
 
 std::span<const SettingKeyInfo> SettingCatalogue();
 
@@ -65,5 +71,8 @@ std::string ReadKeyText(std::string_view key);
 // The dialogs' rule: the value clamped to the key's range and rounded to its
 // pattern ("0" or "0.0"). Keys without a range are returned unchanged.
 double ClampToDialogRange(std::string_view key, double value);
+
+// The range of a full key or of a stem ("WaveRate_"), or nullopt.
+std::optional<DialogRange> KeyRange(std::string_view keyOrStem);
 
 }  // namespace varn

@@ -13,8 +13,9 @@ class CliTest : public ::testing::Test {
  protected:
   test::CommandResult Varn(const std::string& args) {
     return test::RunCommand("XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE + " --app-folder " +
-                            app.Path() + " " + args + " 2>/dev/null");
+                            app.Path() + " " + args + " 2>" + home / "stderr.txt");
   }
+  std::string Stderr() const { return test::ReadText(home / "stderr.txt"); }
   test::TempDir app;
   test::TempDir home;
 };
@@ -55,7 +56,10 @@ TEST_F(CliTest, ConfigWithoutAnIniFileUsesThePerUserStore) {
   EXPECT_NE(test::ReadText(home / "varnaudio/varn.conf").find("ChName_2=Studio A"),
             std::string::npos);
   EXPECT_FALSE(test::PathExists(app / "varn.ini"));
-  EXPECT_EQ(Varn("config get NotAKey").output, "\n");
+  const auto unknown = Varn("config get NotAKey");
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.output, "");
+  EXPECT_EQ(Stderr(), "varn: unknown setting NotAKey\n");
   EXPECT_EQ(Varn("config set 'A=B' 1").exitCode, 2);
   EXPECT_EQ(test::ReadText(home / "varnaudio/varn.conf").find("A=B"), std::string::npos);
 }
@@ -67,6 +71,38 @@ TEST_F(CliTest, ConfigListShowsGlobalChannelAndSetKeys) {
                            "FFTAvrSec_1=0.7\n", "TabWidth_LV_5=900\n", "ChName_1=系統名1\n"})
     EXPECT_NE(r.output.find(line), std::string::npos) << line;
   EXPECT_NE(r.output.find("Soundpath=" + app.Path() + "varn_data/\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ConfigSetRefusesWhatTheProgramWouldNotReadAsMeantAndStoresNothing) {
+  test::WriteText(app / "varn.ini", "[conf]\nNumRec=2\n");
+  struct Case {
+    const char* args;
+    const char* message;
+  };
+  for (const Case c : {Case{"NumRec 99", "NumRec must be a whole number from 1 to 8"},
+                       Case{"NumRec abc", "NumRec must be a whole number from 1 to 8"},
+                       Case{"NumRec 2.5", "NumRec must be a whole number from 1 to 8"},
+                       Case{"RecFreq_1 44000",
+                            "RecFreq_1 must be one of 192000, 96000, 88200, "
+                            "48000, 44100, 32000, 24000, 22050, 16000, 12000, "
+                            "11025, 8000"},
+                       Case{"BitRate_3 150", "BitRate_3 must be one of 0, 8, 16, 24"},
+                       Case{"RecMode_1 1", "RecMode_1 must be one of 2, 3"},
+                       Case{"RecLevelDB_1 41", "RecLevelDB_1 must be a number from -99 to 40"},
+                       Case{"FFTAvrSec_2 soon", "FFTAvrSec_2 must be a number"},
+                       Case{"TabWidth_LV_1 9.5", "TabWidth_LV_1 must be a whole number"},
+                       Case{"DeviceName_9 x", "unknown setting DeviceName_9"},
+                       Case{"NoSuchKey 1", "unknown setting NoSuchKey"}}) {
+    EXPECT_EQ(Varn(std::string("config set ") + c.args).exitCode, 2) << c.args;
+    EXPECT_NE(Stderr().find(c.message), std::string::npos) << c.args << ": " << Stderr();
+  }
+  EXPECT_EQ(test::ReadText(app / "varn.ini"), "[conf]\nNumRec=2\n");  // nothing stored
+  // What passes is stored; a one-decimal value is rounded to its decimal.
+  EXPECT_EQ(Varn("config set RecLevelDB_1 -3.14159").exitCode, 0);
+  EXPECT_EQ(Varn("config get RecLevelDB_1").output, "-3.1\n");
+  EXPECT_EQ(Varn("config set RecFreq_2 48000").exitCode, 0);
+  EXPECT_EQ(Varn("config set DeviceName_8 'Line In (USB Audio)'").exitCode, 0);
+  EXPECT_EQ(Varn("config get DeviceName_8").output, "Line In (USB Audio)\n");
 }
 
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {

@@ -84,7 +84,8 @@ TEST_F(CodecCliTest, AFileThatFailsIsNamedWithTheSystemsReason) {
   EXPECT_EQ(Varn("mpeginfo " + app.Path()).exitCode, 1);
   EXPECT_NE(Stderr().find(": Is a directory"), std::string::npos) << Stderr();
   EXPECT_EQ(Varn("analyze " + app / "missing.mp3").exitCode, 1);
-  EXPECT_EQ(Stderr(), "varn: cannot open " + app / "missing.mp3: No such file or directory\n");
+  EXPECT_EQ(Stderr(), "varn: " + app / "missing.mp3" +
+                          " does not exist or is not a file (No such file or directory)\n");
   EXPECT_EQ(Varn("decode " + app / "missing.mp3 " + app / "out.wav").exitCode, 1);
   EXPECT_NE(Stderr().find("cannot open " + app / "missing.mp3"), std::string::npos) << Stderr();
 }

@@ -9,7 +9,7 @@
 
 #include "audio/sim/sim_service.h"
 #include "dialog_driving.h"
-#include "dialog_store_fixture.h"
+#include "support/dialog_store_fixture.h"
 #include "ui/controls/uc_check.h"
 
 namespace varn {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_driving.h"
-#include "dialog_store_fixture.h"
+#include "support/dialog_store_fixture.h"
 #include "ui/controls/uc_check.h"
 #include "ui/controls/uc_path_text.h"
 

@@ -1,7 +1,7 @@
 // The number-field rule of the settings dialogs, and the dialog building
 // functions that place, caption and store fields.
 
-#include "ui/dialogs/numeric_text.h"
+#include "settings/numeric_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "dialog_store_fixture.h"
+#include "support/dialog_store_fixture.h"
 #include "ui/controls/uc_list_view.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/twips.h"

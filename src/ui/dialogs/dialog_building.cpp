@@ -5,7 +5,7 @@
 
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_canvas.h"
-#include "ui/dialogs/numeric_text.h"
+#include "settings/numeric_text.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
 #include "util/text.h"

@@ -5,7 +5,7 @@
 #include "ui/controls/uc_buttons.h"
 #include "ui/controls/uc_check.h"
 #include "ui/controls/uc_path_text.h"
-#include "ui/dialogs/basic_settings.h"
+#include "settings/basic_settings.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/setup_check.h"

@@ -6,7 +6,7 @@
 #include "ui/controls/uc_buttons.h"
 #include "ui/controls/uc_check.h"
 #include "ui/controls/uc_tab.h"
-#include "ui/dialogs/audit_settings.h"
+#include "settings/audit_settings.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/setup_check.h"

@@ -13,9 +13,9 @@
 #include "ui/dialogs/combo_choice_list.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
-#include "ui/dialogs/number_field.h"
+#include "settings/number_field.h"
 #include "ui/dialogs/setup_check.h"
-#include "ui/dialogs/sound_settings.h"
+#include "settings/sound_settings.h"
 #include "ui/fonts/font_cache.h"
 #include "ui/twips.h"
 

@@ -1,19 +1,17 @@
-#include "ui/dialogs/audit_settings.h"
+#include "settings/audit_settings.h"
 
 #include <algorithm>
 
+#include "settings/number_field.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
-#include "ui/dialogs/numeric_text.h"
 
 namespace varn {
 
 namespace {
 
 void StoreField(int set, size_t i, AuditSetValues& values) {
-  const NumberField& f = kAuditFields[i];
-  if (auto stored = StoreNumericValue(values.numbers[i], f.minimum, f.maximum, f.decimals,
-                                      SetKey(f.key, set)))
+  if (auto stored = StoreFieldValue(SetKey(kAuditFields[i].key, set), values.numbers[i]))
     values.numbers[i] = *stored;
 }
 
@@ -25,7 +23,7 @@ AuditSetValues LoadAuditSet(int set) {
   SettingsBatch batch;
   AuditSetValues v;
   for (size_t i = 0; i < v.numbers.size(); ++i)
-    v.numbers[i] = ShownFieldText(SetKey(kAuditFields[i].key, set), kAuditFields[i].decimals);
+    v.numbers[i] = ShownFieldText(SetKey(kAuditFields[i].key, set));
   v.fftInfinite = ReadKeyInt(SetKey("FFTInfinite_", set)) != 0;
   return v;
 }

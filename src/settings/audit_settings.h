@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "ui/dialogs/number_field.h"
+#include "settings/number_field.h"
 
 namespace varn {
 
@@ -16,14 +16,14 @@ inline constexpr const char* kSetTabPrefix = "設定";
 inline constexpr const char* kFftInfiniteCaption = "FFT PH無限";
 // Keys are these stems followed by the set number.
 inline constexpr NumberField kAuditFields[8] = {
-    {"波形表示倍率", "", "WaveRate_", 1, 0.1, 10},
-    {"FFT表示倍率", "", "FFTRate_", 1, 0.1, 10},
-    {"ピークホールド", "秒", "PeakHoldSec_", 1, 0.1, 10},
-    {"監視最大レベル(Peak)", "db", "MaxGateLevel_", 1, -99, 40},
-    {"監視最小レベル(RMS)", "db", "MinGateLevel_", 1, -99, 40},
-    {"監視最小レベル長さ", "msec", "MinGateSpan_", 0, 1, 1000},
-    {"プチ音検出感度", "(0-100)", "PuchiSense_", 0, 0, 100},
-    {"FFT監査感度", "(0-100)", "FFTSense_", 0, 0, 100},
+    {"波形表示倍率", "", "WaveRate_"},
+    {"FFT表示倍率", "", "FFTRate_"},
+    {"ピークホールド", "秒", "PeakHoldSec_"},
+    {"監視最大レベル(Peak)", "db", "MaxGateLevel_"},
+    {"監視最小レベル(RMS)", "db", "MinGateLevel_"},
+    {"監視最小レベル長さ", "msec", "MinGateSpan_"},
+    {"プチ音検出感度", "(0-100)", "PuchiSense_"},
+    {"FFT監査感度", "(0-100)", "FFTSense_"},
 };
 
 struct AuditSetValues {

@@ -1,4 +1,4 @@
-#include "ui/dialogs/numeric_text.h"
+#include "settings/numeric_text.h"
 
 #include "settings/settings_store.h"
 #include "util/text.h"

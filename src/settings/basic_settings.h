@@ -5,16 +5,16 @@
 #include <array>
 #include <string>
 
-#include "ui/dialogs/number_field.h"
+#include "settings/number_field.h"
 
 namespace varn {
 
 inline constexpr const char* kBasicCaption = "基本設定";
 inline constexpr NumberField kBasicFields[4] = {
-    {"動作間隔", "ms", "TimerUpdateInt", 0, 1, 1000},
-    {"系統数", "", "NumRec", 0, 1, 8},
-    {"表示列", "", "MaxNumX", 0, 1, 8},
-    {"メーターレベル", "dbfs", "VULevelTrim", 1, -60, 60},
+    {"動作間隔", "ms", "TimerUpdateInt"},
+    {"系統数", "", "NumRec"},
+    {"表示列", "", "MaxNumX"},
+    {"メーターレベル", "dbfs", "VULevelTrim"},
 };
 inline constexpr const char* kDataFolderLabel = "データフォルダ";
 

@@ -1,10 +1,11 @@
-#include "ui/dialogs/sound_settings.h"
+#include "settings/sound_settings.h"
 
 #include "archive/mp3acm.h"
+#include "settings/number_field.h"
+#include "settings/numeric_text.h"
 #include "settings/setting_keys.h"
 #include "settings/setting_value.h"
 #include "settings/settings_store.h"
-#include "ui/dialogs/numeric_text.h"
 #include "util/choice_list.h"
 
 namespace varn {
@@ -21,10 +22,8 @@ void StoreRow(int i, SoundRowValues& row) {
   WriteSetting(ChannelKey("RecMode_", i), static_cast<int32_t>(row.formatIndex));
   const std::optional<int32_t> rate = row.rate ? WholeNumber(*row.rate) : std::nullopt;
   if (rate) WriteSetting(ChannelKey("RecFreq_", i), *rate);
-  if (auto stored = StoreNumericValue(row.level, -99, 40, 1, ChannelKey("RecLevelDB_", i)))
-    row.level = *stored;
-  if (auto stored = StoreNumericValue(row.buffer, 3, 100, 1, ChannelKey("BufferSec_", i)))
-    row.buffer = *stored;
+  if (auto stored = StoreFieldValue(ChannelKey("RecLevelDB_", i), row.level)) row.level = *stored;
+  if (auto stored = StoreFieldValue(ChannelKey("BufferSec_", i), row.buffer)) row.buffer = *stored;
   WriteSetting(ChannelKey("ArcOn_", i), static_cast<int32_t>(row.arcOn != 0));
   // Without a rate the bit-rate list could not be made: the stored choice stays.
   if (!rate) return;
@@ -54,7 +53,7 @@ int StoreSoundSettings(SoundSettingsValues& values) {
     if (row.formatIndex != 2 && row.formatIndex != 3) return i;
     StoreRow(i, row);
   }
-  if (auto stored = StoreNumericValue(values.bufferDelay, 1, 2000, 0, "BufferDelay"))
+  if (auto stored = StoreFieldValue("BufferDelay", values.bufferDelay))
     values.bufferDelay = *stored;
   if (values.monitorDevice) WriteSetting("MonDeviceName", *values.monitorDevice);
   return -1;
