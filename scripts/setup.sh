@@ -9,6 +9,8 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config clang-format
   # libraries
   qt6-base-dev libgl-dev libpulse-dev libmp3lame-dev libmpg123-dev libcli11-dev
+  # systemd's notify protocol (sd_notify), the display check before Qt starts
+  libsystemd-dev libxcb1-dev
   # tests and benchmarks; ffmpeg is the yardstick of bench/analysis_vs_ffmpeg.sh
   libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
   # run time: sound server and tools, a Japanese font, a display for the window

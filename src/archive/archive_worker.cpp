@@ -191,6 +191,13 @@ bool ArchiveLane::RunOne() {
       archive_.StopArchive();
       break;
   }
+  for (std::string& file : archive_.TakeFinishedFiles()) {
+    ArchiveNote note;
+    note.fileFinished = true;
+    note.channel = archive_.Channel();
+    note.text = std::move(file);
+    worker_.Note(std::move(note));
+  }
   jobs_.Pop();
   jobsDone_.fetch_add(1, std::memory_order_release);
   return true;
@@ -257,10 +264,13 @@ size_t ArchiveWorker::WriteNotes() {
   size_t written = 0;
   ArchiveNote note;
   while (notes_.TryPop(note)) {
-    if (note.event)
+    if (note.fileFinished) {
+      if (onFileFinished) TrappedStep([&] { onFileFinished(note.channel, note.text); });
+    } else if (note.event) {
       LogEvent(note.text, note.channel, note.side);
-    else
+    } else {
       WriteLogLine(note.text, note.toDiagnostics);
+    }
     ++written;
   }
   const uint64_t dropped = droppedNotes_.exchange(0, std::memory_order_relaxed);

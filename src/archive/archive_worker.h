@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -40,11 +41,12 @@ class ArchiveWorker;
 
 // A line the worker's archive code would have logged, for the program's thread.
 struct ArchiveNote {
-  bool event = false;  // an event line, else a plain line
+  bool event = false;  // an event line, else a plain line (or a finished file)
   bool toDiagnostics = false;
   int32_t channel = -1;
   int32_t side = -1;
   std::string text;
+  bool fileFinished = false;  // text is a file that is complete now
 };
 
 class ArchiveLane final : public ChannelRecorder {
@@ -126,8 +128,10 @@ class ArchiveWorker {
   void Start();
 
   // The program's thread: writes every line the worker handed back, through
-  // the log of the program's thread. Returns how many.
+  // the log of the program's thread, and tells `onFileFinished` of every file
+  // that is complete. Returns how many notes.
   size_t WriteNotes();
+  std::function<void(int32_t ch, const std::string& path)> onFileFinished;
 
   // How long a stop waits for its run to be written out (a disk that
   // hangs must not hang the program for ever).

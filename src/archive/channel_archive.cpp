@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "archive/archive_texts.h"
+#include "archive/file_access.h"
 #include "archive/record_path.h"
 #include "archive/wav_file.h"
 #include "log/event_log.h"
@@ -67,6 +68,7 @@ int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
     record_.Extension = bitRate_ > 0 ? ".mp3" : ".wav";
     currentPath_ = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
     record_.CurrentPath = currentPath_;
+    openFiles_.assign(1, currentPath_);
     if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
     ResetDiskBuffer(buffer_, bitRate_, rate_, channels_);
     return bitRate_;
@@ -77,7 +79,14 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
   if (!archiving_) return;
   TrappedStep([&] {
     try {
-      if (record_.RolloverPending == 1) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+      if (record_.RolloverPending == 1) {
+        WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+        // Every file before the current one has its last bytes now.
+        while (openFiles_.size() > 1) {
+          Finished(openFiles_.front());
+          openFiles_.erase(openFiles_.begin());
+        }
+      }
       const std::string& path = currentPath_;
       if (bitRate_ == 0) {
         WriteDiskBuffer(buffer_, ch_, bytes, byteCount, path, 0);
@@ -123,6 +132,8 @@ void ChannelArchive::StopArchive() {
     }
     if (bitRate_ > 0 && encoder_) encoder_->AcmClose();
     if (archiving_) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+    for (const std::string& file : openFiles_) Finished(file);
+    openFiles_.clear();
     archiving_ = false;
   });
 }
@@ -139,8 +150,19 @@ void ChannelArchive::BeginNewFileAt(const std::string& path) {
   TrappedStep([&] {
     record_.RolloverPending = 1;
     currentPath_ = path;
+    openFiles_.push_back(path);
     if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
   });
+}
+
+void ChannelArchive::Finished(const std::string& path) {
+  if (!path.empty() && FileExists(path)) finished_.push_back(path);
+}
+
+std::vector<std::string> ChannelArchive::TakeFinishedFiles() {
+  std::vector<std::string> out;
+  out.swap(finished_);
+  return out;
 }
 
 std::string ChannelArchive::NextFilePath() const {

@@ -52,6 +52,10 @@ class ChannelArchive final : public ChannelRecorder {
   std::string NextFilePath() const;
   // The file the next block goes to.
   const std::string& FilePath() const { return currentPath_; }
+  // The files that are complete since the last call (closed for good: the
+  // hour's file once its last bytes are written, every file at the stop),
+  // for whoever ships them elsewhere. Only files that exist.
+  std::vector<std::string> TakeFinishedFiles();
 
   // True while a started run archives (ArcOn was set at its start).
   bool Archiving() const { return archiving_; }
@@ -63,6 +67,8 @@ class ChannelArchive final : public ChannelRecorder {
   C_mp3acm& Encoder();
 
  private:
+  void Finished(const std::string& path);
+
   int32_t ch_;
   ArchiveChannel& record_;
   const Clock& clock_;
@@ -71,6 +77,8 @@ class ChannelArchive final : public ChannelRecorder {
   std::unique_ptr<C_mp3acm> encoder_;
   std::vector<uint8_t> encoded_;
   std::string currentPath_;
+  std::vector<std::string> openFiles_;  // begun and not yet complete, oldest first
+  std::vector<std::string> finished_;
   bool archiving_ = false;
   int32_t bitRate_ = 0;
   int32_t rate_ = 0;

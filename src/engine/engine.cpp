@@ -21,6 +21,42 @@ Engine::~Engine() {
   for (auto& c : channels_)
     if (c->archive.Capturing == 1) StopCapture(0, c->capture, c->archive, c->lane);
   worker_.reset();
+  if (hooks_) {
+    // The runs of the files just closed (and of the last lines) may finish.
+    hooks_->WaitIdle(kHookShutdownWaitSec);
+    hooks_->Report();
+    s_.log->RemoveListener(hooks_.get());
+    hooks_.reset();
+  }
+}
+
+void Engine::ConfigureHooks() {
+  std::string refusal;
+  const HookSettings settings = ReadHookSettings(&refusal);
+  const bool wanted = !settings.eventCommand.empty() || !settings.archiveCommand.empty();
+  if (refusal != hookRefusal_) {
+    hookRefusal_ = refusal;
+    if (!refusal.empty())
+      WriteLogLine("EventCommand and ArchiveCommand are not run: " + refusal +
+                       " (whoever can write it could run programs as varn)",
+                   true);
+  }
+  if (!wanted || !refusal.empty()) {
+    if (hooks_) s_.log->RemoveListener(hooks_.get());
+    hooks_.reset();
+    return;
+  }
+  if (hooks_ && hooks_->Settings().eventCommand == settings.eventCommand &&
+      hooks_->Settings().archiveCommand == settings.archiveCommand) {
+    hooks_->SetTimeout(settings.timeoutSec);
+    return;
+  }
+  if (hooks_) s_.log->RemoveListener(hooks_.get());
+  hooks_ = std::make_unique<HookService>(
+      settings,
+      [this](int ch) { return ch >= 0 && ch < ChannelCount() ? Channel(ch).name : std::string(); },
+      [this] { return RunNow(); });
+  s_.log->AddListener(hooks_.get());
 }
 
 void Engine::Build() {
@@ -47,6 +83,9 @@ void Engine::Build() {
     analysisRefs_.push_back({&c->capture, &c->archive, &c->analysis});
     c->lane = &worker_->AddLane(c->writer);
   }
+  worker_->onFileFinished = [this](int32_t ch, const std::string& path) {
+    if (hooks_) hooks_->FileFinished(ch, path);
+  };
   if (s_.archiveThread) worker_->Start();
 
   // Channel 0's codec object answers for every channel whether MP3 is
@@ -116,6 +155,7 @@ void Engine::GetMiscSetting() {
       misc_ = ReadMiscSettings(*s_.audio, view);
       monitor_.MonDeviceId = misc_.monDeviceId;
       monitor_.BufferDelayMs = misc_.bufferDelayMs;
+      ConfigureHooks();
     }
     // Each running channel in turn, carried out by the ticks.
     for (int ch = 0; ch < ChannelCount(); ++ch)

@@ -18,6 +18,7 @@
 #include "engine/analysis_pass.h"
 #include "engine/channel_record.h"
 #include "engine/engine_view.h"
+#include "engine/hooks/hook_service.h"
 #include "engine/misc_settings.h"
 #include "engine/tick_timer.h"
 #include "log/event_log.h"
@@ -47,8 +48,9 @@ struct EngineServices {
   const Clock* clock = nullptr;
   EventLog* log = nullptr;
   TickTimer* timer = nullptr;
-  EngineView* view = nullptr;  // may be null
-  std::string dataFolder;      // archive folders go below it
+  EngineView* view = nullptr;        // may be null
+  std::string dataFolder;            // archive folders go below it
+  TickObserver* observer = nullptr;  // told after every tick; may be null
   // The archive worker runs on its own thread; without it (tests that want
   // every file written by the end of each tick) the tick does its work.
   bool archiveThread = true;
@@ -149,6 +151,7 @@ class Engine {
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
   void AdvanceRestarts();
+  void ConfigureHooks();
   void OncePerSecond(const ClockReading& now);
   void StartNewFiles();
   void ButtonLook(int ch);
@@ -159,6 +162,9 @@ class Engine {
   // Made after the channel records and gone before them: its lanes point
   // at their archives.
   std::unique_ptr<ArchiveWorker> worker_;
+  // The event and archive hooks; only while one is set and may run.
+  std::unique_ptr<HookService> hooks_;
+  std::string hookRefusal_;  // why the hooks may not run, as last written
   std::vector<AnalysisChannelRefs> analysisRefs_;
   MonitorOutput monitor_;
   MiscSettings misc_;

@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
 #include "engine/program_start.h"
+#include "engine/systemd_notify.h"
 #include "settings/folders.h"
 #include "util/text.h"
 #include "util/user_notice.h"
@@ -102,7 +103,9 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   program.Log().SetEcho([&out](std::string_view line) { out << line << std::endl; });
 
   DeadlineTimer timer;
+  SystemdNotifier systemd;
   EngineServices services;
+  services.observer = systemd.Active() ? &systemd : nullptr;
   services.audio = &start.Audio();
   services.clock = &program.GetClock();
   services.log = &program.Log();
@@ -115,6 +118,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     // is tried again until it can.
     engine.BeginRunning(true);
     for (int ch = 0; ch < engine.ChannelCount(); ++ch) engine.AwaitDevice(ch);
+    systemd.Ready(engine);
 
     const auto end = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
                                               std::chrono::duration<double>(options.durationSec));
@@ -132,6 +136,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
       if (options.durationSec > 0 && end < wake) wake = end;
       std::this_thread::sleep_until(wake);
     }
+    systemd.Stopping();
     engine.CloseChannels();
     engine.LogEndLine();
     const TickStats& stats = engine.Stats();

@@ -13,6 +13,15 @@ class TickTimer {
   virtual void Disarm() = 0;
 };
 
+class Engine;
+
+// Told after every tick (systemd's watchdog, for one).
+class TickObserver {
+ public:
+  virtual ~TickObserver() = default;
+  virtual void AfterTick(const Engine& engine) = 0;
+};
+
 // A timer that only remembers its state: for tests and for loops that poll it.
 class PolledTimer final : public TickTimer {
  public:

@@ -129,12 +129,14 @@ void Engine::Tick() {
   TrappedStep([&] { OncePerSecond(now); });
   TrappedStep([&] { RetryLostDevices(); });
   TrappedStep([&] { AdvanceRestarts(); });
+  if (hooks_) TrappedStep([&] { hooks_->Report(); });
 
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
   ++stats_.ticks;
   stats_.totalMs += ms;
   stats_.longestMs = std::max(stats_.longestMs, ms);
+  if (s_.observer) TrappedStep([&] { s_.observer->AfterTick(*this); });
   // A close handled inside this tick leaves the timer off.
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
   inTick_ = false;

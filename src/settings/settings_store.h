@@ -72,6 +72,8 @@ class SettingsStore {
                     std::string_view storeName = {}) const;
   bool RegRemoveValue(std::string_view key, std::string_view storeName = {}) const;
   std::string UserStorePath(std::string_view storeName = {}) const;
+  // The file the settings of this run are kept in: varn.ini, else varn.conf.
+  std::string SettingsFilePath() const { return iniPath_.empty() ? UserStorePath() : iniPath_; }
 
  private:
   friend class SettingsBatch;

@@ -106,6 +106,7 @@ void FrmMain::TimerStart() {
   services.log = &start_.Program().Log();
   services.timer = tickTimer_.get();
   services.view = this;
+  services.observer = systemd_.Active() ? &systemd_ : nullptr;
   services.dataFolder = start_.Program().DataFolder();
   engine_ = std::make_unique<Engine>(services);
   engine_->Build();
@@ -120,6 +121,7 @@ void FrmMain::TimerStart() {
   CentreContainer();
   CreateLogWindow();  // before the first channel starts, so it sees every line
   engine_->BeginRunning(engine_->Panels().showRecButton == 0);
+  systemd_.Ready(*engine_);
 }
 
 void FrmMain::BuildMenuButtons() {
@@ -206,6 +208,7 @@ void FrmMain::paintEvent(QPaintEvent*) {
 }
 
 void FrmMain::StoreAndStop() {
+  systemd_.Stopping();
   if (engine_) engine_->CloseChannels();
 }
 

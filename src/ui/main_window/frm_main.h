@@ -17,6 +17,7 @@
 #include "engine/engine.h"
 #include "engine/engine_view.h"
 #include "engine/program_start.h"
+#include "engine/systemd_notify.h"
 #include "ui/main_window/image_view.h"
 #include "ui/main_window/panel_geometry.h"
 #include "ui/main_window/qt_tick_timer.h"
@@ -127,6 +128,7 @@ class FrmMain : public QWidget, public EngineView {
 
   ProgramStart& start_;
   std::unique_ptr<QtTickTimer> tickTimer_;
+  SystemdNotifier systemd_;  // when started as a Type=notify service
   std::unique_ptr<Engine> engine_;
   QTimer startTimer_;
   QWidget* container_ = nullptr;  // every panel sits in it
