@@ -46,7 +46,7 @@ diff -u "$tmp/expected" "$tmp/files" || fail "the package's file list"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
 for lib in libqt6widgets6 libpulse0 libmp3lame0 libmpg123-0 libc6 adduser; do
-  [[ ",$depends," =~ [,\ ]$lib[\ \(,] ]] || fail "Depends lacks $lib"
+  [[ ",$depends," =~ [,\ ]${lib}[\ \(,] ]] || fail "Depends lacks $lib"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "Section is not sound"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
@@ -66,7 +66,7 @@ desktop-file-validate "$root/usr/share/applications/varn.desktop" >"$tmp/desktop
 grep -q '^<svg\|<svg ' "$root/usr/share/icons/hicolor/scalable/apps/varn.svg" || fail "the icon is no SVG"
 
 # roff escapes dashes: compare the text without backslashes
-zcat "$root/usr/share/man/man1/varn.1.gz" | tr -d '\\' >"$tmp/varn.1"
+zcat "$root/usr/share/man/man1/varn.1.gz" | tr -d '\134' >"$tmp/varn.1"
 grep -q '^.TH VARN "1"' "$tmp/varn.1" || fail "the manual page has no title line"
 for word in analyze wavinfo mpeginfo encode decode devices config app-folder varnaudio; do
   grep -q -- "$word" "$tmp/varn.1" || fail "the manual page does not mention $word"
