@@ -22,6 +22,11 @@ PACKAGES=(
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16
+  # the Debian package (scripts/package.sh): its manual page, its library
+  # dependencies (dpkg-shlibdeps), the check of its desktop entry
+  help2man dpkg-dev desktop-file-utils
+  # promtool for the alert rules' tests; the server is not left running (below)
+  prometheus
 )
 
 missing=()
@@ -38,6 +43,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # prometheus is here for promtool only. Its postinst enables and starts the
+  # server, through systemd or its init script (unless a policy-rc.d forbids
+  # it, as in most containers): stop and disable it, but only when this run
+  # installed it, so a server that was there before stays as its owner set
+  # it up.
+  if [[ " ${missing[*]} " == *" prometheus "* ]]; then
+    if [ -d /run/systemd/system ]; then
+      $SUDO systemctl disable --now prometheus.service >/dev/null 2>&1 || true
+    elif [ -x /etc/init.d/prometheus ]; then
+      $SUDO /etc/init.d/prometheus stop >/dev/null 2>&1 || true
+      $SUDO update-rc.d prometheus disable >/dev/null 2>&1 || true
+    fi
+  fi
 fi
 
 # VARN_WERROR=ON (test.sh sets it) makes warnings errors, as in CI.

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   if (const char* audio = std::getenv("VARN_AUDIO"); audio && *audio) options.audio = audio;
   app.add_option("--app-folder", options.appFolder,
                  "Program folder (settings file varn.ini, data folder); default: the "
-                 "executable's folder");
+                 "executable's folder, or for an installed program (under /usr, or a folder "
+                 "the user cannot write) ${XDG_DATA_HOME:-~/.local/share}/varnaudio");
   app.add_option("--audio", options.audio, "Audio backend: pulse, sim or auto")
       ->check(CLI::IsMember({"pulse", "sim", "auto"}));
   bool headless = false;

@@ -1,7 +1,11 @@
 #include "settings/folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <vector>
 
@@ -11,6 +15,15 @@ namespace varn {
 
 namespace {
 std::string gAppFolder;
+
+// The installed program's folder under the user's data home, named like the
+// per-user settings folder.
+constexpr std::string_view kUserDataFolderName = "varnaudio";
+
+std::string EnvText(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
 
 char SeparatorFor(std::string_view path) {
   (void)path;  // web paths and file paths both use "/" here
@@ -28,8 +41,66 @@ std::string ExecutableFolder() {
 }
 
 std::string AppFolder() {
-  if (gAppFolder.empty()) gAppFolder = NormaliseFolder(ExecutableFolder(), false);
+  if (gAppFolder.empty()) {
+    gAppFolder = DefaultAppFolder(CurrentAppFolderFacts());
+    EnsureFolder(gAppFolder);  // the installed program's folder may not exist yet
+  }
   return gAppFolder;
+}
+
+std::string DefaultAppFolder(const AppFolderFacts& facts) {
+  const std::string exeFolder = NormaliseFolder(facts.executableFolder, false);
+  if (!IsInstalledFolder(exeFolder) && facts.executableFolderWritable) return exeFolder;
+  std::string dataHome;
+  // A relative XDG_DATA_HOME is invalid and ignored, as the XDG rules say.
+  if (facts.xdgDataHome.starts_with('/'))
+    dataHome = facts.xdgDataHome;
+  else if (!TrimBlanks(facts.home).empty())
+    dataHome = NormaliseFolder(facts.home, false) + ".local/share";
+  else
+    return exeFolder;  // no home at all: nothing better to offer
+  return NormaliseFolder(dataHome, false) + std::string(kUserDataFolderName) + "/";
+}
+
+bool IsInstalledFolder(std::string_view folder) {
+  const std::string path = "/" + NormaliseFolder(folder, false);
+  return path.find("/usr/") != std::string::npos;
+}
+
+// access() and faccessat(AT_EACCESS) read the permission bits, which root
+// passes everywhere short of a read-only mount. Making a file answers the
+// question that matters, for every user, mounts, ACLs and security modules
+// included. For root that answer is nearly always yes, which is why root
+// running from /usr counts as installed by the folder's name alone
+// (IsInstalledFolder).
+bool FolderWritable(std::string_view folder) {
+  const std::string dir = NormaliseFolder(folder, false);
+  if (dir.empty()) return false;
+  // An unnamed file vanishes on close; without O_TMPFILE support, a named
+  // one is removed at once.
+  int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  std::string name = dir + ".varn-write-XXXXXX";
+  fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(name.c_str());
+  return true;
+}
+
+AppFolderFacts CurrentAppFolderFacts() {
+  AppFolderFacts facts;
+  facts.executableFolder = ExecutableFolder();
+  // No write attempt in /usr: the name decides there.
+  facts.executableFolderWritable =
+      !IsInstalledFolder(facts.executableFolder) && FolderWritable(facts.executableFolder);
+  facts.xdgDataHome = EnvText("XDG_DATA_HOME");
+  facts.home = EnvText("HOME");
+  return facts;
 }
 
 void SetAppFolder(std::string_view folder) {

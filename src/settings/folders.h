@@ -8,12 +8,35 @@
 
 namespace varn {
 
-// The program folder, always ending in "/". It is the folder of the
-// executable unless SetAppFolder put it elsewhere (--app-folder).
+// The program folder, always ending in "/". SetAppFolder puts it anywhere
+// (--app-folder); otherwise it is DefaultAppFolder for this process, created
+// when missing.
 std::string AppFolder();
 void SetAppFolder(std::string_view folder);
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
+
+// What the default program folder depends on.
+struct AppFolderFacts {
+  std::string executableFolder;
+  bool executableFolderWritable = true;
+  std::string xdgDataHome;  // "" when unset
+  std::string home;         // "" when unset
+};
+// The executable's folder, unless the program is installed (IsInstalledFolder,
+// or a folder the running user cannot write): then
+// ${XDG_DATA_HOME:-$HOME/.local/share}/varnaudio/, so an installed program
+// never writes beside its executable. Without either variable it stays the
+// executable's folder. Always ends in "/".
+std::string DefaultAppFolder(const AppFolderFacts& facts);
+// True for a folder inside a folder named "usr" (/usr/bin, /usr/local/bin, an
+// unpacked package tree): where packages put programs, never data.
+bool IsInstalledFolder(std::string_view folder);
+// True when the running process can create a file in the folder, found by
+// trying (leaves nothing behind).
+bool FolderWritable(std::string_view folder);
+// The facts of this process: its executable and its environment.
+AppFolderFacts CurrentAppFolderFacts();
 
 // The program's title, the leading part of the settings and log file names.
 inline constexpr std::string_view kAppTitle = "varn";

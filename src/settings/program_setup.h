@@ -14,7 +14,7 @@ namespace varn {
 
 class ProgramServices {
  public:
-  // Fixes the program folder (the given one, else the executable's) and
+  // Fixes the program folder (the given one, else DefaultAppFolder) and
   // chooses the settings store. Reads no setting yet.
   explicit ProgramServices(const std::string& appFolder);
   ~ProgramServices();

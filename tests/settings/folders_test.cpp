@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/temp_dir.h"
 
 namespace varn {
@@ -45,6 +47,42 @@ TEST(Folders, AppFolderAlwaysEndsInASeparator) {
   SetAppFolder("");
   EXPECT_EQ(AppFolder().back(), '/');
   EXPECT_EQ(AppFolder(), NormaliseFolder(ExecutableFolder(), false));
+}
+
+TEST(DefaultAppFolder, AnInstalledProgramUsesTheUsersDataFolder) {
+  AppFolderFacts facts{"/work/varn/build/src/app", true, "/x/data", "/home/op"};
+  // A writable folder outside /usr: a build tree or a copy, as before.
+  EXPECT_EQ(DefaultAppFolder(facts), "/work/varn/build/src/app/");
+  facts.executableFolderWritable = false;
+  EXPECT_EQ(DefaultAppFolder(facts), "/x/data/varnaudio/");
+  // Inside a folder named usr, writable or not (root may write anywhere).
+  facts.executableFolderWritable = true;
+  for (const char* exe : {"/usr/bin", "/usr/local/bin/", "/tmp/t1/root/usr/bin", "usr/bin"}) {
+    facts.executableFolder = exe;
+    EXPECT_EQ(DefaultAppFolder(facts), "/x/data/varnaudio/") << exe;
+  }
+  EXPECT_FALSE(IsInstalledFolder("/srv/usrdata/bin"));
+  EXPECT_FALSE(IsInstalledFolder("/opt/users/bin"));
+  // XDG_DATA_HOME unset, or relative (invalid): $HOME/.local/share.
+  facts.xdgDataHome = "";
+  EXPECT_EQ(DefaultAppFolder(facts), "/home/op/.local/share/varnaudio/");
+  facts.xdgDataHome = "rel/data";
+  facts.home = "/home/op/";
+  EXPECT_EQ(DefaultAppFolder(facts), "/home/op/.local/share/varnaudio/");
+  // Neither: nowhere better than the executable's folder.
+  facts.home = "";
+  facts.executableFolder = "/usr/bin";
+  EXPECT_EQ(DefaultAppFolder(facts), "/usr/bin/");
+}
+
+TEST(FolderWritable, TriesAndLeavesNothing) {
+  test::TempDir dir;
+  EXPECT_TRUE(FolderWritable(dir.Path()));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+  EXPECT_FALSE(FolderWritable(dir / "missing"));
+  test::WriteText(dir / "plain", "x");
+  EXPECT_FALSE(FolderWritable(dir / "plain"));
+  EXPECT_FALSE(FolderWritable("/proc/self"));  // a folder nobody can create files in
 }
 
 TEST(CutAtNull, TrimsThenCuts) {
