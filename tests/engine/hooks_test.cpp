@@ -40,7 +40,8 @@ class HooksTest : public EngineFixture {
     const std::string script = dir / "record.sh";
     WriteText(script, "#!/bin/sh\nf=" + out +
                           "/run.$$\nfor a in \"$@\"; do echo \"arg=$a\" >> $f; done\n"
-                          "env | grep '^VARN_' | sort >> $f\n" +
+                          "env | grep -E '^VARN_(EVENT|CHANNEL|CHANNEL_NAME|SIDE|TEXT|LOCAL_TIME|"
+                          "UTC_TIME|SUPPRESSED|FILE)=' | sort >> $f\n" +
                           tail + "\n");
     chmod(script.c_str(), 0755);
     std::filesystem::create_directories(out);
