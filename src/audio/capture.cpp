@@ -63,6 +63,7 @@ void ReleaseDevice(int ch, CaptureChannel& capture) {
   }
   TrappedStep([&] { device.Close(); });
   capture.Device.reset();
+  capture.HeldBuffer = -1;
 }
 
 bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
@@ -137,6 +138,7 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 
   capture.NextBuffer = 0;
   capture.BuffersCompleted = 0;
+  capture.HeldBuffer = -1;
   capture.Segments = SegmentTable::Build(s);
   const int started = device->Start();
   if (started == kWaveOk) {
@@ -176,6 +178,11 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
   const size_t samplesPerBlock =
       static_cast<size_t>(capture.SamplesPerBuffer) * capture.Format.channels;
   const int32_t bytesPerBlock = capture.Format.blockAlign * capture.SamplesPerBuffer;
+  // The buffer held back at the last call has been analysed by now: the
+  // device may have it again.
+  if (capture.HeldBuffer >= 0 && capture.HeldBuffer < b)
+    capture.Device->AddBuffer(capture.Headers[capture.HeldBuffer]);
+  capture.HeldBuffer = -1;
   const int32_t first = capture.NextBuffer;
   int last = -1;
   for (int visit = 0; visit < b; ++visit) {
@@ -203,11 +210,15 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
       // The buffer goes back in the queue all the same, or every fault
       // would shrink the ring by one.
       capture.Device->AddBuffer(h);
+      if (last >= 0) capture.Device->AddBuffer(capture.Headers[last]);
       return last;
     }
-    capture.Device->AddBuffer(h);
+    // Back to the device at once, except the newest: the analysis may read
+    // its last segment in this tick, and the device must not write it meanwhile.
+    if (last >= 0) capture.Device->AddBuffer(capture.Headers[last]);
     last = n;
   }
+  capture.HeldBuffer = last;
   return last;
 }
 

@@ -34,6 +34,9 @@ struct CaptureChannel {
   int32_t BufferCount = 0;  // B
   std::unique_ptr<WaveHeader[]> Headers;
   int32_t NextBuffer = 0;      // the buffer expected to complete next
+  // The newest completed buffer, kept from the device until the next
+  // collection (the analysis reads its last segment in between); -1 for none.
+  int32_t HeldBuffer = -1;
   float RecLevelDb = 0.0f;     // gain in dB of the analysis and archive copies
   int32_t SampleRate = 44100;  // RecFreq_: the rate the device is opened with
 
