@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/level_math.h"
@@ -61,8 +62,8 @@ int SpectrumView::BinColumn(int j, int width, int sampleRate) {
 
 // The grid changes only with the size and the 0 line, so it is drawn once
 // into its own image and copied for every block.
-void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
-  if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return;
+bool SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
+  if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return false;
   if (grid_.size() != size) grid_ = QImage(size, QImage::Format_RGB32);
   grid_.fill(ToQColor(backColor_));
   const int w = size.width();
@@ -85,6 +86,7 @@ void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
   }
   gridOffset_ = fftOffset;
   gridValid_ = true;
+  return true;
 }
 
 void SpectrumView::PrepareColumns(int width, int sampleRate) {
@@ -119,32 +121,57 @@ void SpectrumView::WalkColumns(std::span<const double> values, int width, Visit 
   if (count > 0) visit(column, sum / count);
 }
 
-void SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
-                        std::span<const double> hold, float fftOffset, float fftRate,
-                        int sampleRate) {
-  if (picture.isNull()) return;
-  PrepareGrid(picture.size(), fftOffset);
-  CopyImage(picture, grid_);
-  // Below 51 Hz there is no axis from 25 Hz to the Nyquist frequency.
-  if (sampleRate <= 50) return;
-  const int w = picture.width();
-  const int h = picture.height();
-  PrepareColumns(w, sampleRate);
-
+QRegion SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
+                           std::span<const double> hold, float fftOffset, float fftRate,
+                           int sampleRate) {
+  if (picture.isNull()) return {};
+  const bool newGrid = PrepareGrid(picture.size(), fftOffset);
+  MakeShape(next_, averaged, hold, fftRate, sampleRate);
+  QRegion changed;
+  if (newGrid || picture.cacheKey() != pictureKey_ || picture.format() != grid_.format()) {
+    CopyImage(picture, grid_);
+    changed = picture.rect();
+  } else {
+    changed = ShapeChange(shown_, next_);
+    if (changed.isEmpty()) return {};
+    for (const QRect& r : changed) CopyArea(picture, grid_, r);
+  }
+  // Outside the changed area the picture already shows these bars and this
+  // curve: both are drawn inside it only.
   const QRgb bar = ToQColor(kBarColor).rgb();
-  WalkColumns(averaged, w, [&](int x, double mean) {
-    FillColumn(picture, x, BarTop(mean, fftRate, h), h, bar);
-  });
-
-  int points = 0;
-  WalkColumns(hold, w, [&](int x, double mean) {
-    holdLine_[static_cast<size_t>(points++)] = QPoint(x, BarTop(mean, fftRate, h));
-  });
-  if (points >= 2) {
+  for (const QRect& r : changed) {
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const int top = next_.barTop[static_cast<size_t>(x)];
+      if (top <= r.bottom()) FillColumn(picture, x, std::max(top, r.top()), r.bottom(), bar);
+    }
+  }
+  if (next_.hold.size() >= 2) {
     QPainter painter(&picture);
     painter.setPen(ToQColor(kHoldColor));
-    painter.drawPolyline(holdLine_.data(), points);
+    // The whole curve, so every segment is drawn as it always is; the clip
+    // keeps it inside the changed area.
+    if (changed != QRegion(picture.rect())) painter.setClipRegion(changed);
+    painter.drawPolyline(next_.hold.data(), static_cast<int>(next_.hold.size()));
   }
+  std::swap(shown_, next_);
+  pictureKey_ = picture.cacheKey();
+  return changed;
+}
+
+void SpectrumView::MakeShape(SpectrumShape& shape, std::span<const double> averaged,
+                             std::span<const double> hold, float fftRate, int sampleRate) {
+  const int w = grid_.width();
+  const int h = grid_.height();
+  shape.Reset(w, h);
+  // Below 51 Hz there is no axis from 25 Hz to the Nyquist frequency.
+  if (sampleRate <= 50) return;
+  PrepareColumns(w, sampleRate);
+  WalkColumns(averaged, w, [&](int x, double mean) {
+    if (x >= 0 && x < w)
+      shape.barTop[static_cast<size_t>(x)] = std::clamp(BarTop(mean, fftRate, h), 0, h);
+  });
+  WalkColumns(hold, w,
+              [&](int x, double mean) { shape.hold.emplace_back(x, BarTop(mean, fftRate, h)); });
 }
 
 }  // namespace varn

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/display/c_vu.h"
+#include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
 namespace varn {
@@ -102,6 +103,7 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   freq_->setPalette(pal);
   freq_->setGeometry(fft_->width() - 70, 2, 66, 16);
   freq_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  freq_->hide();
 
   scale_ = new ImageView(container);
   PlaceInTwips(scale_, rects.scale);
@@ -109,6 +111,8 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   for (QWidget* w : {static_cast<QWidget*>(waveFrame_), static_cast<QWidget*>(fftFrame_),
                      static_cast<QWidget*>(scale_)})
     w->show();
+  for (ImageView* view : {meter_, wave_, fft_, scale_}) view->SetPacer(options.pacer);
+  levels_->SetPacer(options.pacer);
 
   vu_ = std::make_unique<C_VU>();
   ConfigureMeter();
@@ -116,6 +120,11 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
 
 ChannelPanel::~ChannelPanel() {
   if (vu_) vu_->ClosePictureBox();
+}
+
+void ChannelPanel::ShowFrequency(const QString& text) {
+  freq_->setText(text);
+  freq_->setVisible(!text.isEmpty());
 }
 
 void ChannelPanel::PlaceMarker(float percent) {

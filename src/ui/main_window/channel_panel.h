@@ -13,6 +13,7 @@
 
 #include "analysis/analysis_output.h"
 #include "analysis/analysis_types.h"
+#include "ui/display/meter_drawing.h"
 #include "ui/display/spectrum_view.h"
 #include "ui/display/waveform_view.h"
 #include "ui/main_window/image_view.h"
@@ -23,6 +24,7 @@
 namespace varn {
 
 class C_VU;
+class RepaintPacer;
 
 // The name label: reports a released mouse button.
 class NameLabel : public QLabel {
@@ -51,7 +53,8 @@ struct PanelOptions {
   bool showChName = true;
   QString fontFamily;
   float redPoint = -20.0f;
-  bool stereo = true;  // two bars (L and R) or one
+  bool stereo = true;             // two bars (L and R) or one
+  RepaintPacer* pacer = nullptr;  // the window's; nullptr repaints at once
 };
 
 class ChannelPanel {
@@ -77,7 +80,8 @@ class ChannelPanel {
 
   // The meter's background with its scale and mode caption, shown at once.
   void DrawMeterBackground(MeterTextMode mode);
-  // One analysed block: the background, then each bar.
+  // One analysed block: the bars over the background, redrawn where they
+  // changed.
   void DrawMeter(std::span<const VuBarValues> bars);
   void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
                     double monoScale);
@@ -87,6 +91,9 @@ class ChannelPanel {
   void ChannelStarted(int sampleRate, int segmentLength);
   // The channel stopped: empty spectrum and waveform, the meter's empty scale.
   void ResetViews();
+  // The frequency read-out; an empty text hides it, so the spectrum's
+  // repaints skip it.
+  void ShowFrequency(const QString& text);
   // Puts the marker's centre `percent` of the view's height above its bottom.
   void PlaceMarker(float percent);
 
@@ -108,6 +115,7 @@ class ChannelPanel {
   NameLabel* name_ = nullptr;
   ImageView* meter_ = nullptr;
   QImage meterBackground_;
+  LiveMeter liveMeter_;
   QWidget* waveFrame_ = nullptr;
   ImageView* wave_ = nullptr;
   QWidget* fftFrame_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "ui/display/c_vu.h"
 #include "ui/display/frequency_scale.h"
+#include "ui/display/image_pixels.h"
 #include "ui/display/meter_drawing.h"
 #include "ui/display/waveform_view.h"
 #include "ui/main_window/channel_panel.h"
@@ -55,15 +56,12 @@ void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
     caption.points = 9.0f;
     caption.panelScale = panelScale_;
     varn::DrawMeterBackground(*vu_, meterBackground_, mode, caption);
-    meter_->update();
+    meter_->MarkAllChanged();
   });
 }
 
 void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
-  TrappedStep([&] {
-    varn::DrawMeter(*vu_, meterBackground_, bars);
-    meter_->update();
-  });
+  TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
 }
 
 void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
@@ -73,8 +71,17 @@ void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, d
     if (image.isNull()) return;
     waveGeometry_.stereoScale = stereoScale;
     waveGeometry_.monoScale = monoScale;
-    varn::DrawWaveform(image, block, mode, waveGeometry_);
-    wave_->update();
+    const int before = wave_->RingStart();
+    int start = before;
+    DrawWaveformRing(image, start, block, mode, waveGeometry_);
+    wave_->SetRingStart(start);
+    // What the screen shows moves left by the columns drawn; only those are
+    // painted afresh.
+    const int moved = start >= before ? start - before : start + image.width() - before;
+    if (moved == 0)
+      wave_->MarkAllChanged();
+    else
+      wave_->MarkScrolled(-moved);
   });
 }
 
@@ -83,8 +90,7 @@ void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<cons
   TrappedStep([&] {
     QImage& image = fft_->Image();
     if (image.isNull() || sampleRate_ <= 0) return;
-    spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_);
-    fft_->update();
+    fft_->MarkChanged(spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_));
   });
 }
 
@@ -99,7 +105,7 @@ void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
                                   (scale_->Background().green() << 8) | scale_->Background().red());
     style.foreColor = 0x000000;
     varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
-    scale_->update();
+    scale_->MarkAllChanged();
   });
 }
 
@@ -114,9 +120,8 @@ void ChannelPanel::ResetViews() {
 
 void ChannelPanel::CopyBackgroundToMeter() {
   QImage& image = meter_->Image();
-  if (image.size() == meterBackground_.size()) image = meterBackground_.copy();
-  vu_->SetPictureBox(&image);
-  meter_->update();
+  if (image.size() == meterBackground_.size()) CopyImage(image, meterBackground_);
+  meter_->MarkAllChanged();
 }
 
 }  // namespace varn

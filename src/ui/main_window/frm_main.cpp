@@ -98,7 +98,11 @@ void FrmMain::TimerStart() {
   if (!start_.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
 
   tickTimer_ = std::make_unique<QtTickTimer>([this] {
-    if (engine_) engine_->Tick();
+    if (!engine_) return;
+    // A frame that falls due inside the tick is shown right after it.
+    pacer_.Hold();
+    engine_->Tick();
+    pacer_.Release();
   });
   EngineServices services;
   services.audio = &start_.Audio();
@@ -162,6 +166,7 @@ void FrmMain::BuildPanels() {
   options.showChName = s.showChName != 0;
   options.fontFamily = UiFontName();
   options.redPoint = ReadKeyReal("VULevelTrim");
+  options.pacer = &pacer_;
   for (int ch = 0; ch < engine_->ChannelCount(); ++ch) {
     ChannelRecord& c = engine_->Channel(ch);
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;

@@ -20,6 +20,7 @@
 #include "ui/main_window/image_view.h"
 #include "ui/main_window/panel_geometry.h"
 #include "ui/main_window/qt_tick_timer.h"
+#include "ui/main_window/repaint_pacer.h"
 
 class QMenu;
 
@@ -126,6 +127,7 @@ class FrmMain : public QWidget, public EngineView {
   void DropLogWindow(bool store);
 
   ProgramStart& start_;
+  RepaintPacer pacer_;  // before the panels, which mark their changes with it
   std::unique_ptr<QtTickTimer> tickTimer_;
   std::unique_ptr<Engine> engine_;
   QTimer startTimer_;

@@ -22,7 +22,7 @@ void FrmMain::SetLevelFigure(int ch, int cell, std::string_view text) {
 }
 
 void FrmMain::RedrawLevelFigures(int ch) {
-  if (Valid(ch, PanelCount())) Panel(ch).Levels()->update();
+  if (Valid(ch, PanelCount())) Panel(ch).Levels()->MarkChanged();
 }
 
 void FrmMain::DrawSpectrum(int ch, std::span<const double> averaged, std::span<const double> hold) {

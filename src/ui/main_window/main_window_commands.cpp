@@ -147,12 +147,12 @@ void FrmMain::SpectrumPointerMoved(int ch, int xTwips) {
     const float f = FreqAtX(xTwips, rate);
     const QString text = f > 1000 ? QString::fromStdString(FormatFixed(f / 1000.0, 1)) + "kHz"
                                   : QString::fromStdString(FormatFixed(f, 0)) + "Hz";
-    Panel(ch).Frequency()->setText(text);
+    Panel(ch).ShowFrequency(text);
   });
 }
 
 void FrmMain::ClearFrequencyReadout(int ch) {
-  if (ch >= 0 && ch < PanelCount()) Panel(ch).Frequency()->clear();
+  if (ch >= 0 && ch < PanelCount()) Panel(ch).ShowFrequency(QString());
 }
 
 }  // namespace varn

@@ -1,0 +1,118 @@
+// A channel panel fed blocks as the engine feeds them, its repaints paced
+// by frames: what reaches the screen, repaint by partial repaint, is the
+// picture a whole redraw of every block makes.
+
+#include "ui/main_window/channel_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QTest>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ui/display/c_vu.h"
+#include "ui/main_window/repaint_pacer.h"
+#include "ui/twips.h"
+
+namespace varn {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kSegment = 2304;
+
+class ChannelPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTwipsPerPixel(15);
+    PanelLayoutInput in;
+    in.clientWidth = 1600 * 15;
+    in.clientHeight = 1000 * 15;
+    in.channels = 8;
+    layout_ = LayoutPanels(in);
+    container_.resize(layout_.all.width / 15, layout_.all.height / 15);
+    PanelOptions options;
+    options.pacer = &pacer_;
+    panel_ = std::make_unique<ChannelPanel>(0, &container_, layout_.panels[0], layout_, options);
+    container_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&container_));
+    panel_->Marker()->hide();  // it covers a corner of the spectrum
+    panel_->DrawMeterBackground(MeterTextMode::Rms);
+    panel_->ChannelStarted(kRate, kSegment);
+  }
+  // A frame now, painted at once.
+  void ShowFrame() {
+    pacer_.Frame();
+    QCoreApplication::processEvents();
+  }
+  QImage OnScreen(QWidget* view) {
+    const QImage screen = container_.screen()
+                              ->grabWindow(container_.winId())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    return screen.copy(QRect(view->mapTo(&container_, QPoint(0, 0)), view->size()));
+  }
+
+  PanelLayout layout_;
+  QWidget container_;
+  RepaintPacer pacer_{1000};  // frames only when the test shows them
+  std::unique_ptr<ChannelPanel> panel_;
+};
+
+TEST_F(ChannelPanelTest, TheScreenShowsWhatAWholeRedrawOfEveryBlockMakes) {
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> step(-1.5f, 1.5f);  // levels move a little per block
+  std::uniform_int_distribution<int> sample(-20000, 20000);
+  std::uniform_real_distribution<double> bin(0.0, 3000000.0);
+
+  const QSize waveSize = panel_->Wave()->size();
+  QImage wave(waveSize, QImage::Format_RGB32);
+  wave.fill(Qt::black);
+  WaveGeometry geometry =
+      MakeWaveGeometry(waveSize, 1.0f, SamplesPerColumn(kSegment, waveSize.width()));
+  geometry.stereoScale = geometry.monoScale = 0.002;
+
+  QImage meter;
+  std::vector<double> averaged(kSpectrumBins), hold(kSpectrumBins);
+  int frames = 0;
+  float levels[2] = {-30.0f, -20.0f};
+  for (int block = 0; block < 150; ++block) {
+    std::vector<std::string> texts;
+    std::vector<VuBarValues> bars;
+    for (int i = 0; i < 2; ++i) {
+      const float v = levels[i] = std::clamp(levels[i] + step(random), -60.0f, 3.0f);
+      texts.push_back(std::to_string(static_cast<int>(v)));
+      bars.push_back({i, v, v + 2.0f, texts.back(), block % 4 == 0 ? kNoHoldMark : v + 5.0f});
+    }
+    std::vector<Frame> samples(kSegment);
+    for (Frame& f : samples) f = Frame{static_cast<int16_t>(sample(random) * (block % 5) / 4), 0};
+    for (size_t j = 0; j < averaged.size(); ++j) {
+      averaged[j] = bin(random) / static_cast<double>(j + 1);
+      hold[j] = std::max(hold[j] * 0.98, averaged[j]);
+    }
+    panel_->DrawSpectrum(averaged, hold, 50.0f, 1.0f);
+    panel_->DrawMeter(bars);
+    panel_->DrawWaveform(samples, StereoMode::Stereo, geometry.stereoScale, geometry.monoScale);
+
+    meter = panel_->MeterBackground().copy();
+    QPainter painter(&meter);
+    for (const VuBarValues& bar : bars)
+      panel_->Vu().DrawVU(painter, bar.index, bar.vu, bar.peak, bar.text, bar.hold);
+    DrawWaveform(wave, samples, StereoMode::Stereo, geometry);
+    // Frames come at their own pace: after one block, or after a few.
+    if (block % 3 != 1) {
+      ShowFrame();
+      ++frames;
+    }
+  }
+  ShowFrame();  // nothing is left marked: no frame is counted
+  EXPECT_EQ(pacer_.FramesShown(), frames);
+  EXPECT_EQ(OnScreen(panel_->Meter()), meter);
+  EXPECT_EQ(OnScreen(panel_->Wave()), wave);
+  EXPECT_EQ(OnScreen(panel_->Spectrum()), panel_->Spectrum()->Image());
+}
+
+}  // namespace
+}  // namespace varn
