@@ -80,6 +80,7 @@ TEST_F(ChannelPanelTest, TheScreenShowsWhatAWholeRedrawOfEveryBlockMakes) {
   float levels[2] = {-30.0f, -20.0f};
   for (int block = 0; block < 150; ++block) {
     std::vector<std::string> texts;
+    texts.reserve(2);  // the bars view the texts: no reallocation
     std::vector<VuBarValues> bars;
     for (int i = 0; i < 2; ++i) {
       const float v = levels[i] = std::clamp(levels[i] + step(random), -60.0f, 3.0f);

@@ -54,7 +54,8 @@ class Readings {
                       : std::clamp(v + Uniform(-1.5f, 1.5f), -99.9f, 12.0f);
       char text[16];
       std::snprintf(text, sizeof text, "%.1f", static_cast<double>(v));
-      texts_.emplace_back(Chance(0.1) ? "" : text);
+      // Now and then no figure, or one in another script.
+      texts_.emplace_back(Chance(0.1) ? "" : (Chance(0.05) ? "過大" : text));
       VuBarValues bar;
       bar.index = static_cast<int>(i);
       bar.vu = v;

@@ -171,20 +171,22 @@ QRect C_VU::TextArea(const VuBarShape& shape) const {
   // Right-aligned in its box; a few pixels either way hold any overhang.
   // The figures are ASCII: their glyphs' advances, summed, measure them
   // without laying the text out (a pixel a character more for kerning).
+  // Other text may take glyphs from another face: it gets its whole row.
   constexpr int kSlack = 3;
+  const QRect& box = shape.textBox;
+  const int right = box.left() + box.width();
+  const int top = box.top() - kSlack;
+  const int bottom = box.bottom() + kSlack;
   int width = 0;
   for (const char c : shape.text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 32 || u >= asciiAdvance_.size()) {
-      width = textMetrics_.horizontalAdvance(
-          QString::fromUtf8(shape.text.data(), static_cast<qsizetype>(shape.text.size())));
-      break;
+      const int end = std::max(right, picture_ ? picture_->width() : 0) + kSlack;
+      return QRect(QPoint(-kSlack, top), QPoint(end, bottom));
     }
     width += asciiAdvance_[u] + 1;
   }
-  const int right = shape.textBox.left() + shape.textBox.width();
-  return QRect(right - width - kSlack, shape.textBox.top() - kSlack, width + 2 * kSlack,
-               shape.textBox.height() + 2 * kSlack);
+  return QRect(QPoint(right - width - kSlack, top), QPoint(right + kSlack, bottom));
 }
 
 void C_VU::ShadedBox(QPainter& painter, const VuSpan& columns, int centre,
