@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "display_pixels.h"
 #include "ui/display/c_vu.h"
+#include "ui/display/spectrum_grid.h"
 #include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
@@ -113,6 +115,56 @@ TEST_F(ChannelPanelTest, TheScreenShowsWhatAWholeRedrawOfEveryBlockMakes) {
   EXPECT_EQ(OnScreen(panel_->Meter()), meter);
   EXPECT_EQ(OnScreen(panel_->Wave()), wave);
   EXPECT_EQ(OnScreen(panel_->Spectrum()), panel_->Spectrum()->Image());
+}
+
+TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
+  NameLabel* name = panel_->Name();
+  const int room = name->contentsRect().width();
+  panel_->Name()->ShowName("系統名1");
+  EXPECT_EQ(name->font().pixelSize(), 24);  // 18 points at 15 twips a pixel
+  const QString longName = "FM東京 本線 第二スタジオ 送出";
+  ASSERT_GT(QFontMetrics(name->font()).horizontalAdvance(longName), room);
+  name->ShowName(longName);
+  EXPECT_EQ(name->text(), longName);
+  EXPECT_LE(QFontMetrics(name->font()).horizontalAdvance(longName), room);
+  EXPECT_LT(name->font().pixelSize(), 24);
+  QFont larger = name->font();  // no smaller than it must be
+  larger.setPixelSize(larger.pixelSize() + 1);
+  EXPECT_GT(QFontMetrics(larger).horizontalAdvance(longName), room);
+}
+
+TEST_F(ChannelPanelTest, MeterSizesAreRoundedHalfToEven) {
+  // Two rows at 1000 pixels: a scale of 952 / 1080.
+  const float s = 952.0f / 1080.0f;
+  ASSERT_FLOAT_EQ(layout_.panelScale, s);
+  const C_VU& vu = panel_->Vu();
+  EXPECT_EQ(vu.BarWidth(), 16);             // 15.87
+  EXPECT_EQ(vu.BarWidthStep(), 2);          // 1.76
+  EXPECT_FLOAT_EQ(vu.BarMargin(), 132.0f);  // 132.2
+  EXPECT_FLOAT_EQ(vu.TopMargin(), 185.0f);  // 185.1
+}
+
+TEST_F(ChannelPanelTest, AStandingChannelShowsItsGridAndScale) {
+  panel_->Scale()->Clear();
+  panel_->Spectrum()->Clear();
+  panel_->ShowIdleViews(kRate, 50.0f);
+  const QImage& fft = panel_->Spectrum()->Image();
+  const int zero = GridRow(0, 50.0f, fft.height());
+  const int x = fft.width() / 2;
+  EXPECT_EQ(test::PixelBgr(fft, x, zero), 0x303080);
+  const QImage& scale = panel_->Scale()->Image();
+  int ink = 0;
+  for (int y = 0; y < scale.height(); ++y)
+    for (int c = 0; c < scale.width(); ++c) ink += test::PixelBgr(scale, c, y) < 0x404040;
+  EXPECT_GT(ink, 50);  // the labels, dark on the light strip
+
+  // Bars while it runs; the bare grid again once it stops.
+  const std::vector<double> loud(kSpectrumBins, 3000000.0);
+  panel_->DrawSpectrum(loud, loud, 50.0f, 1.0f);
+  EXPECT_NE(test::PixelBgr(fft, x, fft.height() - 1), 0x000000);
+  panel_->ResetViews(50.0f);
+  EXPECT_EQ(test::PixelBgr(fft, x, fft.height() - 1), 0x000000);
+  EXPECT_EQ(test::PixelBgr(fft, x, zero), 0x303080);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "ui/display/spectrum_view.h"
 
-#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -9,6 +8,7 @@
 #include "ui/display/colours.h"
 #include "ui/display/display_font.h"
 #include "ui/display/image_pixels.h"
+#include "ui/display/spectrum_grid.h"
 
 namespace varn {
 
@@ -19,7 +19,6 @@ constexpr int kZeroLineColor = 0x303080;
 constexpr int kBarColor = 0x909000;
 constexpr int kHoldColor = 0xA0A0A0;
 constexpr int kGridLeft = 20;
-constexpr int kLabelX = 4;
 // The averaged value of a full-scale sine; 60 dB below it is the floor.
 constexpr double kFullScaleBin = 2950000.0;
 constexpr int kLastBin = 1024;
@@ -45,13 +44,18 @@ void SpectrumView::SetFont(const QFont& font) {
   gridValid_ = false;
 }
 
+void SpectrumView::SetMarker(int pixels) {
+  markerPixels_ = pixels;
+  gridValid_ = false;
+}
+
 void SpectrumView::SetBackColor(int bgr) {
   backColor_ = bgr;
   gridValid_ = false;
 }
 
 int SpectrumView::GridY(double v, float fftOffset, int height) {
-  return RoundEven((1.0 - fftOffset / 100.0) * height - v * height / 60.0);
+  return GridRow(v, fftOffset, height);
 }
 
 int SpectrumView::BinColumn(int j, int width, int sampleRate) {
@@ -66,23 +70,14 @@ bool SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
   if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return false;
   if (grid_.size() != size) grid_ = QImage(size, QImage::Format_RGB32);
   grid_.fill(ToQColor(backColor_));
-  const int w = size.width();
-  const int h = size.height();
   QPainter painter(&grid_);
   painter.setFont(font_);
-  const QFontMetrics metrics(font_);
-  const int halfBar = metrics.horizontalAdvance(QStringLiteral("|")) / 2;
-  static constexpr struct {
-    const char* text;
-    double value;
-  } kLines[] = {{"+12", 12},  {"+6", 6},    {"+3", 3},    {"-3", -3}, {"-6", -6},
-                {"-12", -12}, {"-20", -20}, {"-40", -40}, {"0", 0}};
-  for (const auto& line : kLines) {
+  for (const GridLine& line : GridLines(size, fftOffset, font_, markerPixels_)) {
     const QColor colour = ToQColor(line.value == 0 ? kZeroLineColor : kGridColor);
-    const int y = GridY(line.value, fftOffset, h);
-    painter.fillRect(QRect(QPoint(kGridLeft, y), QPoint(w, y)), colour);
+    painter.fillRect(QRect(QPoint(kGridLeft, line.y), QPoint(size.width(), line.y)), colour);
+    if (!line.labelled) continue;
     painter.setPen(colour);
-    painter.drawText(QPoint(kLabelX, y - halfBar + metrics.ascent()), QString(line.text));
+    painter.drawText(line.textAt, line.text);
   }
   gridOffset_ = fftOffset;
   gridValid_ = true;

@@ -26,6 +26,11 @@ class SpectrumView {
   // The grid labels' font (the UI font) and the colours, 0x00BBGGRR.
   void SetFont(const QFont& font);
   void SetBackColor(int bgr);
+  // The size of the marker drawn over the 0 line's left end; grid labels
+  // keep clear of it.
+  void SetMarker(int pixels);
+  // The grid alone, as a channel that is not running shows it.
+  void DrawGrid(QImage& picture, float fftOffset) { Draw(picture, {}, {}, fftOffset, 1.0f, 0); }
 
   // Draws the view for one block: kSpectrumBins averaged and hold values,
   // the grid's 0 line fftOffset percent above the bottom, bars scaled by
@@ -51,6 +56,7 @@ class SpectrumView {
   void WalkColumns(std::span<const double> values, int width, Visit visit) const;
 
   QFont font_;
+  int markerPixels_ = 0;
   int backColor_ = 0x000000;
   QImage grid_;
   float gridOffset_ = -1.0f;

@@ -26,14 +26,22 @@ namespace varn {
 class C_VU;
 class RepaintPacer;
 
-// The name label: reports a released mouse button.
+// The name label: shows the channel name whole, in its face at its size or,
+// when the name is too wide for the label, at the largest size that fits;
+// reports a released mouse button.
 class NameLabel : public QLabel {
  public:
   using QLabel::QLabel;
+  void SetNameFont(const QString& face, float points);
+  void ShowName(const QString& name);
   std::function<void()> onRelease;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QString face_;
+  float points_ = 18.0f;
 };
 
 // The spectrum marker, dragged up and down with the left button.
@@ -89,8 +97,14 @@ class ChannelPanel {
                     float fftRate);
   // At channel start: the scale strip and the waveform's samples per column.
   void ChannelStarted(int sampleRate, int segmentLength);
-  // The channel stopped: empty spectrum and waveform, the meter's empty scale.
-  void ResetViews();
+  // A channel that has not run yet: the frequency scale for its rate and the
+  // spectrum's grid, so the window looks finished before the first start.
+  void ShowIdleViews(int sampleRate, float fftOffset);
+  // The spectrum's grid alone (the 0 line moved while the channel stands).
+  void ShowGrid(float fftOffset);
+  // The channel stopped: an empty waveform, the spectrum's bare grid and the
+  // meter's empty scale.
+  void ResetViews(float fftOffset);
   // The frequency read-out; an empty text hides it, so the spectrum's
   // repaints skip it.
   void ShowFrequency(const QString& text);
@@ -101,6 +115,7 @@ class ChannelPanel {
   // The meter renderer's sizes, margins and fonts from the panel scale.
   void ConfigureMeter();
   void CopyBackgroundToMeter();
+  void DrawScale(int sampleRate);
 
   int ch_;
   float panelScale_;

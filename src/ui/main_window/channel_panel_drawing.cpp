@@ -1,13 +1,16 @@
 // What a panel draws for its channel: the meter, the waveform, the spectrum,
-// the frequency scale, and the empty views of a stopped channel.
+// the frequency scale, and the bare views (grid and scale) of a channel that
+// stands.
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/display/c_vu.h"
 #include "ui/display/frequency_scale.h"
 #include "ui/display/image_pixels.h"
 #include "ui/display/meter_drawing.h"
 #include "ui/display/waveform_view.h"
+#include "ui/fonts/font_cache.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
@@ -16,6 +19,8 @@ namespace varn {
 
 namespace {
 float Clamped(float v, float lo, float hi) { return std::clamp(v, lo, hi); }
+// Real to integer as everywhere in the program: nearest, ties to even.
+float Rounded(float v) { return std::nearbyint(v); }
 }  // namespace
 
 void ChannelPanel::ConfigureMeter() {
@@ -29,24 +34,25 @@ void ChannelPanel::ConfigureMeter() {
   vu.SetFontSize(0, f);
   vu.SetFontSize(1, f);
   vu.SetFontSize(2, Clamped(11.0f * s, 9.0f, 12.0f));
-  vu.SetMargin(720.0f * s, 1400.0f * s, 0.0f, 150.0f * s);
-  vu.SetBarWidthStep(static_cast<int>(2.0f * s));
-  vu.SetBarMargin(300.0f / static_cast<float>(r) * s);
+  vu.SetMargin(Rounded(720.0f * s), Rounded(1400.0f * s), 0.0f, Rounded(150.0f * s));
+  vu.SetBarWidthStep(static_cast<int>(Rounded(2.0f * s)));
+  vu.SetBarMargin(Rounded(300.0f / static_cast<float>(r) * s));
   if (!options_.stereo) {
     vu.SetNumValue(0);
-    vu.SetBarWidth(static_cast<int>((20.0f / static_cast<float>(r) + 13.0f) * s));
-    vu.SetTopMargin(840.0f / static_cast<float>(r) * s);
+    vu.SetBarWidth(static_cast<int>(Rounded((20.0f / static_cast<float>(r) + 13.0f) * s)));
+    vu.SetTopMargin(Rounded(840.0f / static_cast<float>(r) * s));
   } else {
     vu.SetNumValue(1);
-    vu.SetBarWidth(static_cast<int>((10.0f / static_cast<float>(r) + 13.0f) * s));
-    vu.SetTopMargin(420.0f / static_cast<float>(r) * s);
+    vu.SetBarWidth(static_cast<int>(Rounded((10.0f / static_cast<float>(r) + 13.0f) * s)));
+    vu.SetTopMargin(Rounded(420.0f / static_cast<float>(r) * s));
     vu.SetStrType(0);
   }
   vu.SetRedPoint(options_.redPoint);
   vu.SetParms();
-  QFont scaleFont(options_.fontFamily);
-  scaleFont.setPointSizeF(8);
-  spectrum_.SetFont(scaleFont);
+  // The grid labels in the window's own size; only the scale strip is smaller.
+  QFont gridFont(options_.fontFamily);
+  gridFont.setPointSizeF(kDefaultFontPoints);
+  spectrum_.SetFont(gridFont);
 }
 
 void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
@@ -99,23 +105,41 @@ void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
     sampleRate_ = sampleRate;
     samplesPerColumn_ = SamplesPerColumn(segmentLength, wave_->width());
     waveGeometry_ = MakeWaveGeometry(wave_->size(), 1.0f, samplesPerColumn_);
-    FrequencyScaleStyle style;
-    style.family = options_.fontFamily;
-    style.backColor = 0xFFFFFF & ((scale_->Background().blue() << 16) |
-                                  (scale_->Background().green() << 8) | scale_->Background().red());
-    style.foreColor = 0x000000;
-    varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
-    scale_->MarkAllChanged();
+    DrawScale(sampleRate);
   });
 }
 
-void ChannelPanel::ResetViews() {
+void ChannelPanel::ShowIdleViews(int sampleRate, float fftOffset) {
+  TrappedStep([&] {
+    DrawScale(sampleRate);
+    ShowGrid(fftOffset);
+  });
+}
+
+void ChannelPanel::ShowGrid(float fftOffset) {
+  TrappedStep([&] {
+    spectrum_.DrawGrid(fft_->Image(), fftOffset);
+    fft_->MarkAllChanged();
+  });
+}
+
+void ChannelPanel::ResetViews(float fftOffset) {
   TrappedStep([&] {
     wave_->Clear();
-    fft_->Clear();
+    ShowGrid(fftOffset);
     vu_->ResetVU(-1);
     CopyBackgroundToMeter();
   });
+}
+
+void ChannelPanel::DrawScale(int sampleRate) {
+  FrequencyScaleStyle style;
+  style.family = options_.fontFamily;
+  style.backColor = 0xFFFFFF & ((scale_->Background().blue() << 16) |
+                                (scale_->Background().green() << 8) | scale_->Background().red());
+  style.foreColor = 0x000000;
+  varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
+  scale_->MarkAllChanged();
 }
 
 void ChannelPanel::CopyBackgroundToMeter() {

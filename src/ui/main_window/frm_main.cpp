@@ -172,8 +172,9 @@ void FrmMain::BuildPanels() {
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;
     auto panel = std::make_unique<ChannelPanel>(
         ch, container_, layout_.panels[static_cast<size_t>(ch)], layout_, options);
-    panel->Name()->setText(QString::fromStdString(c.name));
+    panel->Name()->ShowName(QString::fromStdString(c.name));
     panel->PlaceMarker(c.fftOffset);
+    panel->ShowIdleViews(c.capture.SampleRate, c.fftOffset);
     panel->Buttons()->onButtonClicked = [this](int channel, int button) {
       RecButtonClicked(channel, button, 0);
     };

@@ -38,7 +38,7 @@ void FrmMain::DrawWaveform(int ch, std::span<const Frame> block) {
 }
 
 void FrmMain::ResetViews(int ch) {
-  if (Valid(ch, PanelCount())) Panel(ch).ResetViews();
+  if (Valid(ch, PanelCount()) && engine_) Panel(ch).ResetViews(engine_->Channel(ch).fftOffset);
 }
 
 void FrmMain::SetMonitorLook(int ch, bool monitoring) {

@@ -20,6 +20,7 @@ void ImageView::SetBackground(QColor colour) {
 }
 
 void ImageView::Clear() {
+  FitImage();
   if (!image_.isNull()) image_.fill(background_);
   ringStart_ = 0;
   MarkAllChanged();
@@ -39,13 +40,21 @@ void ImageView::MarkScrolled(int dx) {
     scroll(dx, 0);
 }
 
-void ImageView::resizeEvent(QResizeEvent*) {
-  if (width() < 1 || height() < 1) return;
-  if (image_.size() == size()) return;
+QImage& ImageView::Image() {
+  FitImage();
+  return image_;
+}
+
+// A hidden view gets its resize event only when shown; its size is known
+// before that, and so is what it will show.
+void ImageView::FitImage() {
+  if (width() < 1 || height() < 1 || image_.size() == size()) return;
   image_ = QImage(size(), QImage::Format_RGB32);
   image_.fill(background_);
   ringStart_ = 0;
 }
+
+void ImageView::resizeEvent(QResizeEvent*) { FitImage(); }
 
 // Only the asked-for area is copied to the screen; a ring image in at most
 // two pieces, either side of its start column.

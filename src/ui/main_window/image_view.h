@@ -27,9 +27,9 @@ class ImageView : public QWidget {
  public:
   explicit ImageView(QWidget* parent = nullptr);
 
-  // The image, sized to the view when the view is resized (contents cleared
-  // to the background colour).
-  QImage& Image() { return image_; }
+  // The image, kept at the view's size, even before the view is shown (a
+  // new size clears it to the background colour).
+  QImage& Image();
   void SetBackground(QColor colour);
   QColor Background() const { return background_; }
   void Clear();
@@ -59,6 +59,7 @@ class ImageView : public QWidget {
 
  private:
   PointerEvent Pointer(const QMouseEvent* event) const;
+  void FitImage();
   void PaintArea(QPainter& painter, const QRect& area) const;
 
   QImage image_;

@@ -67,7 +67,7 @@ void FrmMain::RenameChannel(int ch) {
               panel.Name()->text());
   if (!answer || answer->isEmpty()) return;
   const std::string name = TrimBlanks(answer->toStdString());
-  panel.Name()->setText(QString::fromStdString(name));
+  panel.Name()->ShowName(QString::fromStdString(name));
   engine_->Channel(ch).name = name;
   WriteSetting(ChannelKey("ChName_", ch), name);
 }
@@ -125,6 +125,9 @@ void FrmMain::MarkerDragged(int ch, int pointerYTwips) {
   panel.Marker()->move(panel.Marker()->x(), top / p);
   if (viewH > 0)
     engine_->SetFftOffset(ch, static_cast<float>(viewH - (top + 6 * p)) / viewH * 100.0f);
+  // A running channel's next block draws the grid anew; a standing one's
+  // grid follows the marker now.
+  if (!engine_->Capturing(ch)) panel.ShowGrid(engine_->Channel(ch).fftOffset);
 }
 
 float FrmMain::FreqAtX(int xTwips, int sampleRate) const {
