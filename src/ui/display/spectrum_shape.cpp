@@ -33,39 +33,16 @@ struct Rows {
   }
 };
 
-// For every column, the segments of the curve that can touch it (a run of
-// indices, segment i joining points i and i+1) and the rows they span.
-struct CurveColumns {
-  std::vector<int> first, last;
-  std::vector<Rows> rows;
-
-  CurveColumns(const std::vector<QPoint>& points, int width)
-      : first(static_cast<size_t>(width), 0),
-        last(static_cast<size_t>(width), -1),
-        rows(static_cast<size_t>(width)) {
-    for (size_t i = 0; i + 1 < points.size(); ++i) {
-      const QPoint a = points[i];
-      const QPoint b = points[i + 1];
-      const int x1 = std::max(std::min(a.x(), b.x()) - kSlack, 0);
-      const int x2 = std::min(std::max(a.x(), b.x()) + kSlack, width - 1);
-      for (int x = x1; x <= x2; ++x) {
-        const auto c = static_cast<size_t>(x);
-        if (last[c] < first[c]) first[c] = static_cast<int>(i);
-        last[c] = static_cast<int>(i);
-        rows[c].Add(std::min(a.y(), b.y()) - kSlack, std::max(a.y(), b.y()) + kSlack);
-      }
-    }
-  }
-};
-
-// Column x shows the same curve pixels in both when the segments that can
+// Column c shows the same curve pixels in both when the segments that can
 // touch it are the same.
-bool SameCurveAt(size_t x, const CurveColumns& a, const std::vector<QPoint>& pa,
-                 const CurveColumns& b, const std::vector<QPoint>& pb) {
-  const int n = a.last[x] - a.first[x];
-  if (n != b.last[x] - b.first[x]) return false;
+bool SameCurveAt(size_t c, const SpectrumShape& a, const SpectrumShape& b) {
+  const SpectrumShape::CurveColumn& ca = a.curve[c];
+  const SpectrumShape::CurveColumn& cb = b.curve[c];
+  const int n = ca.last - ca.first;
+  if (n != cb.last - cb.first) return false;
   if (n < 0) return true;
-  return std::equal(pa.begin() + a.first[x], pa.begin() + a.last[x] + 2, pb.begin() + b.first[x]);
+  return std::equal(a.hold.begin() + ca.first, a.hold.begin() + ca.last + 2,
+                    b.hold.begin() + cb.first);
 }
 
 }  // namespace
@@ -75,6 +52,29 @@ void SpectrumShape::Reset(int w, int h) {
   height = h;
   barTop.assign(static_cast<size_t>(std::max(w, 0)), h);
   hold.clear();
+  curve.assign(static_cast<size_t>(std::max(w, 0)), CurveColumn());
+}
+
+void SpectrumShape::IndexCurve() {
+  curve.assign(static_cast<size_t>(std::max(width, 0)), CurveColumn());
+  for (size_t i = 0; i + 1 < hold.size(); ++i) {
+    const QPoint a = hold[i];
+    const QPoint b = hold[i + 1];
+    const int top = std::min(a.y(), b.y()) - kSlack;
+    const int bottom = std::max(a.y(), b.y()) + kSlack;
+    const int x1 = std::max(std::min(a.x(), b.x()) - kSlack, 0);
+    const int x2 = std::min(std::max(a.x(), b.x()) + kSlack, width - 1);
+    for (int x = x1; x <= x2; ++x) {
+      CurveColumn& c = curve[static_cast<size_t>(x)];
+      if (c.last < c.first) {
+        c = {static_cast<int>(i), static_cast<int>(i), top, bottom};
+      } else {
+        c.last = static_cast<int>(i);
+        c.top = std::min(c.top, top);
+        c.bottom = std::max(c.bottom, bottom);
+      }
+    }
+  }
 }
 
 // Rectangles joined pairwise, so joining many stays cheap.
@@ -93,11 +93,11 @@ QRegion Joined(std::vector<QRegion> parts) {
 QRegion ShapeChange(const SpectrumShape& before, const SpectrumShape& after) {
   const int w = after.width;
   const int h = after.height;
-  if (before.width != w || before.height != h || before.barTop.size() != static_cast<size_t>(w) ||
-      after.barTop.size() != static_cast<size_t>(w))
+  const auto columns = static_cast<size_t>(std::max(w, 0));
+  if (before.width != w || before.height != h || before.barTop.size() != columns ||
+      after.barTop.size() != columns || before.curve.size() != columns ||
+      after.curve.size() != columns)
     return QRegion(0, 0, w, h);
-  const CurveColumns curveBefore(before.hold, w);
-  const CurveColumns curveAfter(after.hold, w);
   std::vector<QRegion> runs;
   Rows run;
   int left = 0;
@@ -117,9 +117,9 @@ QRegion ShapeChange(const SpectrumShape& before, const SpectrumShape& after) {
     Rows band;
     // Rows between the two bar tops change; below both, both are bar.
     if (before.barTop[c] != after.barTop[c]) band.Add(before.barTop[c], after.barTop[c]);
-    if (!SameCurveAt(c, curveBefore, before.hold, curveAfter, after.hold)) {
-      band.Add(curveBefore.rows[c]);
-      band.Add(curveAfter.rows[c]);
+    if (!SameCurveAt(c, before, after)) {
+      for (const SpectrumShape::CurveColumn* cc : {&before.curve[c], &after.curve[c]})
+        if (cc->first <= cc->last) band.Add(cc->top, cc->bottom);
     }
     if (band.lo > band.hi) continue;
     if (right >= 0) {

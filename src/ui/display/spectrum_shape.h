@@ -16,14 +16,26 @@ struct SpectrumShape {
   std::vector<int> barTop;   // per column, 0..height; height: no bar
   std::vector<QPoint> hold;  // the polyline, drawn when it has two points
 
+  // For each column, the segments of the curve that can touch it (segment
+  // i joins points i and i + 1; none when last < first) and the rows they
+  // span. Filled by IndexCurve.
+  struct CurveColumn {
+    int first = 0;
+    int last = -1;
+    int top = 1;
+    int bottom = 0;
+  };
+  std::vector<CurveColumn> curve;
+
   // No bars and no curve on a width x height picture.
   void Reset(int w, int h);
-  bool operator==(const SpectrumShape&) const = default;
+  // Fills `curve` from `hold`; call once the curve is complete.
+  void IndexCurve();
 };
 
 // The area where the pictures of two shapes of one size may differ: a few
 // rectangles, each a run of columns as tall as their changes need. A
-// different size is the whole picture.
+// different size, or a curve not indexed, is the whole picture.
 QRegion ShapeChange(const SpectrumShape& before, const SpectrumShape& after);
 
 }  // namespace varn

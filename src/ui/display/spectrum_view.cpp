@@ -132,20 +132,17 @@ QRegion SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
     for (const QRect& r : changed) CopyArea(picture, grid_, r);
   }
   // Outside the changed area the picture already shows these bars and this
-  // curve: both are drawn inside it only.
+  // curve, so drawing them whole changes nothing there. The curve is never
+  // clipped: a clipped line may take other pixels than the whole one.
+  const int h = picture.height();
   const QRgb bar = ToQColor(kBarColor).rgb();
-  for (const QRect& r : changed) {
-    for (int x = r.left(); x <= r.right(); ++x) {
-      const int top = next_.barTop[static_cast<size_t>(x)];
-      if (top <= r.bottom()) FillColumn(picture, x, std::max(top, r.top()), r.bottom(), bar);
-    }
+  for (int x = 0; x < next_.width; ++x) {
+    const int top = next_.barTop[static_cast<size_t>(x)];
+    if (top < h) FillColumn(picture, x, top, h, bar);
   }
   if (next_.hold.size() >= 2) {
     QPainter painter(&picture);
     painter.setPen(ToQColor(kHoldColor));
-    // The whole curve, so every segment is drawn as it always is; the clip
-    // keeps it inside the changed area.
-    if (changed != QRegion(picture.rect())) painter.setClipRegion(changed);
     painter.drawPolyline(next_.hold.data(), static_cast<int>(next_.hold.size()));
   }
   std::swap(shown_, next_);
@@ -167,6 +164,7 @@ void SpectrumView::MakeShape(SpectrumShape& shape, std::span<const double> avera
   });
   WalkColumns(hold, w,
               [&](int x, double mean) { shape.hold.emplace_back(x, BarTop(mean, fftRate, h)); });
+  shape.IndexCurve();
 }
 
 }  // namespace varn
