@@ -13,9 +13,10 @@
 # display (1600 x 1000, 96 DPI), stopped by SIGTERM. bash's `time` gives each
 # run's CPU time; the exit summary line gives the tick figures.
 #
-# Goals: longest tick with the window < 20 ms; the window's CPU share at most
-# 5 % of a core above the headless share. A missed goal prints "GOAL MISSED";
-# the exit status is non-zero only when a run failed.
+# Goals: the window's CPU share at most 5 % of a core above the headless
+# share; longest tick with the window < 5 ms. The last line states both
+# figures with their goals; a missed goal also prints "GOAL MISSED". The exit
+# status is non-zero only when a run failed.
 set -euo pipefail
 
 BENCH_NAME=window_bench
@@ -91,7 +92,8 @@ ADDED=$(calc "($W_SHARE - $H_SHARE) * 100")
 echo "load average after:  $(load)   (cores: $(nproc))"
 printf 'headless: CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$H_SHARE * 100")" "$H_TICKS" "$H_MEAN" "$H_LONGEST"
 printf 'window:   CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$W_SHARE * 100")" "$W_TICKS" "$W_MEAN" "$W_LONGEST"
-printf 'drawing adds %.2f %% of a core (goal <= 5 %%)\n' "$ADDED"
-true_that "$W_LONGEST < 20" || echo "GOAL MISSED: longest tick with the window $W_LONGEST ms (goal < 20 ms)"
 true_that "$ADDED <= 5" || echo "GOAL MISSED: drawing adds $ADDED % of a core (goal <= 5 %)"
+true_that "$W_LONGEST < 5" || echo "GOAL MISSED: longest tick with the window $W_LONGEST ms (goal < 5 ms)"
+printf 'window_bench: drawing adds %.2f %% of a core (goal <= 5 %%), longest tick with the window %s ms (goal < 5 ms)\n' \
+  "$ADDED" "$W_LONGEST"
 exit 0

@@ -30,6 +30,23 @@ TEST(FrequencyScale, LabelsSpanFrom25HzToTheNyquistFrequency) {
   EXPECT_EQ(marks[8].x, 600);
 }
 
+TEST(FrequencyScale, ALabelThatWouldRunPastTheEdgeEndsAtIt) {
+  // 376 pixels at 48000 Hz: "|16k" starts 22 pixels before the edge.
+  const auto width = [](const QString& text) { return 8 * static_cast<int>(text.size()); };
+  const std::vector<FrequencyMark> plain = FrequencyMarks(376, 48000);
+  const std::vector<FrequencyMark> fitted = FrequencyMarks(376, 48000, width);
+  ASSERT_EQ(plain.size(), fitted.size());
+  for (size_t i = 0; i < plain.size(); ++i) {
+    if (plain[i].x >= 376) {
+      EXPECT_EQ(fitted[i].x, plain[i].x) << "past the Nyquist frequency: still outside";
+    } else if (plain[i].text == "|16k") {
+      EXPECT_EQ(fitted[i].x, 376 - 32);
+    } else {
+      EXPECT_EQ(fitted[i].x, plain[i].x) << plain[i].text.toStdString();
+    }
+  }
+}
+
 TEST(FrequencyScale, DrawingClearsAndPrints) {
   QImage image = test::FilledImage(449, 20, 0x123456);
   DrawFrequencyScale(image, 48000);

@@ -9,6 +9,8 @@
 
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
+#include "ui/display/colours.h"
+#include "ui/display/spectrum_grid.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/twips.h"
 #include "util/user_notice.h"
@@ -138,6 +140,22 @@ TEST_F(FrmMainTest, TheMarkerStopsShortOfTheViewsEdges) {
   EXPECT_NEAR(E().Channel(0).fftOffset, (viewH - 9) * 100.0f / viewH, 0.01f);
   window->MarkerDragged(0, 100000);
   EXPECT_EQ(p.Marker()->y(), viewH - 12 - 6);
+}
+
+TEST_F(FrmMainTest, StandingChannelsShowTheirGridWhereTheMarkerPutsIt) {
+  Open(kThree);
+  auto zeroLine = [&](int ch) {
+    const QImage& fft = window->Panel(ch).Spectrum()->Image();
+    const int y = GridRow(0, E().Channel(ch).fftOffset, fft.height());
+    return FromQColor(fft.pixelColor(fft.width() / 2, y)) == 0x303080;
+  };
+  EXPECT_TRUE(zeroLine(1));  // before any start
+  window->MarkerDragged(1, -100000);
+  EXPECT_TRUE(zeroLine(1));
+  window->RecButtonClicked(0, 0, 0);
+  window->RecButtonClicked(0, 0, 0);
+  ASSERT_FALSE(E().Capturing(0));
+  EXPECT_TRUE(zeroLine(0));  // and after a stop
 }
 
 TEST_F(FrmMainTest, RenameStoresTheTrimmedAnswerAndACancelChangesNothing) {

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QPolygon>
+#include <QRegion>
+#include <QStringList>
 #include <vector>
 
 #include "display_pixels.h"
+#include "qstring_print.h"
+#include "ui/display/display_font.h"
+#include "ui/display/spectrum_grid.h"
+#include "ui/twips.h"
 
 namespace varn {
 namespace {
@@ -71,6 +78,38 @@ TEST_F(SpectrumViewTest, HoldCurveJoinsTheColumns) {
   Draw();
   EXPECT_EQ(PixelBgr(image_, 150, 17), 0xA0A0A0);
   EXPECT_FALSE(BarAt(150, kHeight - 1));
+}
+
+// The labels a view shows, with every shown one clear of the others and,
+// but for "0", of the marker's arrow.
+QStringList ShownLabels(const QSize& size, float offset) {
+  SetTwipsPerPixel(15);
+  const std::vector<GridLine> lines = GridLines(size, offset, DisplayFont(QString(), 9.0), 12);
+  const int zero = GridRow(0, offset, size.height());
+  const QRegion marker(QPolygon({QPoint(0, zero - 6), QPoint(11, zero), QPoint(0, zero + 5)}));
+  QRegion taken;
+  QStringList shown;
+  for (const GridLine& line : lines) {
+    if (!line.labelled) continue;
+    EXPECT_FALSE(taken.intersects(line.ink)) << line.text.toStdString();
+    EXPECT_TRUE(line.text == "0" || !marker.intersects(line.ink)) << line.text.toStdString();
+    taken += line.ink;
+    shown << line.text;
+  }
+  return shown;
+}
+
+TEST(SpectrumGrid, LabelsThatWouldOverlapAreThinnedKeepingZeroAndTheOuterOnes) {
+  // Two rows of panels: 3 dB is 6 pixels, less than a label is high.
+  const QStringList low = ShownLabels({376, 127}, 50.0f);
+  EXPECT_TRUE(low.contains("0"));
+  EXPECT_TRUE(low.contains("+12"));
+  EXPECT_TRUE(low.contains("-20"));  // the lowest in view; -40 is below the edge
+  EXPECT_FALSE(low.contains("+3"));
+  EXPECT_FALSE(low.contains("-3"));
+  // A tall view has room for every label ("-40" falls below its edge).
+  EXPECT_EQ(ShownLabels({376, 420}, 50.0f),
+            (QStringList{"+12", "+6", "+3", "-3", "-6", "-12", "-20", "-40", "0"}));
 }
 
 }  // namespace

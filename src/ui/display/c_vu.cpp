@@ -99,6 +99,9 @@ void C_VU::MakeFonts() {
         static_cast<float>(metrics.horizontalAdvance(QString::fromUtf8("漢"))) * pixel;
     ascent_[k] = metrics.ascent();
   }
+  textMetrics_ = QFontMetrics(fonts_[0]);
+  for (size_t c = 32; c < asciiAdvance_.size(); ++c)
+    asciiAdvance_[c] = textMetrics_.horizontalAdvance(QChar(static_cast<char16_t>(c)));
 }
 
 // Each label is centred on the width of "漢" in the label font.
@@ -151,15 +154,49 @@ float C_VU::NearestX(float db) const {
 
 int C_VU::PictureWidthTwips() const { return picture_ ? picture_->width() * TwipsPerPixel() : 0; }
 
-void C_VU::ShadedBox(QPainter& painter, float x1, float x2, float y,
-                     const std::vector<QColor>& colours) const {
+VuSpan C_VU::BoxSpan(float x1, float x2) {
   // A box of no length draws nothing: a silent bar leaves no stub behind.
-  if (!(x2 > x1) || colours.empty()) return;
-  const int left = Px(x1);
-  const int right = Px(x2);
-  const int centre = Px(y);
+  if (!(x2 > x1)) return {};
+  return {Px(x1), Px(x2)};
+}
+
+QRect C_VU::BoxArea(const VuBarShape& shape, const VuSpan& columns) const {
+  if (columns.Empty()) return {};
+  return QRect(QPoint(columns.first, shape.centre - (barWidth_ - 1)),
+               QPoint(columns.last, shape.centre + (barWidth_ - 1)));
+}
+
+QRect C_VU::TextArea(const VuBarShape& shape) const {
+  if (shape.text.empty()) return {};
+  // Right-aligned in its box; a few pixels either way hold any overhang.
+  // The figures are ASCII: their glyphs' advances, summed, measure them
+  // without laying the text out (a pixel a character more for kerning).
+  // Other text may take glyphs from another face: it gets its whole row.
+  constexpr int kSlack = 3;
+  const QRect& box = shape.textBox;
+  const int right = box.left() + box.width();
+  const int top = box.top() - kSlack;
+  const int bottom = box.bottom() + kSlack;
+  int width = 0;
+  for (const char c : shape.text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u >= asciiAdvance_.size()) {
+      const int end = std::max(right, picture_ ? picture_->width() : 0) + kSlack;
+      return QRect(QPoint(-kSlack, top), QPoint(end, bottom));
+    }
+    width += asciiAdvance_[u] + 1;
+  }
+  return QRect(QPoint(right - width - kSlack, top), QPoint(right + kSlack, bottom));
+}
+
+void C_VU::ShadedBox(QPainter& painter, const VuSpan& columns, int centre,
+                     const std::vector<QColor>& colours, const QRegion* only) const {
+  if (columns.Empty() || colours.empty()) return;
+  if (only && !only->intersects(QRect(QPoint(columns.first, centre - (barWidth_ - 1)),
+                                      QPoint(columns.last, centre + (barWidth_ - 1)))))
+    return;
   for (int h = barWidth_ - 1; h >= 0; h -= barWidthStep_) {
-    painter.fillRect(QRect(QPoint(left, centre - h), QPoint(right, centre + h)),
+    painter.fillRect(QRect(QPoint(columns.first, centre - h), QPoint(columns.last, centre + h)),
                      colours[static_cast<size_t>(barWidth_ - h - 1)]);
   }
 }
@@ -181,13 +218,13 @@ void C_VU::DrawVU(int pIndex, float pVU, float pPeak, std::string_view pStr, flo
 void C_VU::DrawVU(QPainter& painter, int pIndex, float pVU, float pPeak, std::string_view pStr,
                   float pPH) {
   if (!picture_ || red_.empty()) return;
-  const float pixel = OnePixel();
-  const float y = BarCentreY(pIndex);
-  const int centre = Px(y);
-  const float barEnd = barXStart_ + barLength_;
+  const VuBarShape shape = Shape(pIndex, pVU, pPeak, pStr, pPH);
   if (useBG_ == 0) {
-    painter.fillRect(QRect(QPoint(Px(barXStart_ + pixel), centre - barWidth_),
-                           QPoint(Px(barEnd), centre + barWidth_)),
+    const float pixel = OnePixel();
+    const float y = BarCentreY(pIndex);
+    const float barEnd = barXStart_ + barLength_;
+    painter.fillRect(QRect(QPoint(Px(barXStart_ + pixel), shape.centre - barWidth_),
+                           QPoint(Px(barEnd), shape.centre + barWidth_)),
                      back_);
     // The text area is cleared before the bar, not after it, so a level
     // above 0 dB still shows in the right margin.
@@ -195,28 +232,48 @@ void C_VU::DrawVU(QPainter& painter, int pIndex, float pVU, float pPeak, std::st
                            QPoint(picture_->width() - 1, Px(y + halfHeight_[0]))),
                      back_);
   }
+  if (!pStr.empty()) currentFontSize_ = fontSize_[0];
+  DrawShape(painter, shape);
+}
+
+VuBarShape C_VU::Shape(int pIndex, float pVU, float pPeak, std::string_view pStr, float pPH) const {
+  VuBarShape shape;
+  shape.index = pIndex;
+  const float pixel = OnePixel();
+  const float y = BarCentreY(pIndex);
+  shape.centre = Px(y);
   const float v = std::max(LevelX(pVU), barXStart_);
   if (v > redX_) {
-    ShadedBox(painter, redX_ + pixel, v, y, red_);
-    ShadedBox(painter, barXStart_, redX_, y, green_);
+    shape.red = BoxSpan(redX_ + pixel, v);
+    shape.green = BoxSpan(barXStart_, redX_);
   } else {
-    ShadedBox(painter, barXStart_, v, y, green_);
+    shape.green = BoxSpan(barXStart_, v);
   }
   const float peak = std::max(LevelX(pPeak) - 3 * pixel, barXStart_);
-  ShadedBox(painter, peak, peak + 3 * pixel, y, grey_);
+  shape.peak = BoxSpan(peak, peak + 3 * pixel);
   if (pPH != kNoHoldMark) {
     const float hold = std::max(LevelX(pPH) - pixel, barXStart_);
-    ShadedBox(painter, hold, hold + pixel, y, grey_);
+    shape.hold = BoxSpan(hold, hold + pixel);
   }
   if (!pStr.empty()) {
-    painter.setFont(fonts_[0]);
-    currentFontSize_ = fontSize_[0];
-    painter.setPen(fore_);
+    shape.text.assign(pStr);
     const int right = Px(static_cast<float>(PictureWidthTwips()) - textMargin_);
-    const QRect box(0, Px(y - halfHeight_[0]), std::max(right, 0), Px(textHeight_[0]) + 1);
-    painter.drawText(box, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
-                     QString::fromUtf8(pStr.data(), static_cast<qsizetype>(pStr.size())));
+    shape.textBox = QRect(0, Px(y - halfHeight_[0]), std::max(right, 0), Px(textHeight_[0]) + 1);
   }
+  return shape;
+}
+
+void C_VU::DrawShape(QPainter& painter, const VuBarShape& shape, const QRegion* only) const {
+  if (red_.empty()) return;
+  ShadedBox(painter, shape.red, shape.centre, red_, only);
+  ShadedBox(painter, shape.green, shape.centre, green_, only);
+  ShadedBox(painter, shape.peak, shape.centre, grey_, only);
+  ShadedBox(painter, shape.hold, shape.centre, grey_, only);
+  if (shape.text.empty() || (only && !only->intersects(TextArea(shape)))) return;
+  painter.setFont(fonts_[0]);
+  painter.setPen(fore_);
+  painter.drawText(shape.textBox, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
+                   QString::fromUtf8(shape.text.data(), static_cast<qsizetype>(shape.text.size())));
 }
 
 void C_VU::DrawScale() {

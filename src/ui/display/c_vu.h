@@ -7,14 +7,37 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QString>
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace varn {
+
+// Picture columns first..last (inclusive); empty when last < first.
+struct VuSpan {
+  int first = 0;
+  int last = -1;
+  bool Empty() const { return last < first; }
+  bool operator==(const VuSpan&) const = default;
+};
+
+// What one DrawVU call puts on the picture, in pixels: the boxes of the
+// bar (each as tall as the bar) and the numeric text. Two equal shapes
+// draw the same pixels, so a live meter redraws only where shapes differ.
+struct VuBarShape {
+  int index = 0;
+  int centre = 0;  // the bar's centre row
+  VuSpan red, green, peak, hold;
+  QRect textBox;  // the text's layout box; its ink is TextArea
+  std::string text;
+  bool operator==(const VuBarShape&) const = default;
+};
 
 class C_VU {
  public:
@@ -83,6 +106,15 @@ class C_VU {
   void DrawVU(QPainter& painter, int pIndex, float pVU, float pPeak, std::string_view pStr,
               float pPH);
 
+  // The shape DrawVU gives these arguments (with UseBG set), and its
+  // drawing; with `only`, parts outside that area are skipped.
+  VuBarShape Shape(int pIndex, float pVU, float pPeak, std::string_view pStr, float pPH) const;
+  void DrawShape(QPainter& painter, const VuBarShape& shape, const QRegion* only = nullptr) const;
+  // The rows of the bar's boxes over `columns`, and where its text may
+  // leave ink (a little more than the glyphs need).
+  QRect BoxArea(const VuBarShape& shape, const VuSpan& columns) const;
+  QRect TextArea(const VuBarShape& shape) const;
+
   // Bar labels and the dB scale, into the meter's picture or into pPic.
   void DrawScale();
   void DrawScaleToPB(QImage& pPic);
@@ -96,9 +128,11 @@ class C_VU {
   float LevelX(float db) const;  // interpolated flavour
   float NearestX(float db) const;
   int PictureWidthTwips() const;
+  // The columns of a box from x1 to x2 (twips); none unless x2 > x1.
+  static VuSpan BoxSpan(float x1, float x2);
   // The shading loop: nested boxes from the edge inwards, brightest inside.
-  void ShadedBox(QPainter& painter, float x1, float x2, float y,
-                 const std::vector<QColor>& colours) const;
+  void ShadedBox(QPainter& painter, const VuSpan& columns, int centre,
+                 const std::vector<QColor>& colours, const QRegion* only) const;
   void MakeFonts();
   void UpdateLabelOffsets();
 
@@ -129,6 +163,8 @@ class C_VU {
   std::array<float, 3> halfHeight_{};
   std::array<float, 3> wideCharWidth_{};
   std::array<int, 3> ascent_{};
+  QFontMetrics textMetrics_{QFont()};    // font 0's
+  std::array<int, 128> asciiAdvance_{};  // font 0's, for TextArea
   std::vector<QString> labels_;
   std::vector<float> labelOffset_;
   QColor back_;

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -24,7 +25,8 @@ QString FrequencyLabel(int hertz) {
 }
 }  // namespace
 
-std::vector<FrequencyMark> FrequencyMarks(int width, int sampleRate) {
+std::vector<FrequencyMark> FrequencyMarks(int width, int sampleRate,
+                                          const std::function<int(const QString&)>& textWidth) {
   std::vector<FrequencyMark> marks;
   // At 50 Hz or less the axis from 25 Hz to the Nyquist frequency is empty.
   if (sampleRate <= 50 || width <= 0) return marks;
@@ -34,7 +36,10 @@ std::vector<FrequencyMark> FrequencyMarks(int width, int sampleRate) {
   for (size_t i = 0; i < std::size(kLabelHertz); i += step) {
     const float db = LinearToDb(static_cast<float>(kLabelHertz[i]) / nyquist);
     const double x = width * (1.0 - static_cast<double>(db) / lowest);
-    marks.push_back({static_cast<int>(std::nearbyint(x)), FrequencyLabel(kLabelHertz[i])});
+    FrequencyMark mark{static_cast<int>(std::nearbyint(x)), FrequencyLabel(kLabelHertz[i])};
+    if (textWidth && mark.x < width)
+      mark.x = std::max(std::min(mark.x, width - textWidth(mark.text)), 0);
+    marks.push_back(mark);
   }
   return marks;
 }
@@ -46,8 +51,12 @@ void DrawFrequencyScale(QImage& picture, int sampleRate, const FrequencyScaleSty
   const QFont font = DisplayFont(style.family, style.points);
   painter.setFont(font);
   painter.setPen(ToQColor(style.foreColor));
-  const int ascent = QFontMetrics(font).ascent();
-  for (const FrequencyMark& mark : FrequencyMarks(picture.width(), sampleRate)) {
+  const QFontMetrics metrics(font);
+  const int ascent = metrics.ascent();
+  const auto textWidth = [&metrics](const QString& text) {
+    return metrics.horizontalAdvance(text);
+  };
+  for (const FrequencyMark& mark : FrequencyMarks(picture.width(), sampleRate, textWidth)) {
     painter.drawText(QPoint(mark.x, ascent), mark.text);
   }
 }

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace varn {
@@ -21,8 +22,11 @@ struct FrequencyMark {
   QString text;  // "|" and f below 1000 Hz, else "|", f / 1000 and "k"
 };
 // The labels a picture `width` wide gets, left to right; those past the
-// Nyquist frequency lie beyond the right edge.
-std::vector<FrequencyMark> FrequencyMarks(int width, int sampleRate);
+// Nyquist frequency lie beyond the right edge. Given the labels' widths, a
+// label that starts inside the picture but would run past its right edge
+// is moved left to end at the edge, so it shows whole.
+std::vector<FrequencyMark> FrequencyMarks(
+    int width, int sampleRate, const std::function<int(const QString&)>& textWidth = nullptr);
 
 // Clears `picture` and prints the labels along its top; a picture narrower
 // than 450 pixels gets every other one (25, 63, 160, 400 Hz, ...).

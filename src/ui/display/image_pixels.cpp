@@ -36,7 +36,11 @@ void FillColumn(QImage& image, int x, int y1, int y2, QRgb colour) {
   if (y1 > y2) std::swap(y1, y2);
   y1 = std::max(y1, 0);
   y2 = std::min(y2, image.height() - 1);
-  for (int y = y1; y <= y2; ++y) reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+  if (y1 > y2) return;
+  // One detach for the whole column, not one per row.
+  uchar* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  for (int y = y1; y <= y2; ++y) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
 }
 
 void FillColumns(QImage& image, int x1, int x2, QRgb colour) {
@@ -44,10 +48,27 @@ void FillColumns(QImage& image, int x1, int x2, QRgb colour) {
   x1 = std::max(x1, 0);
   x2 = std::min(x2, image.width() - 1);
   if (x1 > x2) return;
+  uchar* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
   for (int y = 0; y < image.height(); ++y) {
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
     std::fill(row + x1, row + x2 + 1, colour);
   }
+}
+
+void CopyArea(QImage& target, const QImage& source, const QRect& area) {
+  if (!Is32Bit(target) || source.format() != target.format() || source.size() != target.size())
+    return;
+  const QRect r = area & target.rect();
+  if (r.isEmpty()) return;
+  uchar* to = target.bits();
+  const uchar* from = source.constBits();
+  const qsizetype toStride = target.bytesPerLine();
+  const qsizetype fromStride = source.bytesPerLine();
+  const size_t offset = static_cast<size_t>(r.left()) * sizeof(QRgb);
+  const size_t bytes = static_cast<size_t>(r.width()) * sizeof(QRgb);
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    std::memcpy(to + y * toStride + offset, from + y * fromStride + offset, bytes);
 }
 
 }  // namespace varn

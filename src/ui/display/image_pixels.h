@@ -19,5 +19,8 @@ void ScrollLeft(QImage& image, int shift);
 void FillColumn(QImage& image, int x, int y1, int y2, QRgb colour);
 // Columns x1..x2 (inclusive), every row, clipped.
 void FillColumns(QImage& image, int x1, int x2, QRgb colour);
+// The pixels of `area` (clipped) from `source`, an image of the same size
+// and format; anything else leaves target as it is.
+void CopyArea(QImage& target, const QImage& source, const QRect& area);
 
 }  // namespace varn

@@ -1,13 +1,14 @@
 #include "ui/display/spectrum_view.h"
 
-#include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/level_math.h"
 #include "ui/display/colours.h"
 #include "ui/display/display_font.h"
 #include "ui/display/image_pixels.h"
+#include "ui/display/spectrum_grid.h"
 
 namespace varn {
 
@@ -18,7 +19,6 @@ constexpr int kZeroLineColor = 0x303080;
 constexpr int kBarColor = 0x909000;
 constexpr int kHoldColor = 0xA0A0A0;
 constexpr int kGridLeft = 20;
-constexpr int kLabelX = 4;
 // The averaged value of a full-scale sine; 60 dB below it is the floor.
 constexpr double kFullScaleBin = 2950000.0;
 constexpr int kLastBin = 1024;
@@ -44,13 +44,18 @@ void SpectrumView::SetFont(const QFont& font) {
   gridValid_ = false;
 }
 
+void SpectrumView::SetMarker(int pixels) {
+  markerPixels_ = pixels;
+  gridValid_ = false;
+}
+
 void SpectrumView::SetBackColor(int bgr) {
   backColor_ = bgr;
   gridValid_ = false;
 }
 
 int SpectrumView::GridY(double v, float fftOffset, int height) {
-  return RoundEven((1.0 - fftOffset / 100.0) * height - v * height / 60.0);
+  return GridRow(v, fftOffset, height);
 }
 
 int SpectrumView::BinColumn(int j, int width, int sampleRate) {
@@ -61,30 +66,22 @@ int SpectrumView::BinColumn(int j, int width, int sampleRate) {
 
 // The grid changes only with the size and the 0 line, so it is drawn once
 // into its own image and copied for every block.
-void SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
-  if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return;
+bool SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
+  if (gridValid_ && grid_.size() == size && gridOffset_ == fftOffset) return false;
   if (grid_.size() != size) grid_ = QImage(size, QImage::Format_RGB32);
   grid_.fill(ToQColor(backColor_));
-  const int w = size.width();
-  const int h = size.height();
   QPainter painter(&grid_);
   painter.setFont(font_);
-  const QFontMetrics metrics(font_);
-  const int halfBar = metrics.horizontalAdvance(QStringLiteral("|")) / 2;
-  static constexpr struct {
-    const char* text;
-    double value;
-  } kLines[] = {{"+12", 12},  {"+6", 6},    {"+3", 3},    {"-3", -3}, {"-6", -6},
-                {"-12", -12}, {"-20", -20}, {"-40", -40}, {"0", 0}};
-  for (const auto& line : kLines) {
+  for (const GridLine& line : GridLines(size, fftOffset, font_, markerPixels_)) {
     const QColor colour = ToQColor(line.value == 0 ? kZeroLineColor : kGridColor);
-    const int y = GridY(line.value, fftOffset, h);
-    painter.fillRect(QRect(QPoint(kGridLeft, y), QPoint(w, y)), colour);
+    painter.fillRect(QRect(QPoint(kGridLeft, line.y), QPoint(size.width(), line.y)), colour);
+    if (!line.labelled) continue;
     painter.setPen(colour);
-    painter.drawText(QPoint(kLabelX, y - halfBar + metrics.ascent()), QString(line.text));
+    painter.drawText(line.textAt, line.text);
   }
   gridOffset_ = fftOffset;
   gridValid_ = true;
+  return true;
 }
 
 void SpectrumView::PrepareColumns(int width, int sampleRate) {
@@ -119,32 +116,55 @@ void SpectrumView::WalkColumns(std::span<const double> values, int width, Visit 
   if (count > 0) visit(column, sum / count);
 }
 
-void SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
-                        std::span<const double> hold, float fftOffset, float fftRate,
-                        int sampleRate) {
-  if (picture.isNull()) return;
-  PrepareGrid(picture.size(), fftOffset);
-  CopyImage(picture, grid_);
-  // Below 51 Hz there is no axis from 25 Hz to the Nyquist frequency.
-  if (sampleRate <= 50) return;
-  const int w = picture.width();
+QRegion SpectrumView::Draw(QImage& picture, std::span<const double> averaged,
+                           std::span<const double> hold, float fftOffset, float fftRate,
+                           int sampleRate) {
+  if (picture.isNull()) return {};
+  const bool newGrid = PrepareGrid(picture.size(), fftOffset);
+  MakeShape(next_, averaged, hold, fftRate, sampleRate);
+  QRegion changed;
+  if (newGrid || picture.cacheKey() != pictureKey_ || picture.format() != grid_.format()) {
+    CopyImage(picture, grid_);
+    changed = picture.rect();
+  } else {
+    changed = ShapeChange(shown_, next_);
+    if (changed.isEmpty()) return {};
+    for (const QRect& r : changed) CopyArea(picture, grid_, r);
+  }
+  // Outside the changed area the picture already shows these bars and this
+  // curve, so drawing them whole changes nothing there. The curve is never
+  // clipped: a clipped line may take other pixels than the whole one.
   const int h = picture.height();
-  PrepareColumns(w, sampleRate);
-
   const QRgb bar = ToQColor(kBarColor).rgb();
-  WalkColumns(averaged, w, [&](int x, double mean) {
-    FillColumn(picture, x, BarTop(mean, fftRate, h), h, bar);
-  });
-
-  int points = 0;
-  WalkColumns(hold, w, [&](int x, double mean) {
-    holdLine_[static_cast<size_t>(points++)] = QPoint(x, BarTop(mean, fftRate, h));
-  });
-  if (points >= 2) {
+  for (int x = 0; x < next_.width; ++x) {
+    const int top = next_.barTop[static_cast<size_t>(x)];
+    if (top < h) FillColumn(picture, x, top, h, bar);
+  }
+  if (next_.hold.size() >= 2) {
     QPainter painter(&picture);
     painter.setPen(ToQColor(kHoldColor));
-    painter.drawPolyline(holdLine_.data(), points);
+    painter.drawPolyline(next_.hold.data(), static_cast<int>(next_.hold.size()));
   }
+  std::swap(shown_, next_);
+  pictureKey_ = picture.cacheKey();
+  return changed;
+}
+
+void SpectrumView::MakeShape(SpectrumShape& shape, std::span<const double> averaged,
+                             std::span<const double> hold, float fftRate, int sampleRate) {
+  const int w = grid_.width();
+  const int h = grid_.height();
+  shape.Reset(w, h);
+  // Below 51 Hz there is no axis from 25 Hz to the Nyquist frequency.
+  if (sampleRate <= 50) return;
+  PrepareColumns(w, sampleRate);
+  WalkColumns(averaged, w, [&](int x, double mean) {
+    if (x >= 0 && x < w)
+      shape.barTop[static_cast<size_t>(x)] = std::clamp(BarTop(mean, fftRate, h), 0, h);
+  });
+  WalkColumns(hold, w,
+              [&](int x, double mean) { shape.hold.emplace_back(x, BarTop(mean, fftRate, h)); });
+  shape.IndexCurve();
 }
 
 }  // namespace varn

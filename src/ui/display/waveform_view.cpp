@@ -44,18 +44,20 @@ int SamplesPerColumn(int segmentLength, int waveWidth) {
   return std::max(RoundEven(segmentLength / (waveWidth / 120.0)), 1);
 }
 
-void DrawWaveform(QImage& picture, std::span<const Frame> block, StereoMode mode,
-                  const WaveGeometry& geometry) {
-  const int width = picture.width();
-  if (width <= 0 || picture.height() <= 0) return;
-  // The kept part is 119/120 of the width; the picture moves by exactly the
-  // columns drawn below, so no column of a block is overwritten by the next
-  // one, and even a narrow view moves by at least one column.
-  const int fresh = std::clamp(width - RoundEven(119.0 / 120.0 * width), 1, width);
-  const int kept = width - fresh;
-  ScrollLeft(picture, fresh);
-  FillColumns(picture, kept, width - 1, ToQColor(geometry.backColor).rgb());
+namespace {
 
+// The columns a block draws: about a 120th of the width, at least one, so
+// even a narrow view moves.
+int FreshColumns(int width) {
+  return std::clamp(width - RoundEven(119.0 / 120.0 * width), 1, width);
+}
+
+// Draws `block` into the view's columns kept..width-1; `column` maps a view
+// column to the picture's.
+template <typename Column>
+void DrawColumns(QImage& picture, int kept, std::span<const Frame> block, StereoMode mode,
+                 const WaveGeometry& geometry, Column column) {
+  const int width = picture.width();
   const QRgb fore = ToQColor(geometry.foreColor).rgb();
   const size_t perColumn = static_cast<size_t>(std::max(geometry.samplesPerColumn, 1));
   size_t next = 0;
@@ -71,19 +73,56 @@ void DrawWaveform(QImage& picture, std::span<const Frame> block, StereoMode mode
       sumR += std::abs(static_cast<int>(block[i].R));
     }
     next = end;
+    const int at = column(x);
     switch (mode) {
       case StereoMode::Stereo:
-        DrawTrace(picture, x, geometry.centreLeft, geometry.stereoScale, sumL / count, fore);
-        DrawTrace(picture, x, geometry.centreRight, geometry.stereoScale, sumR / count, fore);
+        DrawTrace(picture, at, geometry.centreLeft, geometry.stereoScale, sumL / count, fore);
+        DrawTrace(picture, at, geometry.centreRight, geometry.stereoScale, sumR / count, fore);
         break;
       case StereoMode::MonoRight:
-        DrawTrace(picture, x, geometry.centreMono, geometry.monoScale, sumR / count, fore);
+        DrawTrace(picture, at, geometry.centreMono, geometry.monoScale, sumR / count, fore);
         break;
       default:
-        DrawTrace(picture, x, geometry.centreMono, geometry.monoScale, sumL / count, fore);
+        DrawTrace(picture, at, geometry.centreMono, geometry.monoScale, sumL / count, fore);
         break;
     }
   }
+}
+
+}  // namespace
+
+void DrawWaveform(QImage& picture, std::span<const Frame> block, StereoMode mode,
+                  const WaveGeometry& geometry) {
+  const int width = picture.width();
+  if (width <= 0 || picture.height() <= 0) return;
+  // The picture moves by exactly the columns drawn below, so no column of a
+  // block is overwritten by the next one.
+  const int kept = width - FreshColumns(width);
+  ScrollLeft(picture, width - kept);
+  FillColumns(picture, kept, width - 1, ToQColor(geometry.backColor).rgb());
+  DrawColumns(picture, kept, block, mode, geometry, [](int x) { return x; });
+}
+
+void DrawWaveformRing(QImage& picture, int& start, std::span<const Frame> block, StereoMode mode,
+                      const WaveGeometry& geometry) {
+  const int width = picture.width();
+  if (width <= 0 || picture.height() <= 0) return;
+  const int fresh = FreshColumns(width);
+  const int kept = width - fresh;
+  // The oldest columns become the newest: the start moves on by the fresh
+  // columns, which now sit at the ring's end.
+  start = (std::clamp(start, 0, width - 1) + fresh) % width;
+  auto column = [start, width](int x) { return x + start < width ? x + start : x + start - width; };
+  const QRgb back = ToQColor(geometry.backColor).rgb();
+  const int first = column(kept);
+  const int last = column(width - 1);
+  if (first <= last) {
+    FillColumns(picture, first, last, back);
+  } else {
+    FillColumns(picture, first, width - 1, back);
+    FillColumns(picture, 0, last, back);
+  }
+  DrawColumns(picture, kept, block, mode, geometry, column);
 }
 
 }  // namespace varn

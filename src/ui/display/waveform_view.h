@@ -40,4 +40,11 @@ int SamplesPerColumn(int segmentLength, int waveWidth);
 void DrawWaveform(QImage& picture, std::span<const Frame> block, StereoMode mode,
                   const WaveGeometry& geometry);
 
+// The same view kept as a ring, so no pixel moves: view column x is picture
+// column (start + x) mod width. Each block moves `start` on by the columns
+// it draws and draws them over the oldest ones; shown from `start`, the
+// picture is what DrawWaveform would have made.
+void DrawWaveformRing(QImage& picture, int& start, std::span<const Frame> block, StereoMode mode,
+                      const WaveGeometry& geometry);
+
 }  // namespace varn

@@ -3,8 +3,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
+#include "ui/controls/control_font.h"
 #include "ui/display/c_vu.h"
+#include "ui/fonts/font_cache.h"
+#include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
 namespace varn {
@@ -12,6 +16,8 @@ namespace varn {
 namespace {
 constexpr int kMarkerPixels = 12;
 constexpr float kNamePoints = 18.0f;
+// A name too wide for its label shrinks in steps of this many points.
+constexpr float kNameStepPoints = 0.5f;
 
 QWidget* BlackFrame(QWidget* parent, const TwipRect& rect) {
   auto* frame = new QWidget(parent);
@@ -35,6 +41,31 @@ void PlaceInTwips(QWidget* widget, const TwipRect& rect) {
   widget->setGeometry(TwipsToPixels(rect.left), TwipsToPixels(rect.top),
                       std::max(TwipsToPixels(rect.width), 1),
                       std::max(TwipsToPixels(rect.height), 1));
+}
+
+void NameLabel::SetNameFont(const QString& face, float points) {
+  face_ = face;
+  points_ = points;
+  ShowName(text());
+}
+
+void NameLabel::ShowName(const QString& name) {
+  const int room = contentsRect().width() - 2 * margin();
+  QFont font = CachedControlFont(points_, false, face_).font;
+  const int width = QFontMetrics(font).horizontalAdvance(name);
+  if (width > room && room > 0) {
+    // From about the size that fits, down in half points until it does.
+    float points = std::floor(points_ * static_cast<float>(room) / static_cast<float>(width) /
+                              kNameStepPoints) *
+                   kNameStepPoints;
+    for (points = std::max(points, kNameStepPoints); points >= kNameStepPoints;
+         points -= kNameStepPoints) {
+      font = CachedControlFont(points, false, face_).font;
+      if (QFontMetrics(font).horizontalAdvance(name) <= room) break;
+    }
+  }
+  setFont(font);
+  setText(name);
 }
 
 void NameLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -71,9 +102,7 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
 
   name_ = new NameLabel(container);
   PlaceInTwips(name_, rects.name);
-  QFont nameFont(options.fontFamily);
-  nameFont.setPointSizeF(kNamePoints);
-  name_->setFont(nameFont);
+  name_->SetNameFont(options.fontFamily, kNamePoints);
   name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   name_->setVisible(options.showChName);
 
@@ -94,14 +123,15 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   marker_ = new MarkerWidget(fft_);
   marker_->resize(kMarkerPixels, kMarkerPixels);
   freq_ = new QLabel(fft_);
-  QFont small(options.fontFamily);
-  small.setPointSizeF(8);
-  freq_->setFont(small);
+  QFont readout(options.fontFamily);
+  readout.setPointSizeF(kDefaultFontPoints);
+  freq_->setFont(readout);
   QPalette pal = freq_->palette();
   pal.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
   freq_->setPalette(pal);
   freq_->setGeometry(fft_->width() - 70, 2, 66, 16);
   freq_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  freq_->hide();
 
   scale_ = new ImageView(container);
   PlaceInTwips(scale_, rects.scale);
@@ -109,13 +139,21 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   for (QWidget* w : {static_cast<QWidget*>(waveFrame_), static_cast<QWidget*>(fftFrame_),
                      static_cast<QWidget*>(scale_)})
     w->show();
+  for (ImageView* view : {meter_, wave_, fft_, scale_}) view->SetPacer(options.pacer);
+  levels_->SetPacer(options.pacer);
 
   vu_ = std::make_unique<C_VU>();
+  spectrum_.SetMarker(kMarkerPixels);
   ConfigureMeter();
 }
 
 ChannelPanel::~ChannelPanel() {
   if (vu_) vu_->ClosePictureBox();
+}
+
+void ChannelPanel::ShowFrequency(const QString& text) {
+  freq_->setText(text);
+  freq_->setVisible(!text.isEmpty());
 }
 
 void ChannelPanel::PlaceMarker(float percent) {

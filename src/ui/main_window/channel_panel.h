@@ -13,6 +13,7 @@
 
 #include "analysis/analysis_output.h"
 #include "analysis/analysis_types.h"
+#include "ui/display/meter_drawing.h"
 #include "ui/display/spectrum_view.h"
 #include "ui/display/waveform_view.h"
 #include "ui/main_window/image_view.h"
@@ -23,15 +24,24 @@
 namespace varn {
 
 class C_VU;
+class RepaintPacer;
 
-// The name label: reports a released mouse button.
+// The name label: shows the channel name whole, in its face at its size or,
+// when the name is too wide for the label, at the largest size that fits;
+// reports a released mouse button.
 class NameLabel : public QLabel {
  public:
   using QLabel::QLabel;
+  void SetNameFont(const QString& face, float points);
+  void ShowName(const QString& name);
   std::function<void()> onRelease;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QString face_;
+  float points_ = 18.0f;
 };
 
 // The spectrum marker, dragged up and down with the left button.
@@ -51,7 +61,8 @@ struct PanelOptions {
   bool showChName = true;
   QString fontFamily;
   float redPoint = -20.0f;
-  bool stereo = true;  // two bars (L and R) or one
+  bool stereo = true;             // two bars (L and R) or one
+  RepaintPacer* pacer = nullptr;  // the window's; nullptr repaints at once
 };
 
 class ChannelPanel {
@@ -77,7 +88,8 @@ class ChannelPanel {
 
   // The meter's background with its scale and mode caption, shown at once.
   void DrawMeterBackground(MeterTextMode mode);
-  // One analysed block: the background, then each bar.
+  // One analysed block: the bars over the background, redrawn where they
+  // changed.
   void DrawMeter(std::span<const VuBarValues> bars);
   void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
                     double monoScale);
@@ -85,8 +97,17 @@ class ChannelPanel {
                     float fftRate);
   // At channel start: the scale strip and the waveform's samples per column.
   void ChannelStarted(int sampleRate, int segmentLength);
-  // The channel stopped: empty spectrum and waveform, the meter's empty scale.
-  void ResetViews();
+  // A channel that has not run yet: the frequency scale for its rate and the
+  // spectrum's grid, so the window looks finished before the first start.
+  void ShowIdleViews(int sampleRate, float fftOffset);
+  // The spectrum's grid alone (the 0 line moved while the channel stands).
+  void ShowGrid(float fftOffset);
+  // The channel stopped: an empty waveform, the spectrum's bare grid and the
+  // meter's empty scale.
+  void ResetViews(float fftOffset);
+  // The frequency read-out; an empty text hides it, so the spectrum's
+  // repaints skip it.
+  void ShowFrequency(const QString& text);
   // Puts the marker's centre `percent` of the view's height above its bottom.
   void PlaceMarker(float percent);
 
@@ -94,6 +115,7 @@ class ChannelPanel {
   // The meter renderer's sizes, margins and fonts from the panel scale.
   void ConfigureMeter();
   void CopyBackgroundToMeter();
+  void DrawScale(int sampleRate);
 
   int ch_;
   float panelScale_;
@@ -108,6 +130,7 @@ class ChannelPanel {
   NameLabel* name_ = nullptr;
   ImageView* meter_ = nullptr;
   QImage meterBackground_;
+  LiveMeter liveMeter_;
   QWidget* waveFrame_ = nullptr;
   ImageView* wave_ = nullptr;
   QWidget* fftFrame_ = nullptr;

@@ -1,12 +1,16 @@
 // What a panel draws for its channel: the meter, the waveform, the spectrum,
-// the frequency scale, and the empty views of a stopped channel.
+// the frequency scale, and the bare views (grid and scale) of a channel that
+// stands.
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/display/c_vu.h"
 #include "ui/display/frequency_scale.h"
+#include "ui/display/image_pixels.h"
 #include "ui/display/meter_drawing.h"
 #include "ui/display/waveform_view.h"
+#include "ui/fonts/font_cache.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
@@ -15,6 +19,8 @@ namespace varn {
 
 namespace {
 float Clamped(float v, float lo, float hi) { return std::clamp(v, lo, hi); }
+// Real to integer as everywhere in the program: nearest, ties to even.
+float Rounded(float v) { return std::nearbyint(v); }
 }  // namespace
 
 void ChannelPanel::ConfigureMeter() {
@@ -28,24 +34,25 @@ void ChannelPanel::ConfigureMeter() {
   vu.SetFontSize(0, f);
   vu.SetFontSize(1, f);
   vu.SetFontSize(2, Clamped(11.0f * s, 9.0f, 12.0f));
-  vu.SetMargin(720.0f * s, 1400.0f * s, 0.0f, 150.0f * s);
-  vu.SetBarWidthStep(static_cast<int>(2.0f * s));
-  vu.SetBarMargin(300.0f / static_cast<float>(r) * s);
+  vu.SetMargin(Rounded(720.0f * s), Rounded(1400.0f * s), 0.0f, Rounded(150.0f * s));
+  vu.SetBarWidthStep(static_cast<int>(Rounded(2.0f * s)));
+  vu.SetBarMargin(Rounded(300.0f / static_cast<float>(r) * s));
   if (!options_.stereo) {
     vu.SetNumValue(0);
-    vu.SetBarWidth(static_cast<int>((20.0f / static_cast<float>(r) + 13.0f) * s));
-    vu.SetTopMargin(840.0f / static_cast<float>(r) * s);
+    vu.SetBarWidth(static_cast<int>(Rounded((20.0f / static_cast<float>(r) + 13.0f) * s)));
+    vu.SetTopMargin(Rounded(840.0f / static_cast<float>(r) * s));
   } else {
     vu.SetNumValue(1);
-    vu.SetBarWidth(static_cast<int>((10.0f / static_cast<float>(r) + 13.0f) * s));
-    vu.SetTopMargin(420.0f / static_cast<float>(r) * s);
+    vu.SetBarWidth(static_cast<int>(Rounded((10.0f / static_cast<float>(r) + 13.0f) * s)));
+    vu.SetTopMargin(Rounded(420.0f / static_cast<float>(r) * s));
     vu.SetStrType(0);
   }
   vu.SetRedPoint(options_.redPoint);
   vu.SetParms();
-  QFont scaleFont(options_.fontFamily);
-  scaleFont.setPointSizeF(8);
-  spectrum_.SetFont(scaleFont);
+  // The grid labels in the window's own size; only the scale strip is smaller.
+  QFont gridFont(options_.fontFamily);
+  gridFont.setPointSizeF(kDefaultFontPoints);
+  spectrum_.SetFont(gridFont);
 }
 
 void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
@@ -55,15 +62,12 @@ void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
     caption.points = 9.0f;
     caption.panelScale = panelScale_;
     varn::DrawMeterBackground(*vu_, meterBackground_, mode, caption);
-    meter_->update();
+    meter_->MarkAllChanged();
   });
 }
 
 void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
-  TrappedStep([&] {
-    varn::DrawMeter(*vu_, meterBackground_, bars);
-    meter_->update();
-  });
+  TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
 }
 
 void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
@@ -73,8 +77,17 @@ void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, d
     if (image.isNull()) return;
     waveGeometry_.stereoScale = stereoScale;
     waveGeometry_.monoScale = monoScale;
-    varn::DrawWaveform(image, block, mode, waveGeometry_);
-    wave_->update();
+    const int before = wave_->RingStart();
+    int start = before;
+    DrawWaveformRing(image, start, block, mode, waveGeometry_);
+    wave_->SetRingStart(start);
+    // What the screen shows moves left by the columns drawn; only those are
+    // painted afresh.
+    const int moved = start >= before ? start - before : start + image.width() - before;
+    if (moved == 0)
+      wave_->MarkAllChanged();
+    else
+      wave_->MarkScrolled(-moved);
   });
 }
 
@@ -83,8 +96,7 @@ void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<cons
   TrappedStep([&] {
     QImage& image = fft_->Image();
     if (image.isNull() || sampleRate_ <= 0) return;
-    spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_);
-    fft_->update();
+    fft_->MarkChanged(spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_));
   });
 }
 
@@ -93,30 +105,47 @@ void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
     sampleRate_ = sampleRate;
     samplesPerColumn_ = SamplesPerColumn(segmentLength, wave_->width());
     waveGeometry_ = MakeWaveGeometry(wave_->size(), 1.0f, samplesPerColumn_);
-    FrequencyScaleStyle style;
-    style.family = options_.fontFamily;
-    style.backColor = 0xFFFFFF & ((scale_->Background().blue() << 16) |
-                                  (scale_->Background().green() << 8) | scale_->Background().red());
-    style.foreColor = 0x000000;
-    varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
-    scale_->update();
+    DrawScale(sampleRate);
   });
 }
 
-void ChannelPanel::ResetViews() {
+void ChannelPanel::ShowIdleViews(int sampleRate, float fftOffset) {
+  TrappedStep([&] {
+    DrawScale(sampleRate);
+    ShowGrid(fftOffset);
+  });
+}
+
+void ChannelPanel::ShowGrid(float fftOffset) {
+  TrappedStep([&] {
+    spectrum_.DrawGrid(fft_->Image(), fftOffset);
+    fft_->MarkAllChanged();
+  });
+}
+
+void ChannelPanel::ResetViews(float fftOffset) {
   TrappedStep([&] {
     wave_->Clear();
-    fft_->Clear();
+    ShowGrid(fftOffset);
     vu_->ResetVU(-1);
     CopyBackgroundToMeter();
   });
 }
 
+void ChannelPanel::DrawScale(int sampleRate) {
+  FrequencyScaleStyle style;
+  style.family = options_.fontFamily;
+  style.backColor = 0xFFFFFF & ((scale_->Background().blue() << 16) |
+                                (scale_->Background().green() << 8) | scale_->Background().red());
+  style.foreColor = 0x000000;
+  varn::DrawFrequencyScale(scale_->Image(), sampleRate, style);
+  scale_->MarkAllChanged();
+}
+
 void ChannelPanel::CopyBackgroundToMeter() {
   QImage& image = meter_->Image();
-  if (image.size() == meterBackground_.size()) image = meterBackground_.copy();
-  vu_->SetPictureBox(&image);
-  meter_->update();
+  if (image.size() == meterBackground_.size()) CopyImage(image, meterBackground_);
+  meter_->MarkAllChanged();
 }
 
 }  // namespace varn

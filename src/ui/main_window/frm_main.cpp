@@ -98,7 +98,11 @@ void FrmMain::TimerStart() {
   if (!start_.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
 
   tickTimer_ = std::make_unique<QtTickTimer>([this] {
-    if (engine_) engine_->Tick();
+    if (!engine_) return;
+    // A frame that falls due inside the tick is shown right after it.
+    pacer_.Hold();
+    engine_->Tick();
+    pacer_.Release();
   });
   EngineServices services;
   services.audio = &start_.Audio();
@@ -163,13 +167,15 @@ void FrmMain::BuildPanels() {
   options.showChName = s.showChName != 0;
   options.fontFamily = UiFontName();
   options.redPoint = ReadKeyReal("VULevelTrim");
+  options.pacer = &pacer_;
   for (int ch = 0; ch < engine_->ChannelCount(); ++ch) {
     const ChannelRecord& c = engine_->Channel(ch);
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;
     auto panel = std::make_unique<ChannelPanel>(
         ch, container_, layout_.panels[static_cast<size_t>(ch)], layout_, options);
-    panel->Name()->setText(QString::fromStdString(c.name));
+    panel->Name()->ShowName(QString::fromStdString(c.name));
     panel->PlaceMarker(c.fftOffset);
+    panel->ShowIdleViews(c.capture.SampleRate, c.fftOffset);
     panel->Buttons()->onButtonClicked = [this](int channel, int button) {
       RecButtonClicked(channel, button, 0);
     };

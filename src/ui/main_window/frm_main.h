@@ -21,6 +21,7 @@
 #include "ui/main_window/image_view.h"
 #include "ui/main_window/panel_geometry.h"
 #include "ui/main_window/qt_tick_timer.h"
+#include "ui/main_window/repaint_pacer.h"
 
 class QMenu;
 
@@ -127,6 +128,7 @@ class FrmMain : public QWidget, public EngineView {
   void DropLogWindow(bool store);
 
   ProgramStart& start_;
+  RepaintPacer pacer_;  // before the panels, which mark their changes with it
   std::unique_ptr<QtTickTimer> tickTimer_;
   SystemdNotifier systemd_;  // when started as a Type=notify service
   std::unique_ptr<Engine> engine_;

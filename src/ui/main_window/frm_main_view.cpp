@@ -22,7 +22,7 @@ void FrmMain::SetLevelFigure(int ch, int cell, std::string_view text) {
 }
 
 void FrmMain::RedrawLevelFigures(int ch) {
-  if (Valid(ch, PanelCount())) Panel(ch).Levels()->update();
+  if (Valid(ch, PanelCount())) Panel(ch).Levels()->MarkChanged();
 }
 
 void FrmMain::DrawSpectrum(int ch, std::span<const double> averaged, std::span<const double> hold) {
@@ -38,7 +38,7 @@ void FrmMain::DrawWaveform(int ch, std::span<const Frame> block) {
 }
 
 void FrmMain::ResetViews(int ch) {
-  if (Valid(ch, PanelCount())) Panel(ch).ResetViews();
+  if (Valid(ch, PanelCount()) && engine_) Panel(ch).ResetViews(engine_->Channel(ch).fftOffset);
 }
 
 void FrmMain::SetMonitorLook(int ch, bool monitoring) {

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
 namespace varn {
@@ -40,7 +41,14 @@ void LevelFigures::SetFontFamily(const QString& family) {
 void LevelFigures::SetCell(int cell, const QString& text) {
   if (cell < 0 || cell > 7 || texts_[static_cast<size_t>(cell)] == text) return;
   texts_[static_cast<size_t>(cell)] = text;
-  update();
+  MarkChanged();
+}
+
+void LevelFigures::MarkChanged() {
+  if (pacer_)
+    pacer_->MarkAll(this);
+  else
+    update();
 }
 
 void LevelFigures::paintEvent(QPaintEvent*) {

@@ -10,6 +10,8 @@
 
 namespace varn {
 
+class RepaintPacer;
+
 class LevelFigures : public QWidget {
  public:
   explicit LevelFigures(QWidget* parent = nullptr);
@@ -17,6 +19,9 @@ class LevelFigures : public QWidget {
   void SetFontFamily(const QString& family);
   void SetCell(int cell, const QString& text);
   QString Cell(int cell) const { return texts_.at(static_cast<size_t>(cell)); }
+  // Repaints go through `pacer` (nullptr: at once).
+  void SetPacer(RepaintPacer* pacer) { pacer_ = pacer; }
+  void MarkChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -24,6 +29,7 @@ class LevelFigures : public QWidget {
  private:
   std::array<QString, 8> texts_;
   QString family_;
+  RepaintPacer* pacer_ = nullptr;
 };
 
 }  // namespace varn

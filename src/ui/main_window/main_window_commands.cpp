@@ -67,7 +67,7 @@ void FrmMain::RenameChannel(int ch) {
               panel.Name()->text());
   if (!answer || answer->isEmpty()) return;
   const std::string name = TrimBlanks(answer->toStdString());
-  panel.Name()->setText(QString::fromStdString(name));
+  panel.Name()->ShowName(QString::fromStdString(name));
   engine_->RenameChannel(ch, name);
 }
 
@@ -124,6 +124,9 @@ void FrmMain::MarkerDragged(int ch, int pointerYTwips) {
   panel.Marker()->move(panel.Marker()->x(), top / p);
   if (viewH > 0)
     engine_->SetFftOffset(ch, static_cast<float>(viewH - (top + 6 * p)) / viewH * 100.0f);
+  // A running channel's next block draws the grid anew; a standing one's
+  // grid follows the marker now.
+  if (!engine_->Capturing(ch)) panel.ShowGrid(engine_->Channel(ch).fftOffset);
 }
 
 float FrmMain::FreqAtX(int xTwips, int sampleRate) const {
@@ -146,12 +149,12 @@ void FrmMain::SpectrumPointerMoved(int ch, int xTwips) {
     const float f = FreqAtX(xTwips, rate);
     const QString text = f > 1000 ? QString::fromStdString(FormatFixed(f / 1000.0, 1)) + "kHz"
                                   : QString::fromStdString(FormatFixed(f, 0)) + "Hz";
-    Panel(ch).Frequency()->setText(text);
+    Panel(ch).ShowFrequency(text);
   });
 }
 
 void FrmMain::ClearFrequencyReadout(int ch) {
-  if (ch >= 0 && ch < PanelCount()) Panel(ch).Frequency()->clear();
+  if (ch >= 0 && ch < PanelCount()) Panel(ch).ShowFrequency(QString());
 }
 
 }  // namespace varn

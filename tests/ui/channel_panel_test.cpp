@@ -1,0 +1,171 @@
+// A channel panel fed blocks as the engine feeds them, its repaints paced
+// by frames: what reaches the screen, repaint by partial repaint, is the
+// picture a whole redraw of every block makes.
+
+#include "ui/main_window/channel_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QTest>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "display_pixels.h"
+#include "ui/display/c_vu.h"
+#include "ui/display/spectrum_grid.h"
+#include "ui/main_window/repaint_pacer.h"
+#include "ui/twips.h"
+
+namespace varn {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kSegment = 2304;
+
+class ChannelPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTwipsPerPixel(15);
+    PanelLayoutInput in;
+    in.clientWidth = 1600 * 15;
+    in.clientHeight = 1000 * 15;
+    in.channels = 8;
+    layout_ = LayoutPanels(in);
+    container_.resize(layout_.all.width / 15, layout_.all.height / 15);
+    PanelOptions options;
+    options.pacer = &pacer_;
+    panel_ = std::make_unique<ChannelPanel>(0, &container_, layout_.panels[0], layout_, options);
+    container_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&container_));
+    panel_->Marker()->hide();  // it covers a corner of the spectrum
+    panel_->DrawMeterBackground(MeterTextMode::Rms);
+    panel_->ChannelStarted(kRate, kSegment);
+  }
+  // A frame now, painted at once.
+  void ShowFrame() {
+    pacer_.Frame();
+    QCoreApplication::processEvents();
+  }
+  QImage OnScreen(QWidget* view) {
+    const QImage screen = container_.screen()
+                              ->grabWindow(container_.winId())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    return screen.copy(QRect(view->mapTo(&container_, QPoint(0, 0)), view->size()));
+  }
+
+  PanelLayout layout_;
+  QWidget container_;
+  RepaintPacer pacer_{1000};  // frames only when the test shows them
+  std::unique_ptr<ChannelPanel> panel_;
+};
+
+TEST_F(ChannelPanelTest, TheScreenShowsWhatAWholeRedrawOfEveryBlockMakes) {
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> step(-1.5f, 1.5f);  // levels move a little per block
+  std::uniform_int_distribution<int> sample(-20000, 20000);
+  std::uniform_real_distribution<double> bin(0.0, 3000000.0);
+
+  const QSize waveSize = panel_->Wave()->size();
+  QImage wave(waveSize, QImage::Format_RGB32);
+  wave.fill(Qt::black);
+  WaveGeometry geometry =
+      MakeWaveGeometry(waveSize, 1.0f, SamplesPerColumn(kSegment, waveSize.width()));
+  geometry.stereoScale = geometry.monoScale = 0.002;
+
+  QImage meter;
+  std::vector<double> averaged(kSpectrumBins), hold(kSpectrumBins);
+  int frames = 0;
+  float levels[2] = {-30.0f, -20.0f};
+  for (int block = 0; block < 150; ++block) {
+    std::vector<std::string> texts;
+    texts.reserve(2);  // the bars view the texts: no reallocation
+    std::vector<VuBarValues> bars;
+    for (int i = 0; i < 2; ++i) {
+      const float v = levels[i] = std::clamp(levels[i] + step(random), -60.0f, 3.0f);
+      texts.push_back(std::to_string(static_cast<int>(v)));
+      bars.push_back({i, v, v + 2.0f, texts.back(), block % 4 == 0 ? kNoHoldMark : v + 5.0f});
+    }
+    std::vector<Frame> samples(kSegment);
+    for (Frame& f : samples) f = Frame{static_cast<int16_t>(sample(random) * (block % 5) / 4), 0};
+    for (size_t j = 0; j < averaged.size(); ++j) {
+      averaged[j] = bin(random) / static_cast<double>(j + 1);
+      hold[j] = std::max(hold[j] * 0.98, averaged[j]);
+    }
+    panel_->DrawSpectrum(averaged, hold, 50.0f, 1.0f);
+    panel_->DrawMeter(bars);
+    panel_->DrawWaveform(samples, StereoMode::Stereo, geometry.stereoScale, geometry.monoScale);
+
+    meter = panel_->MeterBackground().copy();
+    QPainter painter(&meter);
+    for (const VuBarValues& bar : bars)
+      panel_->Vu().DrawVU(painter, bar.index, bar.vu, bar.peak, bar.text, bar.hold);
+    DrawWaveform(wave, samples, StereoMode::Stereo, geometry);
+    // Frames come at their own pace: after one block, or after a few.
+    if (block % 3 != 1) {
+      ShowFrame();
+      ++frames;
+    }
+  }
+  ShowFrame();  // nothing is left marked: no frame is counted
+  EXPECT_EQ(pacer_.FramesShown(), frames);
+  EXPECT_EQ(OnScreen(panel_->Meter()), meter);
+  EXPECT_EQ(OnScreen(panel_->Wave()), wave);
+  EXPECT_EQ(OnScreen(panel_->Spectrum()), panel_->Spectrum()->Image());
+}
+
+TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
+  NameLabel* name = panel_->Name();
+  const int room = name->contentsRect().width();
+  panel_->Name()->ShowName("系統名1");
+  EXPECT_EQ(name->font().pixelSize(), 24);  // 18 points at 15 twips a pixel
+  const QString longName = "FM東京 本線 第二スタジオ 送出";
+  ASSERT_GT(QFontMetrics(name->font()).horizontalAdvance(longName), room);
+  name->ShowName(longName);
+  EXPECT_EQ(name->text(), longName);
+  EXPECT_LE(QFontMetrics(name->font()).horizontalAdvance(longName), room);
+  EXPECT_LT(name->font().pixelSize(), 24);
+  QFont larger = name->font();  // no smaller than it must be
+  larger.setPixelSize(larger.pixelSize() + 1);
+  EXPECT_GT(QFontMetrics(larger).horizontalAdvance(longName), room);
+}
+
+TEST_F(ChannelPanelTest, MeterSizesAreRoundedHalfToEven) {
+  // Two rows at 1000 pixels: a scale of 952 / 1080.
+  const float s = 952.0f / 1080.0f;
+  ASSERT_FLOAT_EQ(layout_.panelScale, s);
+  const C_VU& vu = panel_->Vu();
+  EXPECT_EQ(vu.BarWidth(), 16);             // 15.87
+  EXPECT_EQ(vu.BarWidthStep(), 2);          // 1.76
+  EXPECT_FLOAT_EQ(vu.BarMargin(), 132.0f);  // 132.2
+  EXPECT_FLOAT_EQ(vu.TopMargin(), 185.0f);  // 185.1
+}
+
+TEST_F(ChannelPanelTest, AStandingChannelShowsItsGridAndScale) {
+  panel_->Scale()->Clear();
+  panel_->Spectrum()->Clear();
+  panel_->ShowIdleViews(kRate, 50.0f);
+  const QImage& fft = panel_->Spectrum()->Image();
+  const int zero = GridRow(0, 50.0f, fft.height());
+  const int x = fft.width() / 2;
+  EXPECT_EQ(test::PixelBgr(fft, x, zero), 0x303080);
+  const QImage& scale = panel_->Scale()->Image();
+  int ink = 0;
+  for (int y = 0; y < scale.height(); ++y)
+    for (int c = 0; c < scale.width(); ++c) ink += test::PixelBgr(scale, c, y) < 0x404040;
+  EXPECT_GT(ink, 50);  // the labels, dark on the light strip
+
+  // Bars while it runs; the bare grid again once it stops.
+  const std::vector<double> loud(kSpectrumBins, 3000000.0);
+  panel_->DrawSpectrum(loud, loud, 50.0f, 1.0f);
+  EXPECT_NE(test::PixelBgr(fft, x, fft.height() - 1), 0x000000);
+  panel_->ResetViews(50.0f);
+  EXPECT_EQ(test::PixelBgr(fft, x, fft.height() - 1), 0x000000);
+  EXPECT_EQ(test::PixelBgr(fft, x, zero), 0x303080);
+}
+
+}  // namespace
+}  // namespace varn
