@@ -1,8 +1,16 @@
 #include "audio/gain_copy.h"
 
+#include <algorithm>
+
 namespace varn {
 
 void GainCopy(const int16_t* source, int16_t* target, size_t samples, float gain) {
+  if (gain == 1.0f) {
+    // The usual case, 0 dB: every sample as it is, -32768 made -32767, as
+    // the rule below gives; a loop the compiler turns into vector code.
+    for (size_t i = 0; i < samples; ++i) target[i] = std::max<int16_t>(source[i], -32767);
+    return;
+  }
   double g = gain;
   if (!(g >= 0.0)) g = 0.0;
   // Beyond this every non-zero sample saturates anyway; the cap keeps an
