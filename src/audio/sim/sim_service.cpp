@@ -99,11 +99,17 @@ int SimWaveService::OpenIn(int deviceId, const WaveFormat& format,
     signal =
         MakeFileSignal(std::move(reader), static_cast<int>(format.samplesPerSec), format.channels);
   }
-  auto sim = std::make_shared<SimInStream>(device.name, format, std::move(signal), pace_);
+  auto sim = std::make_shared<SimInStream>(device.name, format, std::move(signal), Pacer());
   std::erase_if(inStreams_, [](const auto& s) { return s.second.expired(); });
   inStreams_.emplace_back(id, sim);
   stream = sim;
   return kWaveOk;
+}
+
+std::shared_ptr<SimPacer> SimWaveService::Pacer() {
+  if (pace_ != SimPace::RealTime) return nullptr;
+  if (!pacer_) pacer_ = std::make_shared<SimPacer>();
+  return pacer_;
 }
 
 int SimWaveService::OpenOut(int deviceId, const WaveFormat& format,
@@ -120,7 +126,7 @@ int SimWaveService::OpenOut(int deviceId, const WaveFormat& format,
   if (failedDevices_.count({false, id}))
     return Fail(true, kWaveErrDeviceFailed,
                 "Cannot open the output device \"" + name + "\": it is not connected.");
-  auto sim = std::make_shared<SimOutStream>(name, format, pace_, tap_);
+  auto sim = std::make_shared<SimOutStream>(name, format, Pacer(), tap_);
   std::erase_if(outStreams_, [](const auto& s) { return s.expired(); });
   outStreams_.push_back(sim);
   ++outputOpens_;

@@ -58,9 +58,12 @@ class SimWaveService final : public WaveService {
     std::string path;  // the file of a "Sim File" device
   };
   void ReadInputList();
+  // The pacer thread, made with the first real-time device; null at manual pace.
+  std::shared_ptr<SimPacer> Pacer();
   int Resolve(bool isInput, int deviceId) const;
 
   SimPace pace_;
+  std::shared_ptr<SimPacer> pacer_;  // real-time pace: the one thread of every device
   std::string filesFolder_;
   std::vector<InputDevice> inputs_;
   std::shared_ptr<PlayedTap> tap_ = std::make_shared<PlayedTap>();

@@ -6,7 +6,6 @@
 namespace varn {
 
 namespace {
-constexpr auto kTickPeriod = std::chrono::milliseconds(10);
 constexpr size_t kChunkFrames = 4096;
 
 // Frames due at `rate` for the time since `start`.
@@ -29,12 +28,12 @@ std::vector<uint8_t> PlayedTap::Take() {
 }
 
 SimInStream::SimInStream(std::string deviceName, const WaveFormat& format,
-                         std::unique_ptr<SimSignal> signal, SimPace pace)
+                         std::unique_ptr<SimSignal> signal, std::shared_ptr<SimPacer> pacer)
     : WaveInStream(std::move(deviceName), format),
       signal_(std::move(signal)),
-      pace_(pace),
+      pacer_(std::move(pacer)),
       scratch_(kChunkFrames * std::max<uint16_t>(format.channels, 1)) {
-  if (pace_ == SimPace::RealTime) thread_ = std::thread([this] { Run(); });
+  if (pacer_) pacer_->Add(this);
 }
 
 SimInStream::~SimInStream() { Shutdown(); }
@@ -76,7 +75,7 @@ int SimInStream::Close() {
 void SimInStream::Shutdown() {
   quit_.store(true, std::memory_order_release);
   running_.store(false, std::memory_order_release);
-  if (thread_.joinable()) thread_.join();
+  if (pacer_) pacer_->Remove(this);
   GateHold hold(gate_);  // a test's thread may still be producing
   queue_.ReturnAll();
   closed_ = true;
@@ -107,34 +106,31 @@ size_t SimInStream::ProduceFrames(size_t frames) {
   return done;
 }
 
-void SimInStream::Run() {
-  while (!quit_.load(std::memory_order_acquire)) {
-    std::this_thread::sleep_for(kTickPeriod);
-    if (paused_.load(std::memory_order_acquire) || !running_.load(std::memory_order_acquire))
-      continue;
-    if (!gate_.TryEnter()) continue;
-    const uint64_t due = FramesSince(startTime_, Format().samplesPerSec);
-    if (due > producedSinceStart_) {
-      // After a long stall (a suspended machine) a real device would not
-      // deliver the gap either: produce at most one second at once.
-      uint64_t n = due - producedSinceStart_;
-      if (n > Format().samplesPerSec) {
-        producedSinceStart_ = due - Format().samplesPerSec;
-        n = Format().samplesPerSec;
-      }
-      ProduceFrames(static_cast<size_t>(n));
+void SimInStream::Pace() {
+  if (paused_.load(std::memory_order_acquire) || !running_.load(std::memory_order_acquire)) return;
+  if (!gate_.TryEnter()) return;
+  const uint64_t due = FramesSince(startTime_, Format().samplesPerSec);
+  if (due > producedSinceStart_) {
+    // After a long stall (a suspended machine) a real device would not
+    // deliver the gap either: produce at most one second at once.
+    uint64_t n = due - producedSinceStart_;
+    if (n > Format().samplesPerSec) {
+      producedSinceStart_ = due - Format().samplesPerSec;
+      n = Format().samplesPerSec;
     }
-    gate_.Leave();
+    ProduceFrames(static_cast<size_t>(n));
   }
+  gate_.Leave();
 }
 
-SimOutStream::SimOutStream(std::string deviceName, const WaveFormat& format, SimPace pace,
-                           std::shared_ptr<PlayedTap> tap)
-    : WaveOutStream(std::move(deviceName), format), pace_(pace), tap_(std::move(tap)) {
-  if (pace_ == SimPace::RealTime) {
+SimOutStream::SimOutStream(std::string deviceName, const WaveFormat& format,
+                           std::shared_ptr<SimPacer> pacer, std::shared_ptr<PlayedTap> tap)
+    : WaveOutStream(std::move(deviceName), format), pacer_(std::move(pacer)), tap_(std::move(tap)) {
+  if (pacer_) {
     // A second's worth, the most one turn plays after a stall.
     deviceBuffer_.resize(static_cast<size_t>(format.samplesPerSec) * format.blockAlign + 1);
-    thread_ = std::thread([this] { Run(); });
+    start_ = std::chrono::steady_clock::now();
+    pacer_->Add(this);
   }
 }
 
@@ -155,7 +151,7 @@ int SimOutStream::Close() {
 
 void SimOutStream::Shutdown() {
   quit_.store(true, std::memory_order_release);
-  if (thread_.joinable()) thread_.join();
+  if (pacer_) pacer_->Remove(this);
   GateHold hold(gate_);
   queue_.ReturnAll();
   closed_ = true;
@@ -172,29 +168,25 @@ size_t SimOutStream::Consume(size_t frames) {
   return taken;
 }
 
-void SimOutStream::Run() {
-  const auto start = std::chrono::steady_clock::now();
+void SimOutStream::Pace() {
+  if (quit_.load(std::memory_order_acquire)) return;
   const uint64_t rate = Format().samplesPerSec;
-  uint64_t played = 0;
-  while (!quit_.load(std::memory_order_acquire)) {
-    std::this_thread::sleep_for(kTickPeriod);
-    const uint64_t due = FramesSince(start, static_cast<uint32_t>(rate));
-    if (due <= played) continue;
-    // Frames with nothing queued are silence: the device does not wait.
-    const uint64_t frames = std::min(due - played, rate);
-    played = due;
-    if (!gate_.TryEnter()) continue;
-    size_t at = 0;
-    uint64_t sum = 0;
-    queue_.Drain(frames * Format().blockAlign, [&](const uint8_t* data, size_t bytes) {
-      const size_t n = std::min(bytes, deviceBuffer_.size() - at);
-      std::memcpy(deviceBuffer_.data() + at, data, n);
-      for (size_t i = 0; i < n; ++i) sum += deviceBuffer_[at + i];
-      at += n;
-    });
-    gate_.Leave();
-    playedSum_.fetch_add(sum, std::memory_order_acq_rel);
-  }
+  const uint64_t due = FramesSince(start_, static_cast<uint32_t>(rate));
+  if (due <= played_) return;
+  // Frames with nothing queued are silence: the device does not wait.
+  const uint64_t frames = std::min(due - played_, rate);
+  played_ = due;
+  if (!gate_.TryEnter()) return;
+  size_t at = 0;
+  uint64_t sum = 0;
+  queue_.Drain(frames * Format().blockAlign, [&](const uint8_t* data, size_t bytes) {
+    const size_t n = std::min(bytes, deviceBuffer_.size() - at);
+    std::memcpy(deviceBuffer_.data() + at, data, n);
+    for (size_t i = 0; i < n; ++i) sum += deviceBuffer_[at + i];
+    at += n;
+  });
+  gate_.Leave();
+  playedSum_.fetch_add(sum, std::memory_order_acq_rel);
 }
 
 }  // namespace varn

@@ -1,8 +1,9 @@
 #pragma once
-// The streams of the virtual devices. At real-time pace each runs its own
-// thread that produces (or plays) as many frames as the clock says are due,
-// every 10 ms. At manual pace there is no thread: a test produces or plays
-// N frames when it wants, so buffer completion is deterministic.
+// The streams of the virtual devices. At real-time pace the service's pacer
+// thread (sim_pacer.h) has each produce (or play) as many frames as the
+// clock says are due, every 10 ms. At manual pace there is no thread: a test
+// produces or plays N frames when it wants, so buffer completion is
+// deterministic.
 //
 // A device's thread follows the rule of the audio threads (audio/
 // header_queue.h): it meets the program only through the header queue, its
@@ -12,10 +13,10 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "audio/sim/device_gate.h"
+#include "audio/sim/sim_pacer.h"
 #include "audio/sim/sim_signal.h"
 #include "audio/wave_service.h"
 
@@ -35,10 +36,11 @@ class PlayedTap {
   std::vector<uint8_t> bytes_;
 };
 
-class SimInStream final : public WaveInStream {
+class SimInStream final : public WaveInStream, public SimPaced {
  public:
+  // `pacer` drives it at real-time pace; null for manual pace.
   SimInStream(std::string deviceName, const WaveFormat& format, std::unique_ptr<SimSignal> signal,
-              SimPace pace);
+              std::shared_ptr<SimPacer> pacer);
   ~SimInStream() override;
 
   int Start() override;
@@ -56,13 +58,14 @@ class SimInStream final : public WaveInStream {
   // frames due meanwhile arrive late, all at once (at most one second).
   void Pause(bool paused) { paused_.store(paused, std::memory_order_release); }
 
+  void Pace() override;
+
  private:
-  void Run();
   size_t ProduceFrames(size_t frames);
   void Shutdown();
 
   std::unique_ptr<SimSignal> signal_;
-  SimPace pace_;
+  std::shared_ptr<SimPacer> pacer_;
   DeviceGate gate_;
   std::atomic<bool> running_{false};
   std::atomic<bool> paused_{false};
@@ -71,12 +74,11 @@ class SimInStream final : public WaveInStream {
   std::chrono::steady_clock::time_point startTime_;
   uint64_t producedSinceStart_ = 0;
   std::vector<int16_t> scratch_;
-  std::thread thread_;
 };
 
-class SimOutStream final : public WaveOutStream {
+class SimOutStream final : public WaveOutStream, public SimPaced {
  public:
-  SimOutStream(std::string deviceName, const WaveFormat& format, SimPace pace,
+  SimOutStream(std::string deviceName, const WaveFormat& format, std::shared_ptr<SimPacer> pacer,
                std::shared_ptr<PlayedTap> tap);
   ~SimOutStream() override;
 
@@ -91,17 +93,19 @@ class SimOutStream final : public WaveOutStream {
   // reads the samples it plays (what a sanitizer needs to see).
   uint64_t PlayedSum() const { return playedSum_.load(std::memory_order_acquire); }
 
+  void Pace() override;
+
  private:
-  void Run();
   void Shutdown();
 
-  SimPace pace_;
+  std::shared_ptr<SimPacer> pacer_;
   std::shared_ptr<PlayedTap> tap_;
   DeviceGate gate_;
   std::atomic<bool> quit_{false};
   std::atomic<uint64_t> playedSum_{0};
   std::vector<uint8_t> deviceBuffer_;  // where the real-time device copies what it plays
-  std::thread thread_;
+  std::chrono::steady_clock::time_point start_;
+  uint64_t played_ = 0;
 };
 
 }  // namespace varn
