@@ -4,19 +4,20 @@
 #   format    the code against .clang-format (a report; it reformats nothing)
 #   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan      the audio backend and engine tests, built with ThreadSanitizer
-#   fuzz      every fuzz target for a bounded time from its seed corpus
-#   soak      the headless monitor on eight virtual lines (2 minutes; --long: 10)
-# Options: --quick runs the build stage only; --long soaks for ten minutes.
+#   fuzz      every fuzz target for 10 s from its seed corpus (--long: 20 s)
+#   soak      the headless monitor on eight virtual lines (60 s; --long: 10 minutes)
+# Options: --quick runs the build stage only; --long fuzzes and soaks longer.
 # Each stage says how long it took; the last line counts the tests run.
 set -uo pipefail
 cd "$(dirname "$0")"
 
 QUICK=0
 SOAK_ARGS=()
+FUZZ_SECONDS=10
 for arg in "$@"; do
   case $arg in
     --quick) QUICK=1 ;;
-    --long) SOAK_ARGS+=(--long) ;;
+    --long) SOAK_ARGS+=(--long) FUZZ_SECONDS=20 ;;
     *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -136,7 +137,7 @@ if ((QUICK == 0)); then
   run_stage format format_report
   run_stage asan asan_stage
   run_stage tsan tsan_stage
-  run_stage fuzz counted scripts/fuzz_smoke.sh
+  run_stage fuzz counted scripts/fuzz_smoke.sh "$FUZZ_SECONDS"
   run_stage soak counted scripts/soak.sh --binary build/varn "${SOAK_ARGS[@]}"
 fi
 
