@@ -15,9 +15,9 @@
 namespace varn {
 namespace {
 
-constexpr int kRampDevice = 4;
-constexpr int kS = 2304;  // at 8000 Hz: B = 10, segments of 384 frames
-constexpr int kSeg = kS / 6;
+constexpr int kRampInput = 4;
+constexpr int kBlockFrames = 2304;  // at 8000 Hz: B = 10, segments of 384 frames
+constexpr int kSeg = kBlockFrames / 6;
 constexpr int kLeadInFrames = 2400;  // 300 ms at 8000 Hz
 
 class LookRecorder final : public MonitorButtonLook {
@@ -31,7 +31,7 @@ class MonitorTest : public ::testing::Test {
   void SetUp() override {
     for (int ch = 0; ch < 3; ++ch) {
       cap[ch].SampleRate = 8000;
-      cap[ch].DeviceId = kRampDevice;
+      cap[ch].DeviceId = kRampInput;
     }
     cap[2].FormatCode = 2;  // mono
     for (int ch = 0; ch < 3; ++ch) ASSERT_TRUE(StartCapture(ch, cap[ch], arc[ch], sim, nullptr));
@@ -82,7 +82,7 @@ TEST_F(MonitorTest, SegmentHeadersPointIntoTheCaptureBlocks) {
 
 TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) {
   Select(0);
-  sim.Produce(kRampDevice, kS);
+  sim.Produce(kRampInput, kBlockFrames);
   MonitorWrite(mon, 0, 0, 0);
   EXPECT_EQ(mon.LastWritten, 0);
   EXPECT_EQ(mon.Queued[0], 1);
@@ -95,7 +95,7 @@ TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) 
 
   // A late tick: every segment up to the newest goes out, in ring order,
   // and played headers are no longer counted as queued.
-  sim.Produce(kRampDevice, kS);
+  sim.Produce(kRampInput, kBlockFrames);
   MonitorWrite(mon, 1, 2, 8);
   EXPECT_EQ(mon.LastWritten, 8);
   EXPECT_EQ(mon.Queued[0], 0);
@@ -193,7 +193,7 @@ TEST_F(MonitorTest, WithoutALeadInPlaybackStartsWithTheFirstSegment) {
   mon.BufferDelayMs = 0;
   Select(0);
   EXPECT_EQ(mon.DelayBytes, 0);
-  sim.Produce(kRampDevice, kSeg);
+  sim.Produce(kRampInput, kSeg);
   MonitorWrite(mon, 0, 0, 0);
   const std::vector<int16_t> played = PlayLeft(kSeg);
   ASSERT_EQ(played.size(), static_cast<size_t>(kSeg));

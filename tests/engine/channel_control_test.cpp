@@ -8,7 +8,7 @@
 namespace varn::test {
 namespace {
 
-constexpr int kRate = 8000;
+constexpr int kControlRate = 8000;
 
 class ChannelControlTest : public EngineFixture {
  protected:
@@ -83,7 +83,7 @@ TEST_F(ChannelControlTest, ALostDeviceStopsItsChannelAloneAndItRestartsWhenTheDe
   BuildThree();
   engine->StartChannel(0);
   engine->StartChannel(2);
-  Run(0.5, {kToneDevice, kRampDevice}, kRate);
+  Run(0.5, {kToneDevice, kRampDevice}, kControlRate);
   const std::string firstFile = engine->Channel(2).archive.CurrentPath;
 
   sim.FailDevice(true, kRampDevice, "unplugged");
