@@ -19,6 +19,8 @@ PACKAGES=(
   x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
+  # the metrics endpoint's HTTP server
+  libmicrohttpd-dev
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16
