@@ -19,8 +19,9 @@ PACKAGES=(
   x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
-  # the metrics endpoint's HTTP server
-  libmicrohttpd-dev
+  # the metrics endpoint's HTTP server; Prometheus's server and promtool to
+  # scrape and check it in the tests
+  libmicrohttpd-dev prometheus
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16
