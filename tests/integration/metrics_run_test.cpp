@@ -4,13 +4,20 @@
 // a bad --metrics, on a taken port, and without any endpoint.
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 #include <regex>
+#include <thread>
 
 #include "support/child_process.h"
 #include "support/http_client.h"
@@ -77,6 +84,48 @@ std::map<std::string, std::string> Results(const std::string& json, const std::s
   return found;
 }
 
+// Datagrams of systemd's notify protocol sent to a socket of the test's own,
+// read as they come (a full socket would hold the sender up).
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::string& path) {
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    if (fd_ >= 0) bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    timeval wait{0, 50000};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    reader_ = std::thread([this] {
+      char buffer[4096];
+      while (!stop_) {
+        const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+        std::lock_guard lock(mutex_);
+        if (n > 0) received_.emplace_back(buffer, static_cast<size_t>(n));
+      }
+    });
+  }
+  ~NotifySocket() {
+    stop_ = true;
+    reader_.join();
+    close(fd_);
+  }
+  // The messages so far that contain `text`.
+  int Count(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(received_.begin(), received_.end(), [&](auto& m) {
+      return m.find(text) != std::string::npos;
+    }));
+  }
+
+ private:
+  int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<std::string> received_;
+  std::thread reader_;
+};
+
 class MetricsRunTest : public ::testing::Test {
  protected:
   void Settings(const std::string& conf) { test::WriteText(app / "varn.ini", "[conf]\n" + conf); }
@@ -89,7 +138,11 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
     GTEST_SKIP() << "prometheus and promtool are not installed (scripts/setup.sh installs them)";
   Settings("NumRec=2\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Programme\nBitRate_2=0\n");
   const std::string listen = "127.0.0.1:" + std::to_string(port);
-  test::VarnRun run(app.Path(), {"--headless", "--audio", "sim", "--metrics", listen});
+  // Started as a notify service too: systemd's watchdog and the metrics
+  // both hear the engine.
+  NotifySocket notify(app / "notify");
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "sim", "--metrics", listen},
+                    {"NOTIFY_SOCKET=" + app / "notify", "WATCHDOG_USEC=400000"});
 
   std::string text;
   ASSERT_TRUE(test::WaitFor(
@@ -117,10 +170,14 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   EXPECT_EQ(lint.exitCode, 0) << lint.output;
   EXPECT_EQ(lint.output, "");
 
-  // A Prometheus server of the test's own scrapes it every second.
+  // A Prometheus server of the test's own scrapes it every second, with the
+  // fleet's alert rules.
   const uint16_t prometheusPort = test::FreeTcpPort();
   test::WriteText(app / "prometheus.yml",
                   "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
+                  "  evaluation_interval: 1s\n"
+                  "rule_files: ['" VARN_ALERT_RULES
+                  "']\n"
                   "scrape_configs:\n  - job_name: varn\n    static_configs:\n"
                   "      - targets: ['" +
                       listen + "']\n");
@@ -149,10 +206,26 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   EXPECT_EQ(perChannel.count("1") ? perChannel.at("1") : "", "1") << events;
   EXPECT_EQ(perChannel.count("2") ? perChannel.at("2") : "", "1") << events;
   EXPECT_EQ(Results(query("varn_events_total{event=\"start\"}"), "channel")[""], "1");
+  // The rules' joins work on these labels: both lines are loud and recording.
+  const auto loud = Results(query("max by (instance, channel) (varn_level_dbfs{kind=\"peak\"}) > "
+                                  "-50 and on (instance, channel) varn_channel_recording == 1"),
+                            "channel");
+  EXPECT_EQ(loud.size(), 2u);
+  std::string rules;
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        rules = test::HttpGet(prometheusPort, "/api/v1/rules").body;
+        return rules.find("\"health\":\"unknown\"") == std::string::npos;
+      },
+      10));
+  EXPECT_EQ(rules.find("\"health\":\"err\""), std::string::npos) << rules;
+  EXPECT_NE(rules.find("\"name\":\"VarnInputStalled\""), std::string::npos) << rules;
   prometheus.Stop();
 
   run.Signal(SIGTERM);
   EXPECT_EQ(run.Wait(20), 0) << run.Err();
+  EXPECT_EQ(notify.Count("READY=1"), 1);
+  EXPECT_GE(notify.Count("WATCHDOG=1"), 5);
 }
 
 TEST_F(MetricsRunTest, ABadAddressIsRefusedAndATakenPortOnlySaidSo) {
