@@ -19,13 +19,16 @@ PACKAGES=(
   x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
+  # the metrics endpoint's HTTP server
+  libmicrohttpd-dev
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16
   # the Debian package (scripts/package.sh): its manual page, its library
   # dependencies (dpkg-shlibdeps), the check of its desktop entry
   help2man dpkg-dev desktop-file-utils
-  # promtool for the alert rules' tests; the server is not left running (below)
+  # promtool for the alert rules' and the metrics' tests, and a server the
+  # metrics test starts on its own; the packaged one is not left running (below)
   prometheus
 )
 
@@ -43,7 +46,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  # prometheus is here for promtool only. Its postinst enables and starts the
+  # prometheus is here for the tests only. Its postinst enables and starts the
   # server, through systemd or its init script (unless a policy-rc.d forbids
   # it, as in most containers): stop and disable it, but only when this run
   # installed it, so a server that was there before stays as its owner set

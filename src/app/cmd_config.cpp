@@ -3,6 +3,8 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "ops/listen_address.h"
+#include "ops/metrics_endpoint.h"
 #include "settings/program_setup.h"
 #include "settings/setting_check.h"
 #include "settings/setting_keys.h"
@@ -54,7 +56,11 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
   set->callback([&options, key, value, &exitCode] {
     // The catalogue's rules, as the dialogs have them; what the dialogs
     // would clamp is refused here, and nothing is stored.
-    const SettingCheck check = CheckSettingValue(*key, *value);
+    SettingCheck check = CheckSettingValue(*key, *value);
+    // The endpoint's address is the engine layer's to read; empty turns it off.
+    if (check.ok && FindSettingKey(*key)->name == kMetricsListenKey && !check.stored.empty())
+      if (const ListenParse p = ParseListenAddress(check.stored); !p.address)
+        check = {false, "", std::string(kMetricsListenKey) + " " + p.error};
     if (!check.ok) {
       std::cerr << "varn: " << check.message << "\n";
       exitCode = 2;

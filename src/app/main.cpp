@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "engine/headless_runner.h"
+#include "ops/listen_address.h"
 #include "ui/services/display_probe.h"
 #include "ui/window_runner.h"
 
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
                "standard output, SIGINT or SIGTERM stops it cleanly");
   app.add_option("--duration", duration, "Stop the monitor after this many seconds")
       ->check(CLI::PositiveNumber);
+  std::string metrics;
+  app.add_option("--metrics", metrics,
+                 "Serve Prometheus metrics on [ADDR:]PORT (default address 127.0.0.1; "
+                 "[::1]:PORT for IPv6) at /metrics; overrides the MetricsListen setting")
+      ->type_name("[ADDR:]PORT");
   app.require_subcommand(0, 1);
   int exitCode = 0;
   varn::AddRegisteredCommands(app, options, exitCode);
@@ -37,6 +43,12 @@ int main(int argc, char** argv) {
     return app.exit(e);
   }
   if (!app.get_subcommands().empty()) return exitCode;
+  if (app.count("--metrics") > 0) {
+    if (const varn::ListenParse p = varn::ParseListenAddress(metrics); !p.address) {
+      std::cerr << "varn: --metrics " << p.error << "\n";
+      return 2;
+    }
+  }
 
   if (!headless) {
     const varn::DisplayCheck display = varn::CheckDisplay();
@@ -44,6 +56,7 @@ int main(int argc, char** argv) {
       varn::WindowOptions windowOptions;
       windowOptions.appFolder = options.appFolder;
       windowOptions.audio = options.audio;
+      windowOptions.metricsListen = metrics;
       return varn::RunWindow(windowOptions, argc, argv);
     }
     std::cerr << "varn: " << display.reason
@@ -53,5 +66,6 @@ int main(int argc, char** argv) {
   headlessOptions.appFolder = options.appFolder;
   headlessOptions.audio = options.audio;
   headlessOptions.durationSec = duration;
+  headlessOptions.metricsListen = metrics;
   return varn::RunHeadless(headlessOptions, std::cout, std::cerr);
 }

@@ -25,6 +25,19 @@ ChannelArchive::ChannelArchive(int32_t ch, ArchiveChannel& record, const Clock& 
                                std::string dataFolder)
     : ch_(ch), record_(record), clock_(clock), dataFolder_(std::move(dataFolder)) {}
 
+int32_t ChannelArchive::Append(const uint8_t* source, int32_t length, const std::string& fileName,
+                               int32_t flush) {
+  const uint64_t before = buffer_.Written;
+  const int32_t accepted = WriteDiskBuffer(buffer_, ch_, source, length, fileName, flush);
+  bytesWritten_.fetch_add(buffer_.Written - before, std::memory_order_relaxed);
+  return accepted;
+}
+
+void ChannelArchive::WriteHeader() {
+  if (WriteWavHeader(rate_, bits_, channels_, currentPath_, 0))
+    bytesWritten_.fetch_add(kWavHeaderBytes, std::memory_order_relaxed);
+}
+
 C_mp3acm& ChannelArchive::Encoder() {
   if (!encoder_) encoder_ = std::make_unique<C_mp3acm>();
   return *encoder_;
@@ -69,7 +82,7 @@ int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
     currentPath_ = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
     record_.CurrentPath = currentPath_;
     openFiles_.assign(1, currentPath_);
-    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
+    if (bitRate_ == 0) WriteHeader();
     ResetDiskBuffer(buffer_, bitRate_, rate_, channels_);
     return bitRate_;
   });
@@ -80,7 +93,7 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
   TrappedStep([&] {
     try {
       if (record_.RolloverPending == 1) {
-        WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+        Append(nullptr, 0, "", 1);
         // Every file before the current one has its last bytes now.
         while (openFiles_.size() > 1) {
           Finished(openFiles_.front());
@@ -89,7 +102,7 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
       }
       const std::string& path = currentPath_;
       if (bitRate_ == 0) {
-        WriteDiskBuffer(buffer_, ch_, bytes, byteCount, path, 0);
+        Append(bytes, byteCount, path, 0);
       } else if (byteCount > 0) {
         const size_t room = static_cast<size_t>(bitRate_) * kEncodedBytesPerKbps + 1;
         if (encoded_.size() < room) encoded_.resize(room);
@@ -101,8 +114,7 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
         } else if (produced <= 0) {
           Diagnostic("mp3enc err tUsed(1)=" + Num(produced) + "pl=" + Num(ch_) + " FN=" + path);
         } else {
-          const int32_t accepted =
-              WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, path, 0);
+          const int32_t accepted = Append(encoded_.data(), produced, path, 0);
           if (used != byteCount)
             Diagnostic("mp3enc err tUsed(0)=" + Num(used) + " tBytes=" + Num(byteCount) +
                        " pl=" + Num(ch_) + " FN=" + path);
@@ -126,12 +138,12 @@ void ChannelArchive::StopArchive() {
       int32_t produced = 0;
       if (encoder_->EncFlush(encoded_, produced) && produced > 0) {
         const std::string file = buffer_.FileName.empty() ? currentPath_ : buffer_.FileName;
-        if (WriteDiskBuffer(buffer_, ch_, encoded_.data(), produced, file, 0) == 0)
+        if (Append(encoded_.data(), produced, file, 0) == 0)
           Diagnostic("zrec mp3 write err " + currentPath_);
       }
     }
     if (bitRate_ > 0 && encoder_) encoder_->AcmClose();
-    if (archiving_) WriteDiskBuffer(buffer_, ch_, nullptr, 0, "", 1);
+    if (archiving_) Append(nullptr, 0, "", 1);
     for (const std::string& file : openFiles_) Finished(file);
     openFiles_.clear();
     archiving_ = false;
@@ -151,7 +163,7 @@ void ChannelArchive::BeginNewFileAt(const std::string& path) {
     record_.RolloverPending = 1;
     currentPath_ = path;
     openFiles_.push_back(path);
-    if (bitRate_ == 0) WriteWavHeader(rate_, bits_, channels_, currentPath_, 0);
+    if (bitRate_ == 0) WriteHeader();
   });
 }
 

@@ -10,6 +10,7 @@
 // blocks go to is kept here, apart from the ArchiveChannel record, which is
 // the program's.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -63,11 +64,17 @@ class ChannelArchive final : public ChannelRecorder {
   int32_t Channel() const { return ch_; }
   ArchiveChannel& Record() { return record_; }
   const DiskBuffer& Buffer() const { return buffer_; }
+  // Bytes written to this channel's files since the program started; any
+  // thread may read it while the worker writes.
+  uint64_t BytesWritten() const { return bytesWritten_.load(std::memory_order_relaxed); }
   // The channel's encoder, made on first use and kept.
   C_mp3acm& Encoder();
 
  private:
   void Finished(const std::string& path);
+  // WriteDiskBuffer, counting what reached the file.
+  int32_t Append(const uint8_t* source, int32_t length, const std::string& fileName, int32_t flush);
+  void WriteHeader();
 
   int32_t ch_;
   ArchiveChannel& record_;
@@ -84,6 +91,7 @@ class ChannelArchive final : public ChannelRecorder {
   int32_t rate_ = 0;
   int32_t bits_ = 16;
   int32_t channels_ = 0;
+  std::atomic<uint64_t> bytesWritten_{0};
 };
 
 // Starts a new file for every channel that captures and archives.

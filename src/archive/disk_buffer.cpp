@@ -35,9 +35,11 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
   // the hour began) gets one first, so the audio lands in a valid file and
   // not in a headerless one whose first bytes the size patch would overwrite.
   bool headerThere = true;
-  if (wav && GetFileSizeByName(buffer.FileName) < kWavHeaderBytes)
+  if (wav && GetFileSizeByName(buffer.FileName) < kWavHeaderBytes) {
     headerThere = buffer.Rate > 0 && buffer.Channels > 0 &&
                   WriteWavHeader(buffer.Rate, kArchiveBits, buffer.Channels, buffer.FileName, 0);
+    if (headerThere) buffer.Written += kWavHeaderBytes;
+  }
   OpenFile file;
   const bool ok = headerThere && WriteFileBytes(buffer.Bytes.data(), buffer.Fill, kAppend, file,
                                                 buffer.FileName, true);
@@ -46,9 +48,12 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
                " CurrentSize=" + Num(buffer.Fill));
     if (!buffer.WriteFailing) LogEvent(kArchiveWriteFailed, ch);
     buffer.WriteFailing = true;
-  } else if (buffer.WriteFailing) {
-    LogEvent(kArchiveWriteResumed, ch);
-    buffer.WriteFailing = false;
+  } else {
+    buffer.Written += static_cast<uint64_t>(buffer.Fill);
+    if (buffer.WriteFailing) {
+      LogEvent(kArchiveWriteResumed, ch);
+      buffer.WriteFailing = false;
+    }
   }
   if (wav) UpdateWavSizes(buffer.FileName);
   buffer.Fill = 0;

@@ -22,6 +22,8 @@ struct DiskBuffer {
   // Set while appends fail (a full or missing disk), so the operator is
   // told once when writing stops and once when it resumes.
   bool WriteFailing = false;
+  // Bytes that reached the files (audio and any header written here).
+  uint64_t Written = 0;
 };
 
 // Capacity for a WAV archive: four seconds of PCM.

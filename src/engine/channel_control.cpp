@@ -81,7 +81,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
     c.awaitingDevice = false;
     c.retryNotes.clear();
     c.input.Start(RunNow());
-    c.loss.Start(c.capture.LostFrames + c.lane->LostFrames());
+    c.loss.Start(c.capture.LostFrames + c.lane->LostFrames(), c.capture.Format.samplesPerSec);
     ButtonLook(ch);
     if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });
     s_.log->LogEvent(kRecordStartText, ch);

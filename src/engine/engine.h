@@ -40,6 +40,7 @@ struct TickStats {
   uint64_t ticks = 0;
   double totalMs = 0.0;
   double longestMs = 0.0;
+  double lastMs = 0.0;  // the tick just ended
   double MeanMs() const { return ticks ? totalMs / static_cast<double>(ticks) : 0.0; }
 };
 

@@ -9,6 +9,7 @@
 #include "engine/engine_texts.h"
 #include "engine/program_start.h"
 #include "engine/systemd_notify.h"
+#include "ops/metrics_endpoint.h"
 #include "settings/folders.h"
 #include "util/text.h"
 #include "util/user_notice.h"
@@ -111,6 +112,12 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   services.log = &program.Log();
   services.timer = &timer;
   services.dataFolder = program.DataFolder();
+  std::unique_ptr<MetricsEndpoint> metrics =
+      MetricsEndpoint::Start(options.metricsListen, program.Log(), &err);
+  TickObservers observers;
+  observers.Add(services.observer);
+  if (metrics) observers.Add(metrics->Observer());
+  services.observer = observers.Get();
   {
     Engine engine(services);
     engine.Build();
@@ -148,6 +155,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
         << FormatFixed(firstTickMs, 1) << " ms after start; " << lost << " frames lost to overruns"
         << std::endl;
   }
+  metrics.reset();
   program.Log().SetEcho(nullptr);
   return 0;
 }

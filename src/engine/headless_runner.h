@@ -16,6 +16,7 @@ struct HeadlessOptions {
   std::string appFolder;       // empty: the executable's folder
   std::string audio = "auto";  // pulse, sim or auto
   double durationSec = 0.0;    // > 0: shut down after this long
+  std::string metricsListen;   // --metrics [ADDR:]PORT; empty: the MetricsListen setting
 };
 
 // Runs until a stop signal (or the duration) and returns the exit status:

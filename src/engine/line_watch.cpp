@@ -27,13 +27,17 @@ InputWatch::Change InputWatch::Observe(uint64_t completed, uint32_t bytes, doubl
   return Change::Stalled;
 }
 
-void LossWatch::Start(uint64_t lostSoFar) {
+void LossWatch::Start(uint64_t lostSoFar, double framesPerSecond) {
+  const double lostSeconds = lostSeconds_;
   *this = LossWatch{};
   seen_ = lostSoFar;
+  rate_ = framesPerSecond;
+  lostSeconds_ = lostSeconds;
 }
 
 uint64_t LossWatch::Observe(uint64_t lostTotal, double now) {
   if (lostTotal > seen_) {
+    if (rate_ > 0) lostSeconds_ += static_cast<double>(lostTotal - seen_) / rate_;
     incident_ += lostTotal - seen_;
     seen_ = lostTotal;
     lastLossAt_ = now;

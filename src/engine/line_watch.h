@@ -41,18 +41,24 @@ class InputWatch {
 
 class LossWatch {
  public:
-  // `lostSoFar`: the count the run starts from.
-  void Start(uint64_t lostSoFar);
+  // `lostSoFar`: the count the run starts from; `framesPerSecond`: the
+  // run's rate, for the running total in seconds.
+  void Start(uint64_t lostSoFar, double framesPerSecond = 0.0);
   // `lostTotal` frames lost so far; returns the frames of an incident that
   // is over (no loss for kLossJoinSec), else 0.
   uint64_t Observe(uint64_t lostTotal, double now);
   // The channel stops: an incident still open ends here.
   uint64_t Finish();
+  // Seconds lost over every run since the program started (a counter that
+  // a restart does not set back).
+  double LostSecondsTotal() const { return lostSeconds_; }
 
  private:
   uint64_t seen_ = 0;
   uint64_t incident_ = 0;
   double lastLossAt_ = 0.0;
+  double rate_ = 0.0;
+  double lostSeconds_ = 0.0;
 };
 
 }  // namespace varn

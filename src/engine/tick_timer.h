@@ -3,6 +3,8 @@
 // tick, disarmed while a tick runs or settings reload. The window realises it
 // with a single-shot timer, the headless runner with its own loop.
 
+#include <vector>
+
 namespace varn {
 
 class TickTimer {
@@ -15,11 +17,32 @@ class TickTimer {
 
 class Engine;
 
-// Told after every tick (systemd's watchdog, for one).
+// Told after every tick (systemd's watchdog, for one), and once a second
+// from the tick's once-per-second work (the metrics endpoint).
 class TickObserver {
  public:
   virtual ~TickObserver() = default;
   virtual void AfterTick(const Engine& engine) = 0;
+  virtual void EverySecond(const Engine& /*engine*/) {}
+};
+
+// Several observers where the engine takes one, told in the order added.
+class TickObservers final : public TickObserver {
+ public:
+  void Add(TickObserver* observer) {
+    if (observer) observers_.push_back(observer);
+  }
+  // What the engine's observer should be: null without any.
+  TickObserver* Get() { return observers_.empty() ? nullptr : this; }
+  void AfterTick(const Engine& engine) override {
+    for (TickObserver* o : observers_) o->AfterTick(engine);
+  }
+  void EverySecond(const Engine& engine) override {
+    for (TickObserver* o : observers_) o->EverySecond(engine);
+  }
+
+ private:
+  std::vector<TickObserver*> observers_;
 };
 
 // A timer that only remembers its state: for tests and for loops that poll it.

@@ -88,6 +88,7 @@ void Engine::OncePerSecond(const ClockReading& now) {
   if (!step.newSecond) return;
   if (step.newHour) TrappedStep([&] { StartNewFiles(); });
   TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
+  if (s_.observer) TrappedStep([&] { s_.observer->EverySecond(*this); });
 }
 
 void Engine::Tick() {
@@ -136,6 +137,7 @@ void Engine::Tick() {
   ++stats_.ticks;
   stats_.totalMs += ms;
   stats_.longestMs = std::max(stats_.longestMs, ms);
+  stats_.lastMs = ms;
   if (s_.observer) TrappedStep([&] { s_.observer->AfterTick(*this); });
   // A close handled inside this tick leaves the timer off.
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);

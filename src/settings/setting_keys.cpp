@@ -50,6 +50,7 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"EventCommand", Global, Text, ""},
   SettingKeyInfo{"ArchiveCommand", Global, Text, ""},
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},
+  SettingKeyInfo{"MetricsListen", Global, Text, ""},  // [ADDR:]PORT of the metrics endpoint; "" none
   SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},

@@ -7,6 +7,7 @@
 
 #include "engine/headless_runner.h"
 #include "engine/program_start.h"
+#include "ops/metrics_endpoint.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/main_window/stop_signal_notifier.h"
 #include "ui/services/message_box_notice.h"
@@ -25,8 +26,12 @@ int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   QApplication::setOrganizationName("VarnAudio");
   start.OpenAudio(options.audio);
   std::cerr << "varn: " << start.AudioNote() << std::endl;
+  // Made before the window and gone after it: the engine tells it every tick.
+  std::unique_ptr<MetricsEndpoint> metrics =
+      MetricsEndpoint::Start(options.metricsListen, start.Program().Log(), &std::cerr);
 
   FrmMain window(start);
+  if (metrics) window.SetMetricsObserver(metrics->Observer());
   MessageBoxNotice notice(&window);
   SetActiveNotice(&notice);
   StopSignalNotifier stop([&window](int) { window.CloseForSessionEnd(); });

@@ -9,6 +9,7 @@ namespace varn {
 struct WindowOptions {
   std::string appFolder;
   std::string audio = "auto";
+  std::string metricsListen;  // --metrics [ADDR:]PORT; empty: the MetricsListen setting
 };
 
 // Runs until the window closes; returns the exit status (3 when another

@@ -105,6 +105,20 @@ TEST_F(CliTest, ConfigSetRefusesWhatTheProgramWouldNotReadAsMeantAndStoresNothin
   EXPECT_EQ(Varn("config get DeviceName_8").output, "Line In (USB Audio)\n");
 }
 
+TEST_F(CliTest, ConfigSetTakesForTheMetricsOnlyAnAddressTheyCanListenOn) {
+  test::WriteText(app / "varn.ini", "[conf]\n");
+  EXPECT_EQ(Varn("config set metricslisten 127.0.0.1:99999").exitCode, 2);
+  EXPECT_NE(Stderr().find("MetricsListen \"127.0.0.1:99999\": the port must be a number from 1 "
+                          "to 65535"),
+            std::string::npos)
+      << Stderr();
+  EXPECT_EQ(test::ReadText(app / "varn.ini"), "[conf]\n");
+  EXPECT_EQ(Varn("config set MetricsListen [::1]:9464").exitCode, 0);
+  EXPECT_EQ(Varn("config get MetricsListen").output, "[::1]:9464\n");
+  EXPECT_EQ(Varn("config set MetricsListen ''").exitCode, 0);  // off again
+  EXPECT_EQ(Varn("config get MetricsListen").output, "\n");
+}
+
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {
   EXPECT_NE(Varn("nosuchcommand").exitCode, 0);
   EXPECT_NE(Varn("wavinfo").exitCode, 0);

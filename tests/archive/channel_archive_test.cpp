@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "archive/record_path.h"
 #include "archive/wav_file.h"
@@ -441,6 +442,43 @@ TEST_F(FullDiskTest, AnHourThatBeginsOnAFullDiskStillGetsAValidFile) {
   ASSERT_EQ(w.Valid, 1);
   EXPECT_EQ(w.SampleRate, 8000);
   EXPECT_EQ(test::ReadPcmWav(newFile), test::Ramp(2 * 2304, 3 * 2304, 1));
+}
+
+}  // namespace
+}  // namespace varn
+
+namespace varn {
+namespace {
+
+// The count the metrics serve: every byte the channel's files hold, across
+// new hours, a disk that refused writes and a second run.
+TEST_F(FullDiskTest, BytesWrittenIsWhatTheFilesHold) {
+  const ArchiveStart s = Wav(8000, 1, 2304);
+  clock.Set(DateTime{2026, 12, 6, 11, 59, 59, 0});
+  archive.StartArchive(s);
+  FeedRamp(archive, s, 14);  // one write of 13 blocks
+  EXPECT_EQ(archive.BytesWritten(), 44u + 13 * 4608);
+  LimitFiles(0);  // the old file's last block and the new file's header are refused
+  clock.Set(DateTime{2026, 12, 6, 12, 0, 0, 500});
+  ChannelArchive* all[] = {&archive};
+  HourlyRollover hourly;
+  ASSERT_TRUE(hourly.Tick(clock, all));
+  FeedRamp(archive, s, 2);
+  Unlimit();
+  EXPECT_EQ(archive.BytesWritten(), 44u + 13 * 4608);
+  FeedRamp(archive, s, 14);
+  archive.StopArchive();
+
+  clock.Set(DateTime{2026, 12, 6, 12, 10, 0, 0});
+  const ArchiveStart mp3 = Mp3(48000, 1, 64);
+  archive.StartArchive(mp3);
+  FeedSine(archive, mp3, 5);
+  archive.StopArchive();
+
+  uint64_t onDisk = 0;
+  for (const auto& e : std::filesystem::directory_iterator(Data() + "ch1")) onDisk += e.file_size();
+  EXPECT_GT(onDisk, 44u + 13 * 4608 + 44 + 15 * 4608);
+  EXPECT_EQ(archive.BytesWritten(), onDisk);
 }
 
 }  // namespace

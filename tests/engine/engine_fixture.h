@@ -84,6 +84,7 @@ class EngineFixture : public ::testing::Test {
     s.timer = &timer;
     s.archiveThread = archiveThread;
     s.view = &view;
+    s.observer = observer;
     s.dataFolder = dir / "data/";
     engine = std::make_unique<Engine>(s);
     engine->Build();
@@ -122,6 +123,7 @@ class EngineFixture : public ::testing::Test {
   // The archive worker on its own thread, or done by each tick (every block
   // collected is then written by the end of the tick that collected it).
   bool archiveThread = false;
+  TickObserver* observer = nullptr;  // set before Build
   std::unique_ptr<Engine> engine;
 };
 

@@ -25,6 +25,7 @@ class VarnRun {
   VarnRun& operator=(const VarnRun&) = delete;
 
   bool Running();
+  pid_t Pid() const { return pid_; }
   void Signal(int signal);
   // The exit status; -1 when a signal ended it, or when it did not end
   // within `seconds` (it is killed then).

@@ -1,5 +1,6 @@
 // The real program with its window on a virtual X server: the window comes
-// up with its caption, the meters move, and SIGTERM ends it as a session end.
+// up with its caption, the meters move, its metrics endpoint answers, and
+// SIGTERM ends it as a session end.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "integration/varn_run.h"
+#include "support/http_client.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "ui/main_window/panel_geometry.h"
@@ -123,12 +125,13 @@ TEST(Window, ComesUpWithItsCaptionShowsMovingMetersAndEndsCleanlyOnSigterm) {
   VirtualDisplay display;
   ASSERT_TRUE(display.Up());
   TempDir app;
+  const uint16_t metricsPort = FreeTcpPort();
   WriteText(app / "varn.ini",
             "[conf]\nNumRec=4\nShowRecButton=0\nDeviceName_1=Sim Programme\n"
             "DeviceName_2=Sim Tone 1kHz\nDeviceName_3=Sim Pink Noise\nDeviceName_4=Sim Silence\n"
             "WindowLeft=0\nWindowTop=0\nWindowWidth=" +
                 std::to_string(kWidth * 15) + "\nWindowHeight=" + std::to_string(kHeight * 15) +
-                "\n");
+                "\nMetricsListen=" + std::to_string(metricsPort) + "\n");
   VarnRun run(
       app.Path(), {"--audio", "sim"},
       {"DISPLAY=" + display.Name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + app.Path()});
@@ -167,6 +170,11 @@ TEST(Window, ComesUpWithItsCaptionShowsMovingMetersAndEndsCleanlyOnSigterm) {
   EXPECT_GT(DifferingPixels(*first, *second, onScreen(layout.panels[0].waveView)), 0);
   // The silent line's meter stands still.
   EXPECT_EQ(DifferingPixels(*first, *second, onScreen(layout.panels[3].meter)), 0);
+  // The window's engine publishes its metrics too.
+  const std::string metrics = HttpGet(metricsPort, "/metrics").body;
+  EXPECT_NE(metrics.find("varn_channel_recording{channel=\"4\",name=\"系統名4\"} 1\n"),
+            std::string::npos)
+      << metrics;
 
   run.Signal(SIGTERM);
   EXPECT_EQ(run.Wait(15), 0) << run.Err();

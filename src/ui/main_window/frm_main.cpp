@@ -110,7 +110,9 @@ void FrmMain::TimerStart() {
   services.log = &start_.Program().Log();
   services.timer = tickTimer_.get();
   services.view = this;
-  services.observer = systemd_.Active() ? &systemd_ : nullptr;
+  if (systemd_.Active()) observers_.Add(&systemd_);
+  observers_.Add(metricsObserver_);
+  services.observer = observers_.Get();
   services.dataFolder = start_.Program().DataFolder();
   engine_ = std::make_unique<Engine>(services);
   engine_->Build();

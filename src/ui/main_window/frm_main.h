@@ -62,6 +62,9 @@ class FrmMain : public QWidget, public EngineView {
   void CloseForSessionEnd();
 
   Engine* GetEngine() { return engine_.get(); }
+  // Told by the engine after systemd's notifier (the metrics endpoint); it
+  // must outlive the window.
+  void SetMetricsObserver(TickObserver* observer) { metricsObserver_ = observer; }
   ChannelPanel& Panel(int ch) { return *panels_.at(static_cast<size_t>(ch)); }
   int PanelCount() const { return static_cast<int>(panels_.size()); }
   const PanelLayout& Layout() const { return layout_; }
@@ -131,6 +134,8 @@ class FrmMain : public QWidget, public EngineView {
   RepaintPacer pacer_;  // before the panels, which mark their changes with it
   std::unique_ptr<QtTickTimer> tickTimer_;
   SystemdNotifier systemd_;  // when started as a Type=notify service
+  TickObserver* metricsObserver_ = nullptr;
+  TickObservers observers_;  // the two above, as the engine's one observer
   std::unique_ptr<Engine> engine_;
   QTimer startTimer_;
   QWidget* container_ = nullptr;  // every panel sits in it

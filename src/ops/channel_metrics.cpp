@@ -1,0 +1,70 @@
+#include "ops/channel_metrics.h"
+
+#include "engine/engine.h"
+#include "ops/event_counts.h"
+
+namespace varn {
+
+namespace {
+
+std::vector<MetricLabel> ChannelOnly(int ch) { return {{"channel", ChannelLabel(ch)}}; }
+
+void AddLevels(MetricFamily& f, int ch, const ChannelRecord& c) {
+  const ChannelAnalysis& a = c.analysis;
+  if (c.archive.Capturing != 1 || !a.Ready()) return;
+  const LevelWindow& w = a.meter.MeterWindow;
+  // The sides the meter shows: both in stereo, else the one bar.
+  const bool left = a.stereoMode != StereoMode::MonoRight;
+  const bool right = a.stereoMode == StereoMode::Stereo || a.stereoMode == StereoMode::MonoRight;
+  const auto add = [&](int side, double rms, double peak) {
+    f.Add({{"channel", ChannelLabel(ch)}, {"side", SideLabel(side)}, {"kind", "rms"}}, rms);
+    f.Add({{"channel", ChannelLabel(ch)}, {"side", SideLabel(side)}, {"kind", "peak"}}, peak);
+  };
+  if (left) add(0, w.MeanRmsL(), w.MaxPeakL());
+  if (right) add(1, w.MeanRmsR(), w.MaxPeakR());
+}
+
+}  // namespace
+
+void AddChannelMetrics(MetricSet& metrics, const Engine& engine) {
+  const int channels = engine.ChannelCount();
+  MetricFamily& recording = metrics.Family(
+      "varn_channel_recording", "1 while the channel runs (captures), else 0.", MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) {
+    const ChannelRecord& c = engine.Channel(ch);
+    recording.Add({{"channel", ChannelLabel(ch)}, {"name", c.name}},
+                  c.archive.Capturing == 1 ? 1.0 : 0.0);
+  }
+
+  MetricFamily& level = metrics.Family(
+      "varn_level_dbfs",
+      "Level the channel's meter shows, in dBFS over its 0.3 s window: mean RMS or highest "
+      "peak (-99 for no signal). Running channels only.",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) AddLevels(level, ch, engine.Channel(ch));
+
+  MetricFamily& lost = metrics.Family(
+      "varn_audio_lost_seconds_total",
+      "Seconds of audio lost on the way (capture overruns, archive queue full) since the "
+      "program started.",
+      MetricType::Counter);
+  for (int ch = 0; ch < channels; ++ch)
+    lost.Add(ChannelOnly(ch), engine.Channel(ch).loss.LostSecondsTotal());
+
+  MetricFamily& stalled = metrics.Family(
+      "varn_input_stalled", "1 while a running channel's input delivers no audio, else 0.",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) {
+    const ChannelRecord& c = engine.Channel(ch);
+    stalled.Add(ChannelOnly(ch), c.archive.Capturing == 1 && c.input.Stalled() ? 1.0 : 0.0);
+  }
+
+  MetricFamily& archived =
+      metrics.Family("varn_archive_bytes_total",
+                     "Bytes written to the channel's archive files since the program started.",
+                     MetricType::Counter);
+  for (int ch = 0; ch < channels; ++ch)
+    archived.Add(ChannelOnly(ch), static_cast<double>(engine.Channel(ch).writer.BytesWritten()));
+}
+
+}  // namespace varn

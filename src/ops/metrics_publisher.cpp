@@ -1,0 +1,40 @@
+#include "ops/metrics_publisher.h"
+
+#include "engine/engine.h"
+#include "ops/channel_metrics.h"
+
+namespace varn {
+
+MetricsPublisher::MetricsPublisher(EventLog& log)
+    : log_(log), ticks_(std::vector<double>(kTickBucketsSec.begin(), kTickBucketsSec.end())) {
+  log_.AddListener(&events_);
+  Publish(nullptr);
+}
+
+MetricsPublisher::~MetricsPublisher() { log_.RemoveListener(&events_); }
+
+void MetricsPublisher::AfterTick(const Engine& engine) {
+  ticks_.Observe(engine.Stats().lastMs / 1000.0);
+}
+
+void MetricsPublisher::EverySecond(const Engine& engine) { Publish(&engine); }
+
+void MetricsPublisher::Publish(const Engine* engine) {
+  MetricSet& m = exchange_.Back();
+  m.Clear();
+  m.Family("varn_build_info", "The running varn's version.", MetricType::Gauge)
+      .Add({{"version", VARN_VERSION}}, 1.0);
+  if (engine) {
+    if (engine->ChannelCount() != seededChannels_) {
+      seededChannels_ = engine->ChannelCount();
+      events_.Seed(seededChannels_);
+    }
+    AddChannelMetrics(m, *engine);
+  }
+  events_.AddTo(m);
+  m.Family("varn_tick_seconds", "How long the update ticks took.", MetricType::Histogram)
+      .Add({}, ticks_);
+  exchange_.Publish();
+}
+
+}  // namespace varn

@@ -1,0 +1,141 @@
+// The metrics as a scrape reads them, from an engine on virtual devices
+// driven by hand: what each family says about the channels once a second,
+// and the counters across a restart.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "engine/engine_fixture.h"
+#include "ops/metrics_publisher.h"
+#include "ops/prometheus_text.h"
+#include "support/text_lines.h"
+
+namespace varn::test {
+namespace {
+
+constexpr int kRate = 8000;
+
+// The value of one series ("name{labels}") in a scrape; NaN when absent.
+double Value(const std::string& text, const std::string& series) {
+  for (const std::string& line : Lines(text))
+    if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
+        line[series.size()] == ' ')
+      return std::stod(line.substr(series.size() + 1));
+  return std::numeric_limits<double>::quiet_NaN();
+}
+
+uint64_t FolderBytes(const std::string& folder) {
+  uint64_t bytes = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) bytes += e.file_size();
+  return bytes;
+}
+
+class MetricsPublisherTest : public EngineFixture {
+ protected:
+  MetricsPublisherTest() { observer = &publisher; }
+  ~MetricsPublisherTest() override { engine.reset(); }
+
+  std::string Scrape() { return FormatPrometheusText(publisher.Latest()); }
+  void Quiet(double seconds) {
+    for (int i = 0; i < static_cast<int>(seconds * 100 + 0.5); ++i) TickAfter(0.01);
+  }
+  void BuildOne() {
+    Build("NumRec=1\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\n");
+    engine->BeginRunning(true);
+    ASSERT_TRUE(engine->Capturing(0));
+  }
+
+  MetricsPublisher publisher{log};
+};
+
+TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
+  std::string m = Scrape();  // before the engine: what the program is
+  EXPECT_EQ(Value(m, "varn_build_info{version=\"" VARN_VERSION "\"}"), 1);
+  EXPECT_EQ(m.find("varn_channel_recording"), std::string::npos);
+
+  Build(
+      "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\nChName_1=Studio A\n"
+      "DeviceName_2=Sim Silence\nRecFreq_2=8000\nBitRate_2=0\n");
+  engine->BeginRunning(true);
+  Run(2.0, {kToneDevice, kSilenceDevice}, kRate);
+  m = Scrape();
+  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 1);
+  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}"), 1);
+  // The tone is a -20 dBFS sine: its RMS is 3 dB lower.
+  for (const char* side : {"L", "R"}) {
+    const std::string ch1 = std::string("varn_level_dbfs{channel=\"1\",side=\"") + side;
+    EXPECT_NEAR(Value(m, ch1 + "\",kind=\"peak\"}"), -20.0, 0.1) << side;
+    EXPECT_NEAR(Value(m, ch1 + "\",kind=\"rms\"}"), -23.0, 0.1) << side;
+    const std::string ch2 = std::string("varn_level_dbfs{channel=\"2\",side=\"") + side;
+    EXPECT_EQ(Value(m, ch2 + "\",kind=\"peak\"}"), -99.0) << side;
+  }
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"\",side=\"\",event=\"start\"}"), 1);
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_start\"}"), 1);
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"L\",event=\"low_level\"}"), 1);
+  // Kinds not seen yet are there as zeros, so the first one is an increase.
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"R\",event=\"click\"}"), 0);
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"\",event=\"audio_lost\"}"), 0);
+  EXPECT_EQ(Value(m, "varn_input_stalled{channel=\"1\"}"), 0);
+  EXPECT_EQ(Value(m, "varn_audio_lost_seconds_total{channel=\"2\"}"), 0);
+  // Published at the last whole second, after about 100 ticks a second.
+  const double ticks = Value(m, "varn_tick_seconds_count");
+  EXPECT_GE(ticks, 100);
+  EXPECT_LE(ticks, static_cast<double>(engine->Stats().ticks));
+  EXPECT_EQ(Value(m, "varn_tick_seconds_bucket{le=\"+Inf\"}"), ticks);
+  EXPECT_LE(Value(m, "varn_tick_seconds_bucket{le=\"0.001\"}"), ticks);
+
+  // Channel 1 stops: it is not recording, its meter says nothing, and every
+  // byte its files hold has been counted.
+  engine->StopChannel(0);
+  Run(1.0, {kSilenceDevice}, kRate);
+  m = Scrape();
+  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 0);
+  EXPECT_TRUE(std::isnan(Value(m, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"rms\"}")));
+  EXPECT_EQ(Value(m, "varn_level_dbfs{channel=\"2\",side=\"L\",kind=\"rms\"}"), -99.0);
+  EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_stop\"}"), 1);
+  const uint64_t onDisk = FolderBytes(dir / "data/ch1/");
+  EXPECT_GT(onDisk, 1.5 * kRate * 4);  // whole buffers of 16-bit stereo
+  EXPECT_EQ(Value(m, "varn_archive_bytes_total{channel=\"1\"}"), static_cast<double>(onDisk));
+  EXPECT_GT(Value(m, "varn_tick_seconds_count"), ticks);
+}
+
+TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBack) {
+  BuildOne();
+  Run(1.0, {kToneDevice}, kRate);
+  Feed(kToneDevice, 5 * kRate);  // the ring (2.88 s) overflows
+  TickAfter(0.01);
+  Run(2.5, {kToneDevice}, kRate);  // the incident ends after 1 s without loss
+  std::string lostLine;
+  for (const std::string& t : EventTexts())
+    if (t.rfind("ch1 音声欠落 ", 0) == 0) lostLine = t;
+  ASSERT_FALSE(lostLine.empty());
+  const double logged = std::stod(lostLine.substr(std::string("ch1 音声欠落 ").size()));
+  const std::string series = "varn_audio_lost_seconds_total{channel=\"1\"}";
+  const double first = Value(Scrape(), series);
+  EXPECT_NEAR(first, logged, 0.05);
+  EXPECT_EQ(Value(Scrape(), "varn_events_total{channel=\"1\",side=\"\",event=\"audio_lost\"}"), 1);
+
+  engine->StopChannel(0);
+  ASSERT_TRUE(engine->StartChannel(0));
+  Run(1.2, {kToneDevice}, kRate);
+  EXPECT_EQ(Value(Scrape(), series), first);
+  Feed(kToneDevice, 4 * kRate);
+  TickAfter(0.01);
+  Run(1.2, {kToneDevice}, kRate);
+  EXPECT_GT(Value(Scrape(), series), first + 0.5);
+}
+
+TEST_F(MetricsPublisherTest, AnInputThatStopsDeliveringShowsAsStalledUntilItResumes) {
+  BuildOne();
+  Run(6.0, {kToneDevice}, kRate);
+  Quiet(3.2);  // the 3 s timeout, and the next whole second
+  EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 1);
+  Run(1.1, {kToneDevice}, kRate);
+  EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 0);
+}
+
+}  // namespace
+}  // namespace varn::test
