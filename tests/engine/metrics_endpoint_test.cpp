@@ -19,9 +19,9 @@
 namespace varn::test {
 namespace {
 
-constexpr int kRate = 8000;
+constexpr int kEndpointRate = 8000;
 
-double Value(const std::string& text, const std::string& series) {
+double EndpointValue(const std::string& text, const std::string& series) {
   for (const std::string& line : Lines(text))
     if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
         line[series.size()] == ' ')
@@ -60,7 +60,7 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
   std::thread scraper([&] {
     for (; scrapes < kScrapes; ++scrapes) {
       const HttpReply r = HttpGet(port, "/metrics");
-      const double count = Value(r.body, "varn_tick_seconds_count");
+      const double count = EndpointValue(r.body, "varn_tick_seconds_count");
       if (r.status != 200 || std::isnan(count) || !r.body.starts_with("# HELP varn_build_info"))
         ++incomplete;
       counts.push_back(count);
@@ -69,7 +69,7 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
   });
   // The engine ticks on (in simulated time, much faster than real time)
   // until the scrapes are done.
-  for (int i = 0; i < 600 && scrapes < kScrapes; ++i) Run(0.1, {kToneDevice}, kRate);
+  for (int i = 0; i < 600 && scrapes < kScrapes; ++i) Run(0.1, {kToneDevice}, kEndpointRate);
   scraper.join();
   EXPECT_EQ(incomplete, 0);
   EXPECT_EQ(counts.size(), static_cast<size_t>(kScrapes));

@@ -16,7 +16,7 @@
 namespace varn::test {
 namespace {
 
-constexpr int kRate = 8000;
+constexpr int kPublisherRate = 8000;
 
 // The value of one series ("name{labels}") in a scrape; NaN when absent.
 double Value(const std::string& text, const std::string& series) {
@@ -60,7 +60,7 @@ TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
       "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\nChName_1=Studio A\n"
       "DeviceName_2=Sim Silence\nRecFreq_2=8000\nBitRate_2=0\n");
   engine->BeginRunning(true);
-  Run(2.0, {kToneDevice, kSilenceDevice}, kRate);
+  Run(2.0, {kToneDevice, kSilenceDevice}, kPublisherRate);
   m = Scrape();
   EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 1);
   EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}"), 1);
@@ -90,24 +90,24 @@ TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
   // Channel 1 stops: it is not recording, its meter says nothing, and every
   // byte its files hold has been counted.
   engine->StopChannel(0);
-  Run(1.0, {kSilenceDevice}, kRate);
+  Run(1.0, {kSilenceDevice}, kPublisherRate);
   m = Scrape();
   EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 0);
   EXPECT_TRUE(std::isnan(Value(m, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"rms\"}")));
   EXPECT_EQ(Value(m, "varn_level_dbfs{channel=\"2\",side=\"L\",kind=\"rms\"}"), -99.0);
   EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_stop\"}"), 1);
   const uint64_t onDisk = FolderBytes(dir / "data/ch1/");
-  EXPECT_GT(onDisk, 1.5 * kRate * 4);  // whole buffers of 16-bit stereo
+  EXPECT_GT(onDisk, 1.5 * kPublisherRate * 4);  // whole buffers of 16-bit stereo
   EXPECT_EQ(Value(m, "varn_archive_bytes_total{channel=\"1\"}"), static_cast<double>(onDisk));
   EXPECT_GT(Value(m, "varn_tick_seconds_count"), ticks);
 }
 
 TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBack) {
   BuildOne();
-  Run(1.0, {kToneDevice}, kRate);
-  Feed(kToneDevice, 5 * kRate);  // the ring (2.88 s) overflows
+  Run(1.0, {kToneDevice}, kPublisherRate);
+  Feed(kToneDevice, 5 * kPublisherRate);  // the ring (2.88 s) overflows
   TickAfter(0.01);
-  Run(2.5, {kToneDevice}, kRate);  // the incident ends after 1 s without loss
+  Run(2.5, {kToneDevice}, kPublisherRate);  // the incident ends after 1 s without loss
   std::string lostLine;
   for (const std::string& t : EventTexts())
     if (t.rfind("ch1 音声欠落 ", 0) == 0) lostLine = t;
@@ -120,20 +120,20 @@ TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBa
 
   engine->StopChannel(0);
   ASSERT_TRUE(engine->StartChannel(0));
-  Run(1.2, {kToneDevice}, kRate);
+  Run(1.2, {kToneDevice}, kPublisherRate);
   EXPECT_EQ(Value(Scrape(), series), first);
-  Feed(kToneDevice, 4 * kRate);
+  Feed(kToneDevice, 4 * kPublisherRate);
   TickAfter(0.01);
-  Run(1.2, {kToneDevice}, kRate);
+  Run(1.2, {kToneDevice}, kPublisherRate);
   EXPECT_GT(Value(Scrape(), series), first + 0.5);
 }
 
 TEST_F(MetricsPublisherTest, AnInputThatStopsDeliveringShowsAsStalledUntilItResumes) {
   BuildOne();
-  Run(6.0, {kToneDevice}, kRate);
+  Run(6.0, {kToneDevice}, kPublisherRate);
   Quiet(3.2);  // the 3 s timeout, and the next whole second
   EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 1);
-  Run(1.1, {kToneDevice}, kRate);
+  Run(1.1, {kToneDevice}, kPublisherRate);
   EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 0);
 }
 

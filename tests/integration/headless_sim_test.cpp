@@ -167,7 +167,6 @@ TEST_F(HeadlessSimTest, AKillDuringWavArchivingLeavesValidFiles) {
   }
 }
 
-}  // namespace
 // A display that is named but does not answer: said on standard error,
 // then the monitor without windows, as with no display at all.
 TEST_F(HeadlessSimTest, AnUnreachableDisplayIsNamedAndTheMonitorRunsWithoutWindows) {
@@ -180,4 +179,5 @@ TEST_F(HeadlessSimTest, AnUnreachableDisplayIsNamedAndTheMonitorRunsWithoutWindo
   EXPECT_EQ(test::CountLines(run.Out(), kEndLine), 1) << run.Out();
 }
 
+}  // namespace
 }  // namespace varn

@@ -86,9 +86,9 @@ std::map<std::string, std::string> Results(const std::string& json, const std::s
 
 // Datagrams of systemd's notify protocol sent to a socket of the test's own,
 // read as they come (a full socket would hold the sender up).
-class NotifySocket {
+class NotifyCollector {
  public:
-  explicit NotifySocket(const std::string& path) {
+  explicit NotifyCollector(const std::string& path) {
     fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -105,7 +105,7 @@ class NotifySocket {
       }
     });
   }
-  ~NotifySocket() {
+  ~NotifyCollector() {
     stop_ = true;
     reader_.join();
     close(fd_);
@@ -140,7 +140,7 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   const std::string listen = "127.0.0.1:" + std::to_string(port);
   // Started as a notify service too: systemd's watchdog and the metrics
   // both hear the engine.
-  NotifySocket notify(app / "notify");
+  NotifyCollector notify(app / "notify");
   test::VarnRun run(app.Path(), {"--headless", "--audio", "sim", "--metrics", listen},
                     {"NOTIFY_SOCKET=" + app / "notify", "WATCHDOG_USEC=400000"});
 

@@ -16,10 +16,10 @@
 namespace varn {
 namespace {
 
-class QuietNotices final : public UserNotice {
+class SilentNotices final : public UserNotice {
  public:
-  QuietNotices() { SetActiveNotice(this); }
-  ~QuietNotices() override { SetActiveNotice(nullptr); }
+  SilentNotices() { SetActiveNotice(this); }
+  ~SilentNotices() override { SetActiveNotice(nullptr); }
   void Show(std::string_view, std::string_view, NoticeIcon) override {}
 };
 
@@ -59,7 +59,7 @@ class TickCommandsTest : public ::testing::Test {
   Engine& E() { return *window->GetEngine(); }
 
   test::TempDir dir;
-  QuietNotices notices;
+  SilentNotices notices;
   ProgramStart start;
   std::unique_ptr<WatchedWindow> window;
 };
