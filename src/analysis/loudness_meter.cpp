@@ -20,7 +20,9 @@
 // can peak between two readings, by at most 3 dB in theory and about 1 dB
 // for two sharp 100 ms bursts 200 ms apart. Reading the 100 ms energy costs
 // one pass over the filtered samples, where asking libebur128 for the
-// momentary and short-term loudness every 100 ms would cost 4 and 30.
+// momentary and short-term loudness every 100 ms would cost 4 and 30. The
+// current momentary and short-term loudness are the newest readings, so a
+// meter drawn every frame costs nothing more.
 
 namespace varn {
 
@@ -77,6 +79,8 @@ LoudnessMeter& LoudnessMeter::operator=(LoudnessMeter&& other) noexcept {
   framesInSubBlock_ = other.framesInSubBlock_;
   subBlocksDone_ = other.subBlocksDone_;
   std::copy(std::begin(other.subBlockEnergy_), std::end(other.subBlockEnergy_), subBlockEnergy_);
+  momentaryEnergy_ = other.momentaryEnergy_;
+  shortTermEnergy_ = other.shortTermEnergy_;
   momentaryMaxEnergy_ = other.momentaryMaxEnergy_;
   shortTermMaxEnergy_ = other.shortTermMaxEnergy_;
   rangeGated_ = other.rangeGated_;
@@ -97,6 +101,8 @@ void LoudnessMeter::Create() {
   framesInSubBlock_ = 0;
   subBlocksDone_ = 0;
   std::fill(std::begin(subBlockEnergy_), std::end(subBlockEnergy_), 0.0);
+  momentaryEnergy_ = 0.0;
+  shortTermEnergy_ = 0.0;
   momentaryMaxEnergy_ = 0.0;
   shortTermMaxEnergy_ = 0.0;
   rangeGated_ = false;
@@ -145,30 +151,29 @@ void LoudnessMeter::CloseSubBlock() {
     for (int k = 0; k < count; ++k) sum += subBlockEnergy_[(subBlocksDone_ - k) % kSubBlocks];
     return sum / count;
   };
-  if ((modes_ & kMomentary) && subBlocksDone_ >= 4)
-    momentaryMaxEnergy_ = std::max(momentaryMaxEnergy_, meanOfNewest(4));
+  if ((modes_ & kMomentary) && subBlocksDone_ >= 4) {
+    momentaryEnergy_ = meanOfNewest(4);
+    momentaryMaxEnergy_ = std::max(momentaryMaxEnergy_, momentaryEnergy_);
+  }
   if (subBlocksDone_ >= kSubBlocks && (modes_ & (kShortTerm | kRange))) {
     const double shortTerm = meanOfNewest(kSubBlocks);
-    if (modes_ & kShortTerm) shortTermMaxEnergy_ = std::max(shortTermMaxEnergy_, shortTerm);
+    if (modes_ & kShortTerm) {
+      shortTermEnergy_ = shortTerm;
+      shortTermMaxEnergy_ = std::max(shortTermMaxEnergy_, shortTerm);
+    }
     // libebur128 takes a 3 s block for the range every second from 3 s on.
     if ((subBlocksDone_ - kSubBlocks) % 10 == 0 && shortTerm >= kGateEnergy) rangeGated_ = true;
   }
 }
 
 std::optional<double> LoudnessMeter::Momentary() const {
-  if (!state_ || !(modes_ & kMomentary) || subBlocksDone_ < 4) return std::nullopt;
-  std::shared_lock lock(LibraryLock());
-  double v = 0.0;
-  const int r = ebur128_loudness_momentary(Lib(state_), &v);
-  return Figure(r, v);
+  if (!state_ || momentaryEnergy_ <= 0.0) return std::nullopt;
+  return EnergyToLufs(momentaryEnergy_);
 }
 
 std::optional<double> LoudnessMeter::ShortTerm() const {
-  if (!state_ || !(modes_ & kShortTerm) || subBlocksDone_ < kSubBlocks) return std::nullopt;
-  std::shared_lock lock(LibraryLock());
-  double v = 0.0;
-  const int r = ebur128_loudness_shortterm(Lib(state_), &v);
-  return Figure(r, v);
+  if (!state_ || shortTermEnergy_ <= 0.0) return std::nullopt;
+  return EnergyToLufs(shortTermEnergy_);
 }
 
 std::optional<double> LoudnessMeter::Integrated() const {

@@ -6,7 +6,8 @@
 // reads the same as the stereo one with the same signal on both sides.
 //
 // A figure that does not exist yet is std::nullopt: momentary before 400 ms
-// have been fed, short-term before 3 s, integrated while no 400 ms block
+// have been fed, short-term before 3 s (either over digital silence, and
+// their maxima while they have had none), integrated while no 400 ms block
 // has reached the absolute gate (-70 LUFS), loudness range while no 3 s
 // block has, the true peak while every sample has been zero.
 //
@@ -14,6 +15,8 @@
 // so creating a meter while another thread feeds one would be a data race:
 // meters share a reader-writer lock, writers only while a state is created.
 // Feeding takes that lock once per call, uncontended but for a creation.
+// One meter is used by one thread at a time: the figures are read where it
+// is fed, or under the caller's own lock.
 
 #include <cstddef>
 #include <cstdint>
@@ -62,7 +65,8 @@ class LoudnessMeter {
   // Forgets everything measured, as a new meter of the same kind.
   void Reset();
 
-  // The loudness of the last 400 ms and 3 s, in LUFS.
+  // The loudness of the newest 400 ms and 3 s windows on the 100 ms grid
+  // (see loudness_meter.cpp), in LUFS: at most 100 ms old.
   std::optional<double> Momentary() const;
   std::optional<double> ShortTerm() const;
   // Since the reset, gated as R128 asks: LUFS and LU.
@@ -99,6 +103,8 @@ class LoudnessMeter {
   size_t framesInSubBlock_ = 0;
   int64_t subBlocksDone_ = 0;
   double subBlockEnergy_[kSubBlocks] = {};
+  double momentaryEnergy_ = 0.0;  // the newest readings
+  double shortTermEnergy_ = 0.0;
   double momentaryMaxEnergy_ = 0.0;
   double shortTermMaxEnergy_ = 0.0;
   bool rangeGated_ = false;  // a 3 s block of the range measurement reached the gate

@@ -52,7 +52,7 @@ void TruePeakMeter::Reset() {
 }
 
 void TruePeakMeter::Add(const int16_t* interleaved, size_t frames) {
-  if (channels_ == 0) return;
+  if (channels_ == 0 || input_.empty()) return;  // also a moved-from meter
   while (frames > 0) {
     const size_t n = std::min(frames, kChunk);
     for (int c = 0; c < channels_; ++c) {
