@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "log/event_kinds.h"
+
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -205,6 +207,7 @@ TEST(LoudnessMeterTest, TheEventLineShowsEachFigureOrDashes) {
   EXPECT_EQ(LoudnessMessage({-23.06, 5.24, -20.0, -21.0, -0.96}),
             "ラウドネス I -23.1LUFS LRA 5.2LU TP -1.0dBTP");
   EXPECT_EQ(LoudnessMessage({}), "ラウドネス I ---LUFS LRA ---LU TP ---dBTP");
+  EXPECT_EQ(EventKind(LoudnessMessage({})), "loudness");
   EXPECT_EQ(LoudnessMessage({-70.0, std::nullopt, std::nullopt, std::nullopt, 0.5}),
             "ラウドネス I -70.0LUFS LRA ---LU TP 0.5dBTP");
 }
