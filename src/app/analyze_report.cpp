@@ -16,7 +16,8 @@ namespace varn {
 
 namespace {
 
-using nlohmann::json;
+// Keys in the order written: "file" first, as a person reads it.
+using json = nlohmann::ordered_json;
 
 // Rounded so the text reads as a person wrote it (-23.05, not
 // -23.049999999999997): far below what any figure here can tell apart.
