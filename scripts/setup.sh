@@ -11,8 +11,11 @@ PACKAGES=(
   qt6-base-dev libgl-dev libpulse-dev libmp3lame-dev libmpg123-dev libcli11-dev
   # systemd's notify protocol (sd_notify), the display check before Qt starts
   libsystemd-dev libxcb1-dev
+  # EBU R128 loudness and true peak; JSON output of varn analyze
+  libebur128-dev nlohmann-json3-dev
   # tests and benchmarks; ffmpeg is the yardstick of bench/analysis_vs_ffmpeg.sh
-  libgtest-dev libgmock-dev libbenchmark-dev ffmpeg
+  # and of the loudness (its ebur128 filter), on speech espeak-ng makes
+  libgtest-dev libgmock-dev libbenchmark-dev ffmpeg espeak-ng
   # run time: sound server and tools, a Japanese font, a display for the window
   pulseaudio pulseaudio-utils fonts-noto-cjk xvfb xauth
   # window tests: the window list and screen dumps of the virtual display

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "analysis/block_conversion.h"
 #include "analysis/channel_analysis.h"
+#include "analysis/loudness_meter.h"
 #include "archive/capture_sizing.h"
 #include "util/text.h"
 
@@ -30,6 +32,36 @@ std::string DateText(const DateTime& t) {
   return PadNumber(t.year, 4) + "/" + PadNumber(t.month, 2) + "/" + PadNumber(t.day, 2) + " " +
          PadNumber(t.hour, 2) + ":" + PadNumber(t.minute, 2) + ":" + PadNumber(t.second, 2);
 }
+
+// The file's frames after gain, in its own channels, for the loudness meter.
+class GainedLoudness {
+ public:
+  GainedLoudness(int32_t rate, int32_t channels, int32_t frames, float recLevelDb)
+      : meter_(rate, channels),
+        gain_(AnalysisGain(recLevelDb)),
+        frames_(static_cast<size_t>(frames)),
+        samples_(static_cast<size_t>(frames) * channels) {}
+
+  void Add(const int16_t* samples, int64_t count) {
+    // Stereo mode Stereo converts each side on its own, exactly as the
+    // archive's copy is made; a mono file fills L only.
+    const int channels = meter_.Channels();
+    ConvertBlock(samples, channels, static_cast<int32_t>(count), gain_, StereoMode::Stereo,
+                 frames_.data());
+    for (int64_t i = 0; i < count; ++i) {
+      samples_[i * channels] = frames_[i].L;
+      if (channels == 2) samples_[i * 2 + 1] = frames_[i].R;
+    }
+    meter_.Add(samples_.data(), static_cast<size_t>(count));
+  }
+  LoudnessFigures Figures() const { return meter_.Figures(); }
+
+ private:
+  LoudnessMeter meter_;
+  float gain_;
+  std::vector<Frame> frames_;
+  std::vector<int16_t> samples_;
+};
 
 }  // namespace
 
@@ -62,6 +94,9 @@ FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSet
   PositionedEvents events(onEvent);
   const AnalysisContext ctx{&setup.settings, &clock, &events, nullptr};
 
+  std::optional<GainedLoudness> loudness;
+  if (setup.loudness) loudness.emplace(rate, channels, s, setup.recLevelDb);
+
   const int32_t seg = analysis.SegmentLength();
   std::vector<int16_t> buffer(static_cast<size_t>(s) * channels);
   for (int64_t b = 0;; ++b) {
@@ -71,6 +106,9 @@ FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSet
       return result;
     }
     result.framesRead += got;
+    // Every frame counts for the loudness, the end beyond the last whole
+    // segment too.
+    if (loudness) loudness->Add(buffer.data(), got);
     const int64_t segments = got / seg < 6 ? got / seg : 6;
     for (int64_t k = 0; k < segments; ++k) {
       // Segment 5 is analysed once the device has moved on, so its own
@@ -88,6 +126,7 @@ FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSet
   result.ok = true;
   result.levelMax = analysis.levels.LevelMax;
   result.levelMin = analysis.levels.LevelMin;
+  if (loudness) result.loudness = loudness->Figures();
   return result;
 }
 
@@ -108,6 +147,10 @@ std::optional<DateTime> ArchiveStartTime(const std::string& path) {
   return t;
 }
 
+std::string WallTimeText(const DateTime& start, int64_t positionMs) {
+  return DateText(DateTimeFromEpochMs(EpochMsFromDateTime(start) + positionMs));
+}
+
 std::string PositionText(int64_t positionMs) {
   const int64_t seconds = positionMs / 1000;
   return PadNumber(seconds / 3600, 2) + ":" + PadNumber(seconds / 60 % 60, 2) + ":" +
@@ -116,8 +159,7 @@ std::string PositionText(int64_t positionMs) {
 
 std::string EventLine(const FileEvent& event, const std::optional<DateTime>& start) {
   std::string line = PositionText(event.positionMs);
-  if (start)
-    line += " " + DateText(DateTimeFromEpochMs(EpochMsFromDateTime(*start) + event.positionMs));
+  if (start) line += " " + WallTimeText(*start, event.positionMs);
   line += " ch1";
   if (event.side != kWholeChannel) line += event.side == kRightSide ? " Rch" : " Lch";
   return line + " " + event.message;

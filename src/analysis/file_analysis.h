@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analysis/analysis_types.h"
+#include "analysis/loudness_figures.h"
 #include "analysis/monitor_settings.h"
 #include "archive/pcm_file.h"
 #include "util/clock.h"
@@ -23,6 +24,9 @@ struct FileAnalysisSetup {
   StereoMode stereoMode = StereoMode::Stereo;  // a mono file is analysed as MonoLeft
   int32_t bitRate = 160;                       // decides the buffer length, as live
   int32_t bufferSec = 3;
+  // Also measure the loudness of every frame after gain, as the archive
+  // holds them: the file's own channels, without the stereo mode.
+  bool loudness = false;
 };
 
 struct FileEvent {
@@ -38,6 +42,7 @@ struct FileAnalysisResult {
   int32_t samplesPerBuffer = 0;
   LevelRecord levelMax;
   LevelRecord levelMin;
+  std::optional<LoudnessFigures> loudness;  // when asked for
 };
 
 FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSetup& setup,
@@ -46,6 +51,10 @@ FileAnalysisResult AnalyseRecording(PcmFileReader& source, const FileAnalysisSet
 // The local start time of an archive file named by it ("20261206181654.wav"),
 // or nothing for any other name.
 std::optional<DateTime> ArchiveStartTime(const std::string& path);
+
+// "2026/12/06 18:16:54": the wall-clock time `positionMs` into a file that
+// started at `start`.
+std::string WallTimeText(const DateTime& start, int64_t positionMs);
 
 // "01:02:03.456"; hours go past 24 for long files.
 std::string PositionText(int64_t positionMs);

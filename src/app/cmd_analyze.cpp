@@ -1,19 +1,37 @@
-// varn analyze FILE: channel 1's analysis over a recording, one line per
-// event, then the highest and lowest levels.
+// varn analyze FILE...: channel 1's analysis over recordings, one line per
+// event, then the highest and lowest levels (and the loudness), or one JSON
+// object per file. Files are analysed in parallel and reported in the order
+// given.
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "analysis/file_analysis.h"
 #include "analysis/monitor_settings.h"
+#include "app/analyze_report.h"
 #include "app/commands.h"
-#include "archive/file_access.h"
-#include "archive/pcm_file.h"
 #include "settings/program_setup.h"
 #include "settings/setting_keys.h"
 
 namespace varn {
 namespace {
+
+struct AnalyzeOptions {
+  std::vector<std::string> files;
+  std::optional<int> set;
+  bool loudness = false;
+  bool json = false;
+  int jobs = 0;  // 0: one per core
+};
 
 // Channel 1's settings as its live analysis would use them.
 FileAnalysisSetup ChannelOneSetup(std::optional<int> set) {
@@ -27,47 +45,112 @@ FileAnalysisSetup ChannelOneSetup(std::optional<int> set) {
   return setup;
 }
 
-int RunAnalyze(const CommonOptions& options, const std::string& path, std::optional<int> set) {
-  ProgramServices services(options.appFolder);
-  std::string error;
-  ClearFileError();
-  const std::unique_ptr<PcmFileReader> source = OpenPcmFile(path, &error);
-  if (!source || (source->Channels() != 1 && source->Channels() != 2)) {
-    if (source)
-      error = "holds " + std::to_string(source->Channels()) +
-              " channels; only mono or stereo can be analysed";
-    // The reader's own words, with the system's reason when a file call failed.
-    std::string reason = source ? "" : LastFileError();
-    if (const size_t colon = reason.rfind(": "); colon != std::string::npos)
-      reason = " (" + reason.substr(colon + 2) + ")";
-    std::cerr << "varn: " << path << " " << error << reason << "\n";
-    return 1;
+// Files done out of all, on standard error when it is a terminal. The line
+// is taken away before anything else is printed, and drawn again after.
+class FilesProgress {
+ public:
+  explicit FilesProgress(size_t total) : total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
+  void Show(size_t done) {
+    if (!shown_) return;
+    constexpr int kBarWidth = 40;
+    const int filled = static_cast<int>(done * kBarWidth / (total_ ? total_ : 1));
+    std::fprintf(stderr, "\r%3d%% [%s%s] %zu/%zu", static_cast<int>(done * 100 / total_),
+                 std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(kBarWidth - filled), ' ').c_str(), done, total_);
+    std::fflush(stderr);
   }
-  const FileAnalysisSetup setup = ChannelOneSetup(set);
-  const std::optional<DateTime> start = ArchiveStartTime(path);
-  const FileAnalysisResult result = AnalyseRecording(
-      *source, setup, [&](const FileEvent& e) { std::cout << EventLine(e, start) << "\n"; });
-  if (!result.ok) {
-    std::cout.flush();
-    std::cerr << "varn: " << FileFailure(path + " " + result.error) << "\n";
-    return 1;
+  void Clear() {
+    if (!shown_) return;
+    std::fprintf(stderr, "\r%60s\r", "");
+    std::fflush(stderr);
   }
-  std::cout << LevelsLine(result.levelMax, result.levelMin) << "\n";
-  return 0;
+
+ private:
+  size_t total_;
+  bool shown_;
+};
+
+int RunAnalyze(const CommonOptions& common, const AnalyzeOptions& options) {
+  ProgramServices services(common.appFolder);
+  // Read once, here: the jobs share it read-only and touch no settings.
+  FileAnalysisSetup setup = ChannelOneSetup(options.set);
+  setup.loudness = options.loudness;
+  const ReportFormat format = options.json ? ReportFormat::Json : ReportFormat::Text;
+  const bool headings = options.files.size() > 1;
+
+  const size_t count = options.files.size();
+  std::vector<FileReport> reports(count);
+  std::vector<char> ready(count, 0);
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t finished = 0;
+  std::atomic<size_t> next{0};
+
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t jobs = std::min(count, static_cast<size_t>(options.jobs > 0 ? options.jobs : cores));
+  std::vector<std::thread> workers;
+  for (size_t w = 0; w < jobs; ++w) {
+    workers.emplace_back([&] {
+      for (size_t i; (i = next.fetch_add(1)) < count;) {
+        FileReport report = AnalyseFileReport(options.files[i], setup, format, headings);
+        std::lock_guard lock(mutex);
+        reports[i] = std::move(report);
+        ready[i] = 1;
+        ++finished;
+        changed.notify_one();
+      }
+    });
+  }
+
+  // Each file's report as soon as those before it are out.
+  FilesProgress progress(count);
+  progress.Show(0);
+  int exitCode = 0;
+  for (size_t i = 0; i < count; ++i) {
+    FileReport report;
+    {
+      std::unique_lock lock(mutex);
+      size_t shown = finished;
+      while (!ready[i]) {
+        changed.wait(lock);
+        if (finished != shown) {
+          shown = finished;
+          progress.Show(shown);
+        }
+      }
+      report = std::move(reports[i]);
+    }
+    progress.Clear();
+    std::cout << report.out << std::flush;
+    std::cerr << report.err << std::flush;
+    if (report.failed) exitCode = 1;
+    std::lock_guard lock(mutex);
+    progress.Show(finished);
+  }
+  for (std::thread& t : workers) t.join();
+  progress.Clear();
+  return exitCode;
 }
 
-const CommandRegistration kAnalyze(40, [](CLI::App& app, const CommonOptions& options,
+const CommandRegistration kAnalyze(40, [](CLI::App& app, const CommonOptions& common,
                                           int& exitCode) {
   auto* cmd = app.add_subcommand("analyze",
-                                 "Run channel 1's analysis over a WAV or MP3 recording and print "
+                                 "Run channel 1's analysis over WAV or MP3 recordings and print "
                                  "every event with its time in the file");
-  auto path = std::make_shared<std::string>();
-  auto set = std::make_shared<std::optional<int>>();
-  cmd->add_option("FILE", *path, "Recording to analyse")->required();
+  auto options = std::make_shared<AnalyzeOptions>();
+  cmd->add_option("FILE", options->files, "Recordings to analyse, reported in this order")
+      ->required();
   cmd->add_option_function<int>(
-         "--set", [set](const int& v) { *set = v; }, "Setting set 1..8 (default: the selected one)")
+         "--set", [options](const int& v) { options->set = v; },
+         "Setting set 1..8 (default: the selected one)")
       ->check(CLI::Range(1, 8));
-  cmd->callback([&options, path, set, &exitCode] { exitCode = RunAnalyze(options, *path, *set); });
+  cmd->add_flag("--loudness", options->loudness,
+                "Also measure EBU R128 loudness: integrated, range, maximum momentary and "
+                "short-term, true peak");
+  cmd->add_flag("--json", options->json, "One JSON object per file per line");
+  cmd->add_option("--jobs", options->jobs, "Files analysed at once (default: one per core)")
+      ->check(CLI::Range(1, 1024));
+  cmd->callback([&common, options, &exitCode] { exitCode = RunAnalyze(common, *options); });
 });
 
 }  // namespace
