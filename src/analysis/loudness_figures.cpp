@@ -11,8 +11,11 @@ std::string Figure(const std::optional<double>& value) {
 }  // namespace
 
 std::string LoudnessMessage(const LoudnessFigures& figures) {
-  return std::string(kLoudnessText) + "I " + Figure(figures.integratedLufs) + "LUFS LRA " +
-         Figure(figures.rangeLu) + "LU TP " + Figure(figures.truePeakDbtp) + "dBTP";
+  std::string text(kLoudnessText);
+  text.append("I ").append(Figure(figures.integratedLufs)).append("LUFS LRA ");
+  text.append(Figure(figures.rangeLu)).append("LU TP ");
+  text.append(Figure(figures.truePeakDbtp)).append("dBTP");
+  return text;
 }
 
 }  // namespace varn

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/live_loudness.h"
 #include "archive/channel_archive.h"
 #include "archive/channel_recorder.h"
 #include "util/spsc_ring.h"
@@ -75,6 +76,8 @@ class ArchiveLane final : public ChannelRecorder {
   uint64_t LostFrames() const { return lostFrames_; }
   // Queues stop or new-file jobs that found the ring full earlier.
   void Flush();
+  // The run's loudness, measured on the worker's thread; readable anywhere.
+  const LiveLoudness& Loudness() const { return loudness_; }
 
   // ---- the worker's thread
   // Does the oldest queued job; false when there is none.
@@ -108,6 +111,7 @@ class ArchiveLane final : public ChannelRecorder {
   uint64_t lossRunBlocks_ = 0;  // blocks lost since the lane last took one
   uint64_t lossRunFrames_ = 0;
   // Shared.
+  LiveLoudness loudness_;  // fed by the worker, started while the lane is idle
   SpscRing<Job> jobs_;
   std::atomic<uint64_t> slotsDone_{0};
   std::atomic<uint64_t> jobsDone_{0};

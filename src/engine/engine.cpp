@@ -240,4 +240,9 @@ void Engine::SetFftOffset(int ch, float percent) {
   Rec(ch).fftOffset = std::clamp(percent, 0.0f, 100.0f);
 }
 
+LoudnessReadings Engine::Loudness(int ch) const {
+  const ChannelRecord& c = Channel(ch);
+  return c.lane ? c.lane->Loudness().Read() : LoudnessReadings{};
+}
+
 }  // namespace varn

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/analysis_output.h"
+#include "analysis/live_loudness.h"
 #include "archive/archive_worker.h"
 #include "archive/channel_archive.h"
 #include "audio/monitor_output.h"
@@ -141,6 +142,9 @@ class Engine {
   const TickStats& Stats() const { return stats_; }
   // A channel stopped by a settings reload and waiting to start again.
   bool RestartPending(int ch) const { return Channel(ch).restartPending; }
+  // Channel ch's loudness now (every figure empty while it does not run);
+  // from the program's thread or any other.
+  LoudnessReadings Loudness(int ch) const;
 
  private:
   ChannelRecord& Rec(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
