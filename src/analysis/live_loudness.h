@@ -32,6 +32,7 @@ class LiveLoudness {
   // the meter cannot take.
   bool Start(int32_t rate, int channels);
   bool Measuring() const { return meter_.Valid(); }
+  int Channels() const { return meter_.Channels(); }
 
   // ---- the feeding thread
   void Add(const int16_t* interleaved, size_t frames);
@@ -44,11 +45,13 @@ class LiveLoudness {
   LoudnessReadings Read() const;
 
  private:
-  void Publish(bool wholeHour);
+  void Publish(bool newSecond);
   void Clear();
 
   LoudnessMeter meter_;
-  size_t framesSinceWhole_ = 0;  // integrated and range are worked out once a second
+  size_t framesSinceWhole_ = 0;  // the integrated loudness is worked out once a second
+  int secondsSinceRange_ = 0;    // the range every kRangeEverySeconds
+  static constexpr int kRangeEverySeconds = 10;
   std::atomic<double> momentary_{kNone};
   std::atomic<double> shortTerm_{kNone};
   std::atomic<double> integrated_{kNone};

@@ -49,6 +49,7 @@ int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
   Flush();
   if (!worker_.Threaded()) worker_.RunQueued();
   archiving_ = false;
+  measuring_ = false;
   if (!Idle()) {
     // The worker still writes an earlier run (a disk that hangs): this run
     // goes without an archive rather than share the files.
@@ -61,12 +62,20 @@ int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
   NoteLossEnded();
   const int32_t bitRate = archive_.StartArchive(start);
   archiving_ = start.archiveOn && archive_.Archiving();
+  // The loudness is measured whether or not the run archives. The lane is
+  // idle, so the worker holds nothing of the meter.
+  measuring_ = start.bits == 16 && loudness_.Start(start.rate, start.channels);
   frameBytes_ = std::max(start.blockAlign, 1);
+  if (archiving_ || measuring_) SizeSlots(start);
+  return bitRate;
+}
+
+void ArchiveLane::SizeSlots(const ArchiveStart& start) {
   const int32_t blockBytes = std::max(start.blockAlign, 1) * std::max(start.samplesPerBuffer, 1);
   const double blocksPerSecond =
       static_cast<double>(std::max(start.rate, 1)) / std::max(start.samplesPerBuffer, 1);
   const auto count = static_cast<uint64_t>(std::ceil(kArchiveLaneSeconds * blocksPerSecond)) + 2;
-  if (archiving_ && (slotBytes_ != blockBytes || slotCount_ != count)) {
+  if (slotBytes_ != blockBytes || slotCount_ != count) {
     // Nothing is queued (Idle), so the worker holds no slot.
     slotBytes_ = blockBytes;
     slotCount_ = count;
@@ -75,16 +84,18 @@ int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
     slotsDone_.store(0, std::memory_order_relaxed);
     jobs_.Reserve(static_cast<size_t>(count) + kControlJobs);
   }
-  return bitRate;
 }
 
 void ArchiveLane::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) {
-  if (!archiving_) return;
+  if (!archiving_ && !measuring_) return;
   Flush();
   const bool room = byteCount > 0 && byteCount <= slotBytes_ &&
                     slotsQueued_ - slotsDone_.load(std::memory_order_acquire) < slotCount_ &&
                     jobs_.Size() < jobs_.Capacity();
   if (!room) {
+    // Without an archive only the loudness misses the block; the audio
+    // itself is not lost.
+    if (!archiving_) return;
     if (lossRunBlocks_ == 0)
       WriteLogLine(std::string(kArchiveLaneFullText) + Label(archive_.Channel()) +
                        ": the disk does not keep up, blocks are being lost",
@@ -101,24 +112,36 @@ void ArchiveLane::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t b
   std::memcpy(slots_.data() + static_cast<size_t>(slot) * slotBytes_, bytes,
               static_cast<size_t>(byteCount));
   ++slotsQueued_;
-  Push(Job{JobKind::Block, slot, bufferIndex, byteCount, {}});
+  Push(Job{JobKind::Block, slot, bufferIndex, byteCount, {}, archiving_, false});
 }
 
 void ArchiveLane::BeginNewFile(std::string path) {
-  if (!archiving_) return;
-  Push(Job{JobKind::NewFile, 0, 0, 0, std::move(path)});
+  if (!archiving_) return EndHour();
+  Push(Job{JobKind::NewFile, 0, 0, 0, std::move(path), true, loudnessLog_});
+}
+
+void ArchiveLane::EndHour() {
+  if (!measuring_) return;
+  Push(Job{JobKind::HourEnd, 0, 0, 0, {}, false, loudnessLog_});
 }
 
 void ArchiveLane::StopArchive() {
-  if (!archiving_) {
-    // A run without an archive: nothing is queued for it. (A run that
-    // began while an earlier one was still being written leaves that one's
-    // stop where it is.)
+  if (!archiving_ && !measuring_) {
+    // A run without an archive or a loudness: nothing is queued for it. (A
+    // run that began while an earlier one was still being written leaves
+    // that one's stop where it is.)
     if (Idle()) TrappedStep([&] { archive_.StopArchive(); });
     return;
   }
-  Push(Job{JobKind::Stop, 0, 0, 0, {}});
+  Push(Job{JobKind::Stop, 0, 0, 0, {}, archiving_, loudnessLog_});
   archiving_ = false;
+  measuring_ = false;
+  WaitUntilIdle();
+  worker_.WriteNotes();
+  NoteLossEnded();
+}
+
+void ArchiveLane::WaitUntilIdle() {
   if (!worker_.Threaded()) {
     worker_.RunQueued();
   } else {
@@ -133,8 +156,6 @@ void ArchiveLane::StopArchive() {
                        ": the disk does not answer; the run's last blocks go out when it does",
                    true);
   }
-  worker_.WriteNotes();
-  NoteLossEnded();
 }
 
 bool ArchiveLane::Push(Job job) {
@@ -176,18 +197,29 @@ bool ArchiveLane::RunOne() {
   Job* job = jobs_.Front();
   if (!job) return false;
   switch (job->kind) {
-    case JobKind::Block:
-      TrappedStep([&] {
-        archive_.FeedBlock(job->bufferIndex,
-                           slots_.data() + static_cast<size_t>(job->slot) * slotBytes_,
-                           job->byteCount);
-      });
+    case JobKind::Block: {
+      const uint8_t* bytes = slots_.data() + static_cast<size_t>(job->slot) * slotBytes_;
+      if (job->archive)
+        TrappedStep([&] { archive_.FeedBlock(job->bufferIndex, bytes, job->byteCount); });
+      if (loudness_.Measuring()) {
+        const auto frames = static_cast<size_t>(job->byteCount) /
+                            (sizeof(int16_t) * static_cast<size_t>(loudness_.Channels()));
+        TrappedStep([&] { loudness_.Add(reinterpret_cast<const int16_t*>(bytes), frames); });
+      }
       slotsDone_.fetch_add(1, std::memory_order_release);
       break;
+    }
     case JobKind::NewFile:
+      EndLoudnessHour(*job, false);
       archive_.BeginNewFileAt(job->path);
       break;
+    case JobKind::HourEnd:
+      EndLoudnessHour(*job, false);
+      break;
     case JobKind::Stop:
+      // The hour's loudness goes before the archive's last lines, and both
+      // before the stop line the program writes once the lane is idle.
+      EndLoudnessHour(*job, true);
       archive_.StopArchive();
       break;
   }
@@ -201,6 +233,14 @@ bool ArchiveLane::RunOne() {
   jobs_.Pop();
   jobsDone_.fetch_add(1, std::memory_order_release);
   return true;
+}
+
+void ArchiveLane::EndLoudnessHour(const Job& job, bool runEnds) {
+  if (!loudness_.Measuring()) return;
+  LoudnessFigures figures;
+  TrappedStep([&] { figures = runEnds ? loudness_.Stop() : loudness_.EndHour(); });
+  if (job.logLoudness)
+    worker_.Note(ArchiveNote{true, false, archive_.Channel(), -1, LoudnessMessage(figures)});
 }
 
 // ---- worker

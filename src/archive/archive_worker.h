@@ -65,10 +65,17 @@ class ArchiveLane final : public ChannelRecorder {
   // worker has written the run out and closed its file.
   void StopArchive() override;
   // The top of the hour: blocks queued so far go to the old file, later
-  // ones to `path`.
+  // ones to `path`; the hour's loudness line is written.
   void BeginNewFile(std::string path);
+  // The top of the hour of a run that does not archive: the hour's
+  // loudness line, and the measurement starts afresh.
+  void EndHour();
+  // Whether the hour's loudness line goes to the event log (LoudnessLog).
+  void SetLoudnessLog(bool on) { loudnessLog_ = on; }
   // True while a started run archives.
   bool Archiving() const { return archiving_; }
+  // True while a started run's loudness is measured.
+  bool Measuring() const { return measuring_; }
   // Nothing of this channel is queued or being worked on.
   bool Idle() const;
   // Blocks and frames lost to a full lane since the lane was made.
@@ -84,21 +91,29 @@ class ArchiveLane final : public ChannelRecorder {
   bool RunOne();
 
  private:
-  enum class JobKind : uint8_t { Block, NewFile, Stop };
+  enum class JobKind : uint8_t { Block, NewFile, HourEnd, Stop };
   struct Job {
     JobKind kind = JobKind::Block;
     int32_t slot = 0;
     int32_t bufferIndex = 0;
     int32_t byteCount = 0;
     std::string path;
+    bool archive = true;       // the block or stop is the archive's too
+    bool logLoudness = false;  // the hour's loudness line is written
   };
   bool Push(Job job);
   void NoteLossEnded();
+  void SizeSlots(const ArchiveStart& start);
+  void WaitUntilIdle();
+  // The worker's side: the hour's loudness, and its line when asked for.
+  void EndLoudnessHour(const Job& job, bool runEnds);
 
   ArchiveWorker& worker_;
   ChannelArchive& archive_;
   // The program's side.
   bool archiving_ = false;
+  bool measuring_ = false;
+  bool loudnessLog_ = true;
   int32_t frameBytes_ = 1;
   std::vector<uint8_t> slots_;  // slotCount_ blocks of slotBytes_
   int32_t slotBytes_ = 0;

@@ -155,6 +155,8 @@ void Engine::GetMiscSetting() {
       misc_ = ReadMiscSettings(*s_.audio, view);
       monitor_.MonDeviceId = misc_.monDeviceId;
       monitor_.BufferDelayMs = misc_.bufferDelayMs;
+      for (auto& c : channels_)
+        if (c->lane) c->lane->SetLoudnessLog(misc_.loudnessLog);
       ConfigureHooks();
     }
     // Each running channel in turn, carried out by the ticks.

@@ -22,7 +22,10 @@ void Engine::CollectBuffers() {
     ChannelRecord& c = Rec(ch);
     if (c.archive.Capturing != 1) continue;
     TrappedStep([&] {
-      const int r = ProgressionRecord(ch, c.capture, c.archive, c.archive.ArcOn != 0, c.lane);
+      // The lane takes every block while the run archives or its loudness
+      // is measured.
+      const bool feed = c.archive.ArcOn != 0 || (c.lane && c.lane->Measuring());
+      const int r = ProgressionRecord(ch, c.capture, c.archive, feed, c.lane);
       if (r >= 0) c.analysis.CountTick();
       if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
     });
@@ -75,7 +78,12 @@ void Engine::StartNewFiles() {
   // The program names the new files; the worker writes each into its file
   // after the blocks queued before it.
   for (auto& c : channels_) {
-    if (c->archive.Capturing != 1 || c->archive.ArcOn != 1 || !c->lane->Archiving()) continue;
+    if (c->archive.Capturing != 1) continue;
+    if (c->archive.ArcOn != 1 || !c->lane->Archiving()) {
+      // The hour ends for the loudness whether or not the line archives.
+      TrappedStep([&] { c->lane->EndHour(); });
+      continue;
+    }
     TrappedStep([&] {
       c->archive.CurrentPath = c->writer.NextFilePath();
       c->lane->BeginNewFile(c->archive.CurrentPath);

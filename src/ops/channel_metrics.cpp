@@ -65,6 +65,43 @@ void AddChannelMetrics(MetricSet& metrics, const Engine& engine) {
                      MetricType::Counter);
   for (int ch = 0; ch < channels; ++ch)
     archived.Add(ChannelOnly(ch), static_cast<double>(engine.Channel(ch).writer.BytesWritten()));
+
+  AddLoudnessMetrics(metrics, engine);
+}
+
+void AddLoudnessMetrics(MetricSet& metrics, const Engine& engine) {
+  // A figure that does not exist yet (a stopped line, silence under the
+  // gate, the first 3 s of an hour) has no sample: an absent series, not
+  // a made-up level.
+  const int channels = engine.ChannelCount();
+  std::vector<LoudnessReadings> readings;
+  for (int ch = 0; ch < channels; ++ch) readings.push_back(engine.Loudness(ch));
+
+  MetricFamily& lufs = metrics.Family(
+      "varn_loudness_lufs",
+      "EBU R128 loudness in LUFS: momentary (400 ms), short_term (3 s) and integrated since the "
+      "hour's start (the hourly file's).",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) {
+    const LoudnessReadings& r = readings[static_cast<size_t>(ch)];
+    const auto add = [&](const char* window, const std::optional<double>& v) {
+      if (v) lufs.Add({{"channel", ChannelLabel(ch)}, {"window", window}}, *v);
+    };
+    add("momentary", r.momentaryLufs);
+    add("short_term", r.shortTermLufs);
+    add("integrated", r.integratedLufs);
+  }
+  MetricFamily& range =
+      metrics.Family("varn_loudness_range_lu",
+                     "EBU R128 loudness range since the hour's start, in LU.", MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch)
+    if (const auto& v = readings[static_cast<size_t>(ch)].rangeLu) range.Add(ChannelOnly(ch), *v);
+  MetricFamily& peak =
+      metrics.Family("varn_true_peak_dbtp", "Highest true peak since the hour's start, in dBTP.",
+                     MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch)
+    if (const auto& v = readings[static_cast<size_t>(ch)].truePeakDbtp)
+      peak.Add(ChannelOnly(ch), *v);
 }
 
 }  // namespace varn

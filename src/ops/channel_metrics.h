@@ -9,8 +9,11 @@ namespace varn {
 class Engine;
 
 // varn_channel_recording, varn_level_dbfs (running channels, the sides
-// their meters show), varn_audio_lost_seconds_total, varn_input_stalled and
-// varn_archive_bytes_total.
+// their meters show), varn_audio_lost_seconds_total, varn_input_stalled,
+// varn_archive_bytes_total and the loudness below.
 void AddChannelMetrics(MetricSet& metrics, const Engine& engine);
+// varn_loudness_lufs{window}, varn_loudness_range_lu and varn_true_peak_dbtp
+// of the figures that exist (AddChannelMetrics adds them too).
+void AddLoudnessMetrics(MetricSet& metrics, const Engine& engine);
 
 }  // namespace varn

@@ -47,6 +47,7 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"MonDeviceName", Global, Text, ""},
   SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},
   SettingKeyInfo{"InputTimeoutSec", Global, Real, "3", DefaultKind::Fixed, DialogRange{1, 60, "0.0"}},
+  SettingKeyInfo{"LoudnessLog", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"EventCommand", Global, Text, ""},
   SettingKeyInfo{"ArchiveCommand", Global, Text, ""},
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},

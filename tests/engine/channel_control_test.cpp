@@ -92,8 +92,9 @@ TEST_F(ChannelControlTest, ALostDeviceStopsItsChannelAloneAndItRestartsWhenTheDe
   EXPECT_TRUE(engine->Capturing(0));
   EXPECT_TRUE(view.recordButton[2]);  // still meant to run
   const std::vector<std::string> texts = EventTexts();
-  ASSERT_GE(texts.size(), 2u);
-  EXPECT_EQ(texts[texts.size() - 2], "ch3 入力デバイス異常");
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[texts.size() - 3], "ch3 入力デバイス異常");
+  EXPECT_EQ(texts[texts.size() - 2].rfind("ch3 ラウドネス I ", 0), 0u) << texts[texts.size() - 2];
   EXPECT_EQ(texts.back(), "ch3 録音停止");
   EXPECT_NE(Diagnostics().find("unplugged"), std::string::npos);
 

@@ -88,7 +88,9 @@ TEST_F(EngineSettingsTest, ShutdownStoresTheDisplayChoicesAndLogsTheEnd) {
   EXPECT_EQ(ReadSetting("StereoMode_1", ""), "2");
   EXPECT_FALSE(engine->Capturing(0));
   EXPECT_FALSE(timer.Armed());
+  // Nothing was captured: the run's loudness line has no figures.
   const std::vector<std::string> expected = {"**************起動*****************", "ch1 録音開始",
+                                             "ch1 ラウドネス I ---LUFS LRA ---LU TP ---dBTP",
                                              "ch1 録音停止",
                                              "**************正常終了*****************"};
   EXPECT_EQ(EventTexts(), expected);

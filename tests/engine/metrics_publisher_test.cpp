@@ -80,6 +80,14 @@ TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
   EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"\",event=\"audio_lost\"}"), 0);
   EXPECT_EQ(Value(m, "varn_input_stalled{channel=\"1\"}"), 0);
   EXPECT_EQ(Value(m, "varn_audio_lost_seconds_total{channel=\"2\"}"), 0);
+  // Loudness: the tone reads its level; what does not exist yet (short-term
+  // before 3 s, anything of digital silence) is absent, not a number.
+  EXPECT_NEAR(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}"), -20.0, 0.3);
+  EXPECT_NEAR(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"integrated\"}"), -20.0, 0.3);
+  EXPECT_NEAR(Value(m, "varn_true_peak_dbtp{channel=\"1\"}"), -20.0, 0.3);
+  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"short_term\"}")));
+  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"2\",window=\"momentary\"}")));
+  EXPECT_TRUE(std::isnan(Value(m, "varn_true_peak_dbtp{channel=\"2\"}")));
   // Published at the last whole second, after about 100 ticks a second.
   const double ticks = Value(m, "varn_tick_seconds_count");
   EXPECT_GE(ticks, 100);
@@ -96,6 +104,7 @@ TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
   EXPECT_TRUE(std::isnan(Value(m, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"rms\"}")));
   EXPECT_EQ(Value(m, "varn_level_dbfs{channel=\"2\",side=\"L\",kind=\"rms\"}"), -99.0);
   EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_stop\"}"), 1);
+  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}")));
   const uint64_t onDisk = FolderBytes(dir / "data/ch1/");
   EXPECT_GT(onDisk, 1.5 * kPublisherRate * 4);  // whole buffers of 16-bit stereo
   EXPECT_EQ(Value(m, "varn_archive_bytes_total{channel=\"1\"}"), static_cast<double>(onDisk));

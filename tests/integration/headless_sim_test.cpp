@@ -77,7 +77,10 @@ TEST_F(HeadlessSimTest, ARunLogsItsEventsInOrderAndArchivesItsLength) {
     if (t.find("FFT変化") == std::string::npos && !t.starts_with("-----")) texts.push_back(t);
   EXPECT_EQ(texts,
             (Texts{"ch1 録音開始", "ch2 録音開始", kStartLine, "ch2 Lch レベルDOWN -99.0db(RMS)",
-                   "ch2 Rch レベルDOWN -99.0db(RMS)", "ch1 録音停止", "ch2 録音停止", kEndLine}));
+                   "ch2 Rch レベルDOWN -99.0db(RMS)",
+                   // each stop gives its run's loudness first: the -20 dBFS tone, and silence
+                   "ch1 ラウドネス I -20.0LUFS LRA 0.0LU TP -20.0dBTP", "ch1 録音停止",
+                   "ch2 ラウドネス I ---LUFS LRA ---LU TP ---dBTP", "ch2 録音停止", kEndLine}));
 
   const auto wavs = test::ArchiveFiles(app.Path(), 1);
   ASSERT_EQ(wavs.size(), 1u);
