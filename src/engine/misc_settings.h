@@ -23,6 +23,7 @@ struct MiscSettings {
   MonitorSettings monitoring;     // PeakHoldSec_p .. FFTSense_p
   int32_t updateIntervalMs = 10;  // TimerUpdateInt
   double inputTimeoutSec = 3.0;   // InputTimeoutSec: no audio this long is a stalled input
+  bool loudnessView = false;      // LoudnessView: the meter offers its LUFS mode
 };
 
 // Channel 0's waveform view, for the trace scales.
