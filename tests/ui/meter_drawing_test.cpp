@@ -54,13 +54,14 @@ TEST_F(PanelMeter, ModeCaptionSitsAtTheBottomRight) {
   EXPECT_GT(differing, 0);
 }
 
-// The widest caption must still end inside the picture, where "Peak" ends.
+// The LUFS caption is placed as the others are and is not cut by the frame.
 TEST_F(PanelMeter, TheLufsCaptionEndsWherePeakEnds) {
   EXPECT_EQ(MeterModeCaption(MeterTextMode::Lufs), "LUFS");
-  DrawMeterBackground(vu_, background_, MeterTextMode::Hold, {});  // "PH": the narrowest
+  const MeterCaptionFont panel{QString(), 9.0f, 1.0f};
+  DrawMeterBackground(vu_, background_, MeterTextMode::Hold, panel);  // "PH": the narrowest
   const QImage bare = background_.copy();
   auto rightmostInk = [&](MeterTextMode mode) {
-    DrawMeterBackground(vu_, background_, mode, {});
+    DrawMeterBackground(vu_, background_, mode, panel);
     int right = -1;
     for (int y = 0; y < bare.height(); ++y)
       for (int x = 0; x < bare.width(); ++x)

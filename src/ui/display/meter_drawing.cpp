@@ -43,14 +43,12 @@ void DrawMeterBackground(C_VU& vu, QImage& background, MeterTextMode mode,
     const QFont font = DisplayFont(caption.family, caption.points);
     const QFontMetrics metrics(font);
     const int pixel = TwipsPerPixel();
-    // Right of the bars, above the bottom edge: the widest of the number
-    // modes' captions, "Peak", fixes the place; "LUFS", wider still, ends
-    // where "Peak" ends.
+    // Right of the bars, above the bottom edge, whatever the caption: the
+    // widest one, "Peak", fixes the place ("LUFS" has no more ink).
     const QString text = MeterModeCaption(mode);
-    const QString placing = mode == MeterTextMode::Lufs ? text : QStringLiteral("Peak");
     const int widthTwips = background.width() * pixel;
     const int heightTwips = background.height() * pixel;
-    const double x = widthTwips - metrics.horizontalAdvance(placing) * pixel - 120;
+    const double x = widthTwips - metrics.horizontalAdvance(QStringLiteral("Peak")) * pixel - 120;
     const double y = heightTwips - metrics.height() * pixel - caption.panelScale * 120.0;
     painter.setFont(font);
     painter.setPen(ToQColor(vu.ForeColor()));
