@@ -151,16 +151,6 @@ TEST(MeterNumberText, PadsTheWholePartToTwoDigits) {
   EXPECT_EQ(LevelFigureText(-12.34).View(), "-12.3db");
 }
 
-TEST(MeterTextModes, LufsIsOfferedAndReadOnlyWithTheLoudnessView) {
-  EXPECT_EQ(MeterTextModeFromInt(3, false), MeterTextMode::Rms);
-  EXPECT_EQ(MeterTextModeFromInt(3, true), MeterTextMode::Lufs);
-  EXPECT_EQ(MeterTextModeFromInt(4, true), MeterTextMode::Rms);
-  EXPECT_EQ(MeterTextModeFromInt(2, false), MeterTextMode::Hold);
-  EXPECT_EQ(NextMeterTextMode(MeterTextMode::Hold, false), MeterTextMode::Rms);
-  EXPECT_EQ(NextMeterTextMode(MeterTextMode::Hold, true), MeterTextMode::Lufs);
-  EXPECT_EQ(NextMeterTextMode(MeterTextMode::Lufs, true), MeterTextMode::Rms);
-}
-
 TEST(LoudnessBar, OneBarAtTheMomentaryLoudnessShowingTheShortTerm) {
   MeterDrawing drawing;
   drawing.count = 2;  // a stereo block's bars before
