@@ -102,7 +102,8 @@ void Engine::Build() {
     c.analysis.stereoMode = StereoModeFromInt(ReadKeyInt(ChannelKey("StereoMode_", ch)));
     c.name = ReadKeyText(ChannelKey("ChName_", ch));
     c.fftOffset = std::clamp(ReadKeyReal(ChannelKey("FFTOffset_", ch)), 0.0f, 100.0f);
-    c.analysis.meterTextMode = MeterTextModeFromInt(ReadKeyInt(ChannelKey("VUValueShows_", ch)));
+    c.analysis.meterTextMode =
+        MeterTextModeFromInt(ReadKeyInt(ChannelKey("VUValueShows_", ch)), misc_.loudnessView);
   }
   rollover_.Reset();
   lastTickTime_ = ClampedTimeOfDay(*s_.clock);
@@ -159,6 +160,10 @@ void Engine::GetMiscSetting() {
         if (c->lane) c->lane->SetLoudnessLog(misc_.loudnessLog);
       ConfigureHooks();
     }
+    // The loudness view switched off: a meter in LUFS mode goes back to RMS.
+    for (int ch = 0; ch < ChannelCount(); ++ch)
+      if (!misc_.loudnessView && Rec(ch).analysis.meterTextMode == MeterTextMode::Lufs)
+        SetMeterTextMode(ch, static_cast<int32_t>(MeterTextMode::Rms));
     // Each running channel in turn, carried out by the ticks.
     for (int ch = 0; ch < ChannelCount(); ++ch)
       if (Rec(ch).archive.Capturing == 1 && ch != restarting_ &&
@@ -228,7 +233,7 @@ void Engine::SetStereoMode(int ch, int mode) {
 }
 
 void Engine::SetMeterTextMode(int ch, int mode) {
-  Rec(ch).analysis.meterTextMode = MeterTextModeFromInt(mode);
+  Rec(ch).analysis.meterTextMode = MeterTextModeFromInt(mode, misc_.loudnessView);
   if (s_.view) s_.view->RedrawMeter(ch);
 }
 

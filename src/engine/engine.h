@@ -117,6 +117,7 @@ class Engine {
 
   // The stereo menu's rule: a mono 16-bit capture stays MonoLeft.
   void SetStereoMode(int ch, int mode);
+  // Lufs only while the loudness view is on; otherwise it reads as Rms.
   void SetMeterTextMode(int ch, int mode);
   void SetFftOffset(int ch, float percent);
   // The operator's name for channel ch; stored as ChName_ at once.

@@ -41,6 +41,7 @@ MiscSettings ReadMiscSettings(DeviceDirectory& devices, const WaveViewMetrics& v
   m.updateIntervalMs = std::clamp(ReadKeyInt("TimerUpdateInt"), 1, 1000);
   m.inputTimeoutSec = std::clamp(static_cast<double>(ReadKeyReal("InputTimeoutSec")), 1.0, 60.0);
   m.loudnessLog = ReadKeyInt("LoudnessLog") != 0;
+  m.loudnessView = ReadKeyInt("LoudnessView") != 0;
   return m;
 }
 

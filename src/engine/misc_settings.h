@@ -24,6 +24,7 @@ struct MiscSettings {
   int32_t updateIntervalMs = 10;  // TimerUpdateInt
   double inputTimeoutSec = 3.0;   // InputTimeoutSec: no audio this long is a stalled input
   bool loudnessLog = true;        // LoudnessLog: each hour's loudness line per channel
+  bool loudnessView = false;      // LoudnessView: the meter offers its LUFS mode
 };
 
 // Channel 0's waveform view, for the trace scales.

@@ -27,7 +27,7 @@ constexpr int32_t kCaptureFormats[] = {2, 3};
 constexpr int32_t kStereoModes[] = {0, 1, 2, 3};
 constexpr int32_t kBitRates[] = {0,  8,   16,  24,  32,  40,  48,  56,  64, 80,
                                  96, 112, 128, 144, 160, 192, 224, 256, 320};
-constexpr int32_t kMeterModes[] = {0, 1, 2};
+constexpr int32_t kMeterModes[] = {0, 1, 2, 3};
 
 // clang-format off
 constexpr std::array kCatalogue = {
@@ -43,6 +43,7 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"SelectedSetting", Global, Integer, "1", DefaultKind::Fixed, DialogRange{1, 8, "0"}},
   SettingKeyInfo{"ShowRecButton", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"ShowChName", Global, Integer, "1", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"LoudnessView", Global, Integer, "0", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"VULevelTrim", Global, Text, "-20.0", DefaultKind::Fixed, DialogRange{-60, 60, "0.0"}},
   SettingKeyInfo{"MonDeviceName", Global, Text, ""},
   SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "analysis/level_math.h"
+#include "analysis/loudness_bar.h"
 #include "analysis_test_support.h"
 
 namespace varn {
@@ -148,6 +149,30 @@ TEST(MeterNumberText, PadsTheWholePartToTwoDigits) {
   EXPECT_EQ(MeterNumberText(-0.04).View(), "-00.0");
   EXPECT_EQ(MeterNumberText(100.0).View(), "100.0");
   EXPECT_EQ(LevelFigureText(-12.34).View(), "-12.3db");
+}
+
+TEST(LoudnessBar, OneBarAtTheMomentaryLoudnessShowingTheShortTerm) {
+  MeterDrawing drawing;
+  drawing.count = 2;  // a stereo block's bars before
+  LoudnessReadings r;
+  r.momentaryLufs = -18.04;
+  r.shortTermLufs = -23.06;
+  r.integratedLufs = -30.0;
+  LoudnessBar(r, drawing);
+  const std::span<const VuBarValues> bars = drawing.Bars();
+  ASSERT_EQ(bars.size(), 1u);
+  EXPECT_EQ(bars[0].index, 0);
+  EXPECT_FLOAT_EQ(bars[0].vu, -18.04f);
+  EXPECT_EQ(bars[0].text, "-23.1");
+  EXPECT_EQ(bars[0].hold, kNoHoldMark);
+
+  // Silence and the first seconds have no figure: shown as no signal.
+  LoudnessBar(LoudnessReadings{}, drawing);
+  EXPECT_EQ(drawing.Bars()[0].vu, -99.0f);
+  EXPECT_EQ(drawing.Bars()[0].text, "-99.0");
+  r.shortTermLufs = -140.0;  // far below the scale
+  LoudnessBar(r, drawing);
+  EXPECT_EQ(drawing.Bars()[0].text, "-99.0");
 }
 
 }  // namespace

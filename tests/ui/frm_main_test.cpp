@@ -200,5 +200,69 @@ TEST_F(FrmMainTest, ClosingStoresTheDisplayChoicesAndThePlacementAndLogsTheEnd) 
   EXPECT_NE(events.find("**************正常終了*****************"), std::string::npos);
 }
 
+// The loudness view: the corner goes on from PH to LUFS, the meter then
+// shows one bar at the momentary loudness and the short-term figure, a
+// channel left there is stored as 3, and switching the view off takes the
+// meter back to RMS.
+TEST_F(FrmMainTest, WithTheLoudnessViewTheCornerReachesAOneBarLufsMeter) {
+  Open(std::string(kThree) + "LoudnessView=1\n");
+  ChannelPanel& p = window->Panel(0);  // a stereo channel
+  ASSERT_EQ(p.Vu().NumValue(), 1);
+  const QImage rms = p.MeterBackground().copy();
+  const int w = p.Meter()->width();
+  const int h = p.Meter()->height();
+  for (const MeterTextMode expected :
+       {MeterTextMode::Peak, MeterTextMode::Hold, MeterTextMode::Lufs}) {
+    window->MeterReleased(0, At(Qt::LeftButton, w - 2, h - 2));
+    EXPECT_EQ(E().Channel(0).analysis.meterTextMode, expected);
+  }
+  EXPECT_EQ(p.Vu().NumValue(), 0);  // one bar
+  EXPECT_NE(p.MeterBackground(), rms);
+
+  LoudnessReadings readings;
+  readings.momentaryLufs = -20.0;
+  readings.shortTermLufs = -23.06;
+  std::vector<int> asked;
+  window->loudnessOf = [&](int ch) {
+    asked.push_back(ch);
+    return readings;
+  };
+  const VuBarValues block[] = {{0, -6.0f, -3.0f, "-06.0", 0.0f}, {1, -6.0f, -3.0f, "-06.0", 0.0f}};
+  window->DrawMeter(0, block);
+  EXPECT_EQ(asked, std::vector<int>{0});
+  ASSERT_EQ(p.ShownBars().size(), 1u);
+  EXPECT_EQ(p.ShownBars()[0], p.Vu().Shape(0, -20.0f, -20.0f, "-23.1", kNoHoldMark));
+  window->DrawMeter(1, block);  // channel 2 stays on RMS: the block's own levels
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(window->Panel(1).ShownBars().size(), 2u);
+
+  ASSERT_TRUE(window->QueryUnload(UnloadMode::FormControlMenu));
+  EXPECT_EQ(ReadSetting("VUValueShows_1", ""), "3");
+}
+
+TEST_F(FrmMainTest, WithoutTheLoudnessViewAStoredLufsMeterReadsAsRmsAndIsNeverReached) {
+  Open(std::string(kThree) + "VUValueShows_1=3\n");
+  EXPECT_EQ(E().Channel(0).analysis.meterTextMode, MeterTextMode::Rms);
+  ChannelPanel& p = window->Panel(0);
+  EXPECT_EQ(p.Vu().NumValue(), 1);
+  for (const MeterTextMode expected :
+       {MeterTextMode::Peak, MeterTextMode::Hold, MeterTextMode::Rms}) {
+    window->MeterReleased(0, At(Qt::LeftButton, p.Meter()->width() - 2, p.Meter()->height() - 2));
+    EXPECT_EQ(E().Channel(0).analysis.meterTextMode, expected);
+  }
+  E().SetMeterTextMode(0, 3);
+  EXPECT_EQ(E().Channel(0).analysis.meterTextMode, MeterTextMode::Rms);
+}
+
+TEST_F(FrmMainTest, SwitchingTheLoudnessViewOffTakesALufsMeterBackToRms) {
+  Open(std::string(kThree) + "LoudnessView=1\nVUValueShows_1=3\n");
+  EXPECT_EQ(E().Channel(0).analysis.meterTextMode, MeterTextMode::Lufs);
+  EXPECT_EQ(window->Panel(0).Vu().NumValue(), 0);
+  WriteSetting("LoudnessView", 0);  // as the basic settings dialog's OK does
+  E().GetMiscSetting();
+  EXPECT_EQ(E().Channel(0).analysis.meterTextMode, MeterTextMode::Rms);
+  EXPECT_EQ(window->Panel(0).Vu().NumValue(), 1);
+}
+
 }  // namespace
 }  // namespace varn

@@ -54,6 +54,27 @@ TEST_F(PanelMeter, ModeCaptionSitsAtTheBottomRight) {
   EXPECT_GT(differing, 0);
 }
 
+// The LUFS caption is placed as the others are and is not cut by the frame.
+TEST_F(PanelMeter, TheLufsCaptionEndsWherePeakEnds) {
+  EXPECT_EQ(MeterModeCaption(MeterTextMode::Lufs), "LUFS");
+  const MeterCaptionFont panel{QString(), 9.0f, 1.0f};
+  DrawMeterBackground(vu_, background_, MeterTextMode::Hold, panel);  // "PH": the narrowest
+  const QImage bare = background_.copy();
+  auto rightmostInk = [&](MeterTextMode mode) {
+    DrawMeterBackground(vu_, background_, mode, panel);
+    int right = -1;
+    for (int y = 0; y < bare.height(); ++y)
+      for (int x = 0; x < bare.width(); ++x)
+        if (bare.pixel(x, y) != background_.pixel(x, y)) right = std::max(right, x);
+    return right;
+  };
+  const int peak = rightmostInk(MeterTextMode::Peak);
+  const int lufs = rightmostInk(MeterTextMode::Lufs);
+  EXPECT_GT(peak, bare.width() / 2);
+  EXPECT_NEAR(lufs, peak, 2);
+  EXPECT_LT(lufs, bare.width() - 4);  // clear of the frame
+}
+
 TEST_F(PanelMeter, EveryBlockStartsFromTheBackground) {
   DrawMeterBackground(vu_, background_, MeterTextMode::Rms, {});
   const VuBarValues loud[] = {{0, 5.0f, 5.0f, "05.0", 6.0f}, {1, 5.0f, 5.0f, "05.0", 6.0f}};

@@ -2,10 +2,10 @@
 
 #include <QFontMetrics>
 
+#include "settings/basic_settings.h"
 #include "ui/controls/uc_buttons.h"
 #include "ui/controls/uc_check.h"
 #include "ui/controls/uc_path_text.h"
-#include "settings/basic_settings.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/setup_check.h"
@@ -66,7 +66,7 @@ void FrmConf::FormLoad() {
   for (size_t i = 0; i < checks_.size(); ++i) {
     auto* check = new UC_Check(this);
     PlaceNextTo(check, above, kPlaceBelow, PixelsToTwips(4), 1);
-    // The three share the first one's background gradient.
+    // They share the first one's background gradient.
     SetupCheck(check, QString::fromUtf8(kBasicChecks[i].caption), values.checks[i], this,
                kCheckPoints, gradient);
     if (i == 0) gradient = check->Gradhdc();

@@ -19,6 +19,8 @@ QString MeterModeCaption(MeterTextMode mode) {
       return QStringLiteral("Peak");
     case MeterTextMode::Hold:
       return QStringLiteral("PH");
+    case MeterTextMode::Lufs:
+      return QStringLiteral("LUFS");
     default:
       return QStringLiteral("RMS");
   }
@@ -42,15 +44,15 @@ void DrawMeterBackground(C_VU& vu, QImage& background, MeterTextMode mode,
     const QFontMetrics metrics(font);
     const int pixel = TwipsPerPixel();
     // Right of the bars, above the bottom edge, whatever the caption: the
-    // widest one, "Peak", fixes the place.
+    // widest one, "Peak", fixes the place ("LUFS" has no more ink).
+    const QString text = MeterModeCaption(mode);
     const int widthTwips = background.width() * pixel;
     const int heightTwips = background.height() * pixel;
     const double x = widthTwips - metrics.horizontalAdvance(QStringLiteral("Peak")) * pixel - 120;
     const double y = heightTwips - metrics.height() * pixel - caption.panelScale * 120.0;
     painter.setFont(font);
     painter.setPen(ToQColor(vu.ForeColor()));
-    painter.drawText(QPoint(TwipsToPixels(x), TwipsToPixels(y) + metrics.ascent()),
-                     MeterModeCaption(mode));
+    painter.drawText(QPoint(TwipsToPixels(x), TwipsToPixels(y) + metrics.ascent()), text);
   }
   if (QImage* meter = vu.PictureBox()) CopyImage(*meter, background);
 }

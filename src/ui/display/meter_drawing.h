@@ -15,7 +15,7 @@
 
 namespace varn {
 
-// "RMS", "Peak" or "PH" for text mode 0, 1 or 2.
+// "RMS", "Peak", "PH" or "LUFS" for text mode 0, 1, 2 or 3.
 QString MeterModeCaption(MeterTextMode mode);
 
 struct MeterCaptionFont {
@@ -42,6 +42,8 @@ class LiveMeter {
  public:
   // Returns the area of the picture that changed (empty when none did).
   QRegion Update(C_VU& vu, const QImage& background, std::span<const VuBarValues> bars);
+  // The bars as the last update drew them.
+  const std::vector<VuBarShape>& Shown() const { return shown_; }
 
  private:
   QRegion Changed(const C_VU& vu, const std::vector<VuBarShape>& next) const;

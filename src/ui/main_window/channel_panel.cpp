@@ -90,7 +90,11 @@ void MarkerWidget::mouseMoveEvent(QMouseEvent* event) {
 
 ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
                            const PanelLayout& layout, const PanelOptions& options)
-    : ch_(ch), panelScale_(layout.panelScale), rows_(layout.rows), options_(options) {
+    : ch_(ch),
+      panelScale_(layout.panelScale),
+      rows_(layout.rows),
+      options_(options),
+      meterStereo_(options.stereo) {
   buttons_ = new RecordButtons(ch, container);
   PlaceInTwips(buttons_, rects.buttons);
   buttons_->setVisible(options.showRecButton);

@@ -87,10 +87,13 @@ class ChannelPanel {
   C_VU& Vu() { return *vu_; }
 
   // The meter's background with its scale and mode caption, shown at once.
+  // LUFS mode lays the meter out for one bar, as a mono channel's.
   void DrawMeterBackground(MeterTextMode mode);
   // One analysed block: the bars over the background, redrawn where they
   // changed.
   void DrawMeter(std::span<const VuBarValues> bars);
+  // The bars the meter shows now.
+  const std::vector<VuBarShape>& ShownBars() const { return liveMeter_.Shown(); }
   void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
                     double monoScale);
   void DrawSpectrum(std::span<const double> averaged, std::span<const double> hold, float fftOffset,
@@ -121,6 +124,7 @@ class ChannelPanel {
   float panelScale_;
   int rows_;
   PanelOptions options_;
+  bool meterStereo_ = true;  // the meter's layout: two bars, or one
   int sampleRate_ = 0;
   int samplesPerColumn_ = 1;
   WaveGeometry waveGeometry_{};

@@ -37,7 +37,7 @@ void ChannelPanel::ConfigureMeter() {
   vu.SetMargin(Rounded(720.0f * s), Rounded(1400.0f * s), 0.0f, Rounded(150.0f * s));
   vu.SetBarWidthStep(static_cast<int>(Rounded(2.0f * s)));
   vu.SetBarMargin(Rounded(300.0f / static_cast<float>(r) * s));
-  if (!options_.stereo) {
+  if (!meterStereo_) {
     vu.SetNumValue(0);
     vu.SetBarWidth(static_cast<int>(Rounded((20.0f / static_cast<float>(r) + 13.0f) * s)));
     vu.SetTopMargin(Rounded(840.0f / static_cast<float>(r) * s));
@@ -57,6 +57,11 @@ void ChannelPanel::ConfigureMeter() {
 
 void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
   TrappedStep([&] {
+    const bool stereo = options_.stereo && mode != MeterTextMode::Lufs;
+    if (stereo != meterStereo_) {
+      meterStereo_ = stereo;
+      ConfigureMeter();
+    }
     MeterCaptionFont caption;
     caption.family = options_.fontFamily;
     caption.points = 9.0f;

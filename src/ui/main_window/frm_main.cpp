@@ -46,6 +46,7 @@ FrmMain::FrmMain(ProgramStart& start, QWidget* parent) : QWidget(parent), start_
     return answer;
   };
   openFolder = [](const std::string& folder) { RunProgram("xdg-open", folder, 1); };
+  loudnessOf = [this](int ch) { return engine_ ? engine_->Loudness(ch) : LoudnessReadings{}; };
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] { TimerStart(); });
   resize(1280, 800);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/level_meter.h"
 #include "engine/engine.h"
 #include "engine/engine_view.h"
 #include "engine/program_start.h"
@@ -98,6 +99,9 @@ class FrmMain : public QWidget, public EngineView {
       askText;
   // Opens the data folder in the file browser. Tests replace it.
   std::function<void(const std::string& folder)> openFolder;
+  // A channel's loudness for its meter in LUFS mode: the engine's
+  // readings. Tests replace it.
+  std::function<LoudnessReadings(int ch)> loudnessOf;
 
   // EngineView.
   void DrawMeter(int ch, std::span<const VuBarValues> bars) override;
@@ -144,6 +148,7 @@ class FrmMain : public QWidget, public EngineView {
   PanelLayout layout_;
   QMenu* stereoMenu_ = nullptr;
   FrmLog* logWindow_ = nullptr;  // a child window; dropped before the main window goes
+  MeterDrawing loudnessBar_;     // a LUFS meter's bar, made afresh each block
   int stereoMenuChannel_ = -1;
   bool started_ = false;
   bool closing_ = false;

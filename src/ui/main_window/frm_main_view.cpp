@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "analysis/loudness_bar.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/main_window/frm_main.h"
 
@@ -12,7 +13,13 @@ bool Valid(int ch, int count) { return ch >= 0 && ch < count; }
 }  // namespace
 
 void FrmMain::DrawMeter(int ch, std::span<const VuBarValues> bars) {
-  if (Valid(ch, PanelCount())) Panel(ch).DrawMeter(bars);
+  if (!Valid(ch, PanelCount())) return;
+  // The block's levels give way to the loudness the archive side measures.
+  if (engine_ && engine_->Channel(ch).analysis.meterTextMode == MeterTextMode::Lufs) {
+    LoudnessBar(loudnessOf(ch), loudnessBar_);
+    bars = loudnessBar_.Bars();
+  }
+  Panel(ch).DrawMeter(bars);
 }
 
 void FrmMain::SetLevelFigure(int ch, int cell, std::string_view text) {

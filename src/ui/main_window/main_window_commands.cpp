@@ -85,8 +85,9 @@ void FrmMain::MeterReleased(int ch, const PointerEvent& pointer) {
       const int w = panel.Meter()->width() * p;
       const int h = panel.Meter()->height() * p;
       if (pointer.xTwips < w - kCornerTwips || pointer.yTwips < h - kCornerTwips) return;
-      const int mode = static_cast<int>(engine_->Channel(ch).analysis.meterTextMode);
-      SetMeterTextMode(ch, mode == 0 ? 1 : (mode == 1 ? 2 : 0));
+      const MeterTextMode next = NextMeterTextMode(engine_->Channel(ch).analysis.meterTextMode,
+                                                   engine_->Misc().loudnessView);
+      SetMeterTextMode(ch, static_cast<int>(next));
       return;
     }
     if (pointer.button != Qt::RightButton) return;
