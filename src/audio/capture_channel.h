@@ -33,7 +33,7 @@ struct CaptureChannel {
   int32_t BufferSec = 3;
   int32_t BufferCount = 0;  // B
   std::unique_ptr<WaveHeader[]> Headers;
-  int32_t NextBuffer = 0;      // the buffer expected to complete next
+  int32_t NextBuffer = 0;  // the buffer expected to complete next
   // The newest completed buffer, kept from the device until the next
   // collection (the analysis reads its last segment in between); -1 for none.
   int32_t HeldBuffer = -1;

@@ -122,7 +122,7 @@ TEST_F(MonitorTest, WritingWrapsRoundTheRing) {
 TEST_F(MonitorTest, NoSegmentIsPlayedTwiceAndAGapBeyondTheRingResumesAtTheNewest) {
   Select(0);
   MonitorWrite(mon, 0, 0, 0);
-  MonitorWrite(mon, 0, 0, 0);  // the same segment again: nothing more
+  MonitorWrite(mon, 0, 0, 0);   // the same segment again: nothing more
   MonitorWrite(mon, 9, 5, -1);  // an older one: nothing either
   EXPECT_EQ(mon.LastWritten, 0);
   sim.Consume(kLeadInFrames + 100 * kSeg);

@@ -3,9 +3,9 @@
 #include <QFontMetrics>
 #include <cmath>
 
+#include "settings/numeric_text.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_canvas.h"
-#include "settings/numeric_text.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
 #include "util/text.h"

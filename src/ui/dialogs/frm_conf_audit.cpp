@@ -3,10 +3,10 @@
 #include <QFontMetrics>
 #include <algorithm>
 
+#include "settings/audit_settings.h"
 #include "ui/controls/uc_buttons.h"
 #include "ui/controls/uc_check.h"
 #include "ui/controls/uc_tab.h"
-#include "settings/audit_settings.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/setup_check.h"

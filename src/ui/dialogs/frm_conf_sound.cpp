@@ -6,16 +6,16 @@
 
 #include "archive/mp3acm.h"
 #include "audio/device_catalogue.h"
+#include "settings/number_field.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
+#include "settings/sound_settings.h"
 #include "ui/controls/uc_buttons.h"
 #include "ui/controls/uc_check.h"
 #include "ui/dialogs/combo_choice_list.h"
 #include "ui/dialogs/dialog_building.h"
 #include "ui/dialogs/dialog_layout.h"
-#include "settings/number_field.h"
 #include "ui/dialogs/setup_check.h"
-#include "settings/sound_settings.h"
 #include "ui/fonts/font_cache.h"
 #include "ui/twips.h"
 
