@@ -21,14 +21,6 @@ namespace {
 
 constexpr int kEndpointRate = 8000;
 
-double EndpointValue(const std::string& text, const std::string& series) {
-  for (const std::string& line : Lines(text))
-    if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
-        line[series.size()] == ' ')
-      return std::stod(line.substr(series.size() + 1));
-  return std::numeric_limits<double>::quiet_NaN();
-}
-
 class MetricsEndpointTest : public EngineFixture {
  protected:
   ~MetricsEndpointTest() override {
@@ -60,7 +52,7 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
   std::thread scraper([&] {
     for (; scrapes < kScrapes; ++scrapes) {
       const HttpReply r = HttpGet(port, "/metrics");
-      const double count = EndpointValue(r.body, "varn_tick_seconds_count");
+      const double count = SeriesValue(r.body, "varn_tick_seconds_count");
       if (r.status != 200 || std::isnan(count) || !r.body.starts_with("# HELP varn_build_info"))
         ++incomplete;
       counts.push_back(count);

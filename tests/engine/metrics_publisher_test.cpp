@@ -18,15 +18,6 @@ namespace {
 
 constexpr int kPublisherRate = 8000;
 
-// The value of one series ("name{labels}") in a scrape; NaN when absent.
-double Value(const std::string& text, const std::string& series) {
-  for (const std::string& line : Lines(text))
-    if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
-        line[series.size()] == ' ')
-      return std::stod(line.substr(series.size() + 1));
-  return std::numeric_limits<double>::quiet_NaN();
-}
-
 uint64_t FolderBytes(const std::string& folder) {
   uint64_t bytes = 0;
   for (const auto& e : std::filesystem::directory_iterator(folder)) bytes += e.file_size();
@@ -53,7 +44,7 @@ class MetricsPublisherTest : public EngineFixture {
 
 TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
   std::string m = Scrape();  // before the engine: what the program is
-  EXPECT_EQ(Value(m, "varn_build_info{version=\"" VARN_VERSION "\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_build_info{version=\"" VARN_VERSION "\"}"), 1);
   EXPECT_EQ(m.find("varn_channel_recording"), std::string::npos);
 
   Build(
@@ -62,53 +53,55 @@ TEST_F(MetricsPublisherTest, EachSecondTheSnapshotSaysWhatTheChannelsDo) {
   engine->BeginRunning(true);
   Run(2.0, {kToneDevice, kSilenceDevice}, kPublisherRate);
   m = Scrape();
-  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 1);
-  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}"), 1);
   // The tone is a -20 dBFS sine: its RMS is 3 dB lower.
   for (const char* side : {"L", "R"}) {
     const std::string ch1 = std::string("varn_level_dbfs{channel=\"1\",side=\"") + side;
-    EXPECT_NEAR(Value(m, ch1 + "\",kind=\"peak\"}"), -20.0, 0.1) << side;
-    EXPECT_NEAR(Value(m, ch1 + "\",kind=\"rms\"}"), -23.0, 0.1) << side;
+    EXPECT_NEAR(SeriesValue(m, ch1 + "\",kind=\"peak\"}"), -20.0, 0.1) << side;
+    EXPECT_NEAR(SeriesValue(m, ch1 + "\",kind=\"rms\"}"), -23.0, 0.1) << side;
     const std::string ch2 = std::string("varn_level_dbfs{channel=\"2\",side=\"") + side;
-    EXPECT_EQ(Value(m, ch2 + "\",kind=\"peak\"}"), -99.0) << side;
+    EXPECT_EQ(SeriesValue(m, ch2 + "\",kind=\"peak\"}"), -99.0) << side;
   }
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"\",side=\"\",event=\"start\"}"), 1);
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_start\"}"), 1);
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"L\",event=\"low_level\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"\",side=\"\",event=\"start\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_start\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"2\",side=\"L\",event=\"low_level\"}"), 1);
   // Kinds not seen yet are there as zeros, so the first one is an increase.
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"R\",event=\"click\"}"), 0);
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"2\",side=\"\",event=\"audio_lost\"}"), 0);
-  EXPECT_EQ(Value(m, "varn_input_stalled{channel=\"1\"}"), 0);
-  EXPECT_EQ(Value(m, "varn_audio_lost_seconds_total{channel=\"2\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"2\",side=\"R\",event=\"click\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"2\",side=\"\",event=\"audio_lost\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_input_stalled{channel=\"1\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_audio_lost_seconds_total{channel=\"2\"}"), 0);
   // Loudness: the tone reads its level; what does not exist yet (short-term
   // before 3 s, anything of digital silence) is absent, not a number.
-  EXPECT_NEAR(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}"), -20.0, 0.3);
-  EXPECT_NEAR(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"integrated\"}"), -20.0, 0.3);
-  EXPECT_NEAR(Value(m, "varn_true_peak_dbtp{channel=\"1\"}"), -20.0, 0.3);
-  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"short_term\"}")));
-  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"2\",window=\"momentary\"}")));
-  EXPECT_TRUE(std::isnan(Value(m, "varn_true_peak_dbtp{channel=\"2\"}")));
+  EXPECT_NEAR(SeriesValue(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}"), -20.0, 0.3);
+  EXPECT_NEAR(SeriesValue(m, "varn_loudness_lufs{channel=\"1\",window=\"integrated\"}"), -20.0,
+              0.3);
+  EXPECT_NEAR(SeriesValue(m, "varn_true_peak_dbtp{channel=\"1\"}"), -20.0, 0.3);
+  EXPECT_TRUE(
+      std::isnan(SeriesValue(m, "varn_loudness_lufs{channel=\"1\",window=\"short_term\"}")));
+  EXPECT_TRUE(std::isnan(SeriesValue(m, "varn_loudness_lufs{channel=\"2\",window=\"momentary\"}")));
+  EXPECT_TRUE(std::isnan(SeriesValue(m, "varn_true_peak_dbtp{channel=\"2\"}")));
   // Published at the last whole second, after about 100 ticks a second.
-  const double ticks = Value(m, "varn_tick_seconds_count");
+  const double ticks = SeriesValue(m, "varn_tick_seconds_count");
   EXPECT_GE(ticks, 100);
   EXPECT_LE(ticks, static_cast<double>(engine->Stats().ticks));
-  EXPECT_EQ(Value(m, "varn_tick_seconds_bucket{le=\"+Inf\"}"), ticks);
-  EXPECT_LE(Value(m, "varn_tick_seconds_bucket{le=\"0.001\"}"), ticks);
+  EXPECT_EQ(SeriesValue(m, "varn_tick_seconds_bucket{le=\"+Inf\"}"), ticks);
+  EXPECT_LE(SeriesValue(m, "varn_tick_seconds_bucket{le=\"0.001\"}"), ticks);
 
   // Channel 1 stops: it is not recording, its meter says nothing, and every
   // byte its files hold has been counted.
   engine->StopChannel(0);
   Run(1.0, {kSilenceDevice}, kPublisherRate);
   m = Scrape();
-  EXPECT_EQ(Value(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 0);
-  EXPECT_TRUE(std::isnan(Value(m, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"rms\"}")));
-  EXPECT_EQ(Value(m, "varn_level_dbfs{channel=\"2\",side=\"L\",kind=\"rms\"}"), -99.0);
-  EXPECT_EQ(Value(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_stop\"}"), 1);
-  EXPECT_TRUE(std::isnan(Value(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}")));
+  EXPECT_EQ(SeriesValue(m, "varn_channel_recording{channel=\"1\",name=\"Studio A\"}"), 0);
+  EXPECT_TRUE(std::isnan(SeriesValue(m, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"rms\"}")));
+  EXPECT_EQ(SeriesValue(m, "varn_level_dbfs{channel=\"2\",side=\"L\",kind=\"rms\"}"), -99.0);
+  EXPECT_EQ(SeriesValue(m, "varn_events_total{channel=\"1\",side=\"\",event=\"record_stop\"}"), 1);
+  EXPECT_TRUE(std::isnan(SeriesValue(m, "varn_loudness_lufs{channel=\"1\",window=\"momentary\"}")));
   const uint64_t onDisk = FolderBytes(dir / "data/ch1/");
   EXPECT_GT(onDisk, 1.5 * kPublisherRate * 4);  // whole buffers of 16-bit stereo
-  EXPECT_EQ(Value(m, "varn_archive_bytes_total{channel=\"1\"}"), static_cast<double>(onDisk));
-  EXPECT_GT(Value(m, "varn_tick_seconds_count"), ticks);
+  EXPECT_EQ(SeriesValue(m, "varn_archive_bytes_total{channel=\"1\"}"), static_cast<double>(onDisk));
+  EXPECT_GT(SeriesValue(m, "varn_tick_seconds_count"), ticks);
 }
 
 TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBack) {
@@ -123,27 +116,28 @@ TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBa
   ASSERT_FALSE(lostLine.empty());
   const double logged = std::stod(lostLine.substr(std::string("ch1 音声欠落 ").size()));
   const std::string series = "varn_audio_lost_seconds_total{channel=\"1\"}";
-  const double first = Value(Scrape(), series);
+  const double first = SeriesValue(Scrape(), series);
   EXPECT_NEAR(first, logged, 0.05);
-  EXPECT_EQ(Value(Scrape(), "varn_events_total{channel=\"1\",side=\"\",event=\"audio_lost\"}"), 1);
+  EXPECT_EQ(
+      SeriesValue(Scrape(), "varn_events_total{channel=\"1\",side=\"\",event=\"audio_lost\"}"), 1);
 
   engine->StopChannel(0);
   ASSERT_TRUE(engine->StartChannel(0));
   Run(1.2, {kToneDevice}, kPublisherRate);
-  EXPECT_EQ(Value(Scrape(), series), first);
+  EXPECT_EQ(SeriesValue(Scrape(), series), first);
   Feed(kToneDevice, 4 * kPublisherRate);
   TickAfter(0.01);
   Run(1.2, {kToneDevice}, kPublisherRate);
-  EXPECT_GT(Value(Scrape(), series), first + 0.5);
+  EXPECT_GT(SeriesValue(Scrape(), series), first + 0.5);
 }
 
 TEST_F(MetricsPublisherTest, AnInputThatStopsDeliveringShowsAsStalledUntilItResumes) {
   BuildOne();
   Run(6.0, {kToneDevice}, kPublisherRate);
   Quiet(3.2);  // the 3 s timeout, and the next whole second
-  EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 1);
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_input_stalled{channel=\"1\"}"), 1);
   Run(1.1, {kToneDevice}, kPublisherRate);
-  EXPECT_EQ(Value(Scrape(), "varn_input_stalled{channel=\"1\"}"), 0);
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_input_stalled{channel=\"1\"}"), 0);
 }
 
 }  // namespace

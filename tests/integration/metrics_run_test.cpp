@@ -30,14 +30,6 @@
 namespace varn {
 namespace {
 
-double Value(const std::string& text, const std::string& series) {
-  for (const std::string& line : test::Lines(text))
-    if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
-        line[series.size()] == ' ')
-      return std::stod(line.substr(series.size() + 1));
-  return std::numeric_limits<double>::quiet_NaN();
-}
-
 bool Installed(const std::string& program) {
   return test::RunCommand("command -v " + program + " >/dev/null 2>&1").exitCode == 0;
 }
@@ -149,8 +141,10 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
       [&] {
         text = test::HttpGet(port, "/metrics").body;
         // Both running, and channel 1's meter has had its first block.
-        return Value(text, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}") == 1 &&
-               Value(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}") > -99;
+        return test::SeriesValue(text, "varn_channel_recording{channel=\"2\",name=\"系統名2\"}") ==
+                   1 &&
+               test::SeriesValue(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}") >
+                   -99;
       },
       10))
       << text << run.Err();
@@ -160,7 +154,8 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
                              "varn_audio_lost_seconds_total counter", "varn_input_stalled gauge",
                              "varn_archive_bytes_total counter", "varn_tick_seconds histogram"})
     EXPECT_NE(text.find(std::string("# TYPE ") + family + "\n"), std::string::npos) << family;
-  EXPECT_NEAR(Value(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}"), -20, 0.2);
+  EXPECT_NEAR(test::SeriesValue(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}"),
+              -20, 0.2);
   EXPECT_EQ(test::HttpGet(port, "/").status, 404);
   EXPECT_EQ(test::HttpRequest("127.0.0.1", port, "POST", "/metrics").status, 405);
 

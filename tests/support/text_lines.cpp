@@ -1,5 +1,6 @@
 #include "support/text_lines.h"
 
+#include <limits>
 #include <sstream>
 
 namespace varn::test {
@@ -18,6 +19,14 @@ int CountLines(const std::string& text, const std::string& needle) {
   int n = 0;
   for (const auto& line : Lines(text)) n += line.find(needle) != std::string::npos;
   return n;
+}
+
+double SeriesValue(const std::string& page, const std::string& series) {
+  for (const std::string& line : Lines(page))
+    if (line.size() > series.size() && line.compare(0, series.size(), series) == 0 &&
+        line[series.size()] == ' ')
+      return std::stod(line.substr(series.size() + 1));
+  return std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace varn::test
