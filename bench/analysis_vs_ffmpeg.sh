@@ -41,19 +41,6 @@ command -v ffmpeg >/dev/null || fail "ffmpeg is needed (scripts/setup.sh install
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-bench.XXXXXX")
 if [[ ${VARN_BENCH_KEEP:-0} == 1 ]]; then echo "keeping $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
 
-# timed NAME CMD...: runs CMD with its output in $WORK/NAME.out and .err;
-# sets CPU (user+sys, seconds). Fails the script when CMD fails.
-timed() {
-  local name=$1 TIMEFORMAT='%3U %3S' u s
-  shift
-  { time "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"; } 2>"$WORK/$name.time" ||
-    fail "$name failed: $(tail -n 3 "$WORK/$name.err")"
-  read -r u s <"$WORK/$name.time"
-  CPU=$(calc "$u + $s")
-}
-
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 echo "varn analysis vs ffmpeg: $DURATION s of 48000 Hz stereo, $RUNS runs each, binary $VARN"
 LOAD_BEFORE=$(load)
 

@@ -46,20 +46,6 @@ command -v ffmpeg >/dev/null || fail "ffmpeg is needed (scripts/setup.sh install
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-bench.XXXXXX")
 if [[ ${VARN_BENCH_KEEP:-0} == 1 ]]; then echo "keeping $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
 
-# timed NAME CMD...: runs CMD with its output in $WORK/NAME.out and .err;
-# sets CPU (user+sys) and WALL, in seconds. Fails the script when CMD fails.
-timed() {
-  local name=$1 TIMEFORMAT='%3R %3U %3S' r u s
-  shift
-  { time "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"; } 2>"$WORK/$name.time" ||
-    fail "$name failed: $(tail -n 3 "$WORK/$name.err")"
-  read -r r u s <"$WORK/$name.time"
-  CPU=$(calc "$u + $s")
-  WALL=$r
-}
-
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 echo "varn analyze --loudness: $DURATION s of 48000 Hz stereo vs ffmpeg, 16 files of 60 s with 1 and 2 jobs, $RUNS runs each, binary $VARN"
 LOAD_BEFORE=$(load)
 

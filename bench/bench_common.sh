@@ -9,6 +9,19 @@ fail() { echo "$BENCH_NAME: $*" >&2; exit 1; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 calc() { awk "BEGIN { print $* }"; }        # floating-point arithmetic
 true_that() { awk "BEGIN { exit !($*) }"; } # floating-point comparison
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# timed NAME CMD...: runs CMD with its output in $WORK/NAME.out and .err;
+# sets CPU (user+sys) and WALL, in seconds. Fails the script when CMD fails.
+timed() {
+  local name=$1 TIMEFORMAT='%3R %3U %3S' r u s
+  shift
+  { time "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"; } 2>"$WORK/$name.time" ||
+    fail "$name failed: $(tail -n 3 "$WORK/$name.err")"
+  read -r r u s <"$WORK/$name.time"
+  CPU=$(calc "$u + $s")
+  WALL=$r
+}
 
 [[ $DURATION =~ ^[0-9]+$ && $DURATION -gt 0 ]] || fail "SECONDS must be a whole number > 0"
 

@@ -51,31 +51,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# timed NAME CMD...: runs CMD with its output in $WORK/NAME.out and .err;
-# sets REAL and CPU (user+sys, seconds). Fails the script when CMD fails.
-timed() {
-  local name=$1 TIMEFORMAT='%3R %3U %3S' r u s
-  shift
-  { time "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"; } 2>"$WORK/$name.time" ||
-    fail "$name failed: $(tail -n 3 "$WORK/$name.err")"
-  read -r r u s <"$WORK/$name.time"
-  REAL=$r
-  CPU=$(calc "$u + $s")
-}
-
 # run_eight NAME FOLDER ARGS...: one headless run of eight lines; sets SHARE,
 # TICKS, MEAN, LONGEST, LOST and OVERRUNS (lines in the diagnostics file).
 run_eight() {
   local name=$1 folder=$2
   shift 2
   timed "$name" "$VARN" --headless --duration "$DURATION" --app-folder "$folder" "$@"
-  SHARE=$(calc "$CPU / $REAL")
+  SHARE=$(calc "$CPU / $WALL")
   [[ $(cat "$WORK/$name.err") =~ $SUMMARY_RE ]] || fail "no summary line from the $name run"
   TICKS=${BASH_REMATCH[1]} MEAN=${BASH_REMATCH[2]} LONGEST=${BASH_REMATCH[3]} LOST=${BASH_REMATCH[5]}
   IRREGULAR=$(cat "$folder"/varn_data/varn*.err 2>/dev/null | grep -c "Buffer irregular" || true)
   OVERRUNS=$(cat "$folder"/varn_data/varn*.err 2>/dev/null | grep -c "Capture overrun" || true)
   printf '%-7s CPU share %6.2f %%  (%.2f s CPU in %.2f s), %d ticks, mean %s ms, longest %s ms, %d irregular, %d overruns, %d frames lost\n' \
-    "$name:" "$(calc "$SHARE * 100")" "$CPU" "$REAL" "$TICKS" "$MEAN" "$LONGEST" "$IRREGULAR" "$OVERRUNS" "$LOST"
+    "$name:" "$(calc "$SHARE * 100")" "$CPU" "$WALL" "$TICKS" "$MEAN" "$LONGEST" "$IRREGULAR" "$OVERRUNS" "$LOST"
 }
 
 echo "varn headless bench: $DURATION s, binary $VARN"
