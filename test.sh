@@ -2,10 +2,13 @@
 # Sets up what is missing, builds, and runs every test, in stages:
 #   build     the normal build (warnings are errors), then every test (CTest)
 #   format    the code against .clang-format (a report; it reformats nothing)
+#   soak      the headless monitor on eight virtual lines (60 s; --long: 10 minutes)
 #   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan      the audio backend and engine tests, built with ThreadSanitizer
 #   fuzz      every fuzz target for 10 s from its seed corpus (--long: 20 s)
-#   soak      the headless monitor on eight virtual lines (60 s; --long: 10 minutes)
+# The last three stages' builds (scripts/sanitizer_builds.sh) run in the
+# background at the lowest priority from the end of the normal build on:
+# the stages before them need little CPU, the builds nearly all of it.
 # Options: --quick runs the build stage only; --long fuzzes and soaks longer.
 # Each stage says how long it took; the last line counts the tests run.
 set -uo pipefail
@@ -82,18 +85,28 @@ ctest_in() {
   return "$status"
 }
 
-# configure_in DIR CMAKE ARGS...: a second build folder, configured once.
-configure_in() {
-  local dir=$1
-  shift
-  [ -f "$dir/build.ninja" ] && return 0
-  # Warnings are errors in the normal build only: the sanitizers' extra code
-  # makes the optimiser warn about the standard library's own internals.
-  # Line tables are all a sanitizer's report needs: full debug information
-  # would take a good part of the build's time.
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-    -DVARN_BENCH=OFF "$@" >/dev/null
+# The checking builds, one after another in a session of their own (so that
+# an interrupted test.sh can end them all), niced below everything else.
+BUILDS=.test-builds
+start_checking_builds() {
+  rm -rf "$BUILDS"
+  mkdir -p "$BUILDS"
+  BUILDS_START=$SECONDS
+  setsid -w nice -n 19 scripts/sanitizer_builds.sh "$BUILDS" </dev/null >/dev/null 2>&1 &
+  BUILDS_PID=$!
+  trap 'kill -- -"$BUILDS_PID" 2>/dev/null' EXIT
+}
+
+# wait_build NAME: waits for a checking build; shows its log's end if it failed.
+wait_build() {
+  local name=$1 rc
+  while [ ! -f "$BUILDS/$name.rc" ] && kill -0 "$BUILDS_PID" 2>/dev/null; do sleep 1; done
+  rc=$(cat "$BUILDS/$name.rc" 2>/dev/null || echo 1)
+  echo "=== test.sh: the $name build ended $((SECONDS - BUILDS_START)) s after it started (exit $rc)"
+  if [ "$rc" != 0 ]; then
+    tail -n 40 "$BUILDS/$name.log"
+    return 1
+  fi
 }
 
 # counted CMD...: a check that counts as one test.
@@ -106,22 +119,19 @@ counted() {
   fi
 }
 
+# One clang-format for all the files: a process per file took ten times as long.
 format_report() {
-  local files=0 differ=0 f
-  for f in $(git ls-files '*.cpp' '*.h'); do
-    files=$((files + 1))
-    if ! clang-format --dry-run -Werror "$f" >/dev/null 2>&1; then
-      differ=$((differ + 1))
-      echo "format: $f differs from .clang-format"
-    fi
-  done
-  echo "format: $differ of $files files differ from .clang-format (reported, not changed)"
+  local files differ
+  files=$(git ls-files '*.cpp' '*.h' | wc -l)
+  differ=$(git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror 2>&1 |
+    sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' | sort -u)
+  [ -n "$differ" ] && printf 'format: %s differs from .clang-format\n' $differ
+  echo "format: $(printf '%s' "$differ" | grep -c .) of $files files differ from .clang-format (reported, not changed)"
   return 0
 }
 
 asan_stage() {
-  configure_in build-asan -DVARN_SANITIZE=address -DVARN_WERROR=OFF || return 1
-  cmake --build build-asan -- -j"$(nproc)" || return 1
+  wait_build asan || return 1
   ctest_in build-asan
 }
 
@@ -131,21 +141,28 @@ tsan_stage() {
   # with the program's thread is the header flags, the bytes recorded and
   # lock-free rings (tests/sanitizers/tsan.supp says what is left out of
   # the PulseAudio client library, which is not built with the sanitizer).
-  configure_in build-tsan -DVARN_SANITIZE=thread -DVARN_WERROR=OFF || return 1
-  cmake --build build-tsan --target test_audio test_engine test_engine_pulse -- -j"$(nproc)" || return 1
+  wait_build tsan || return 1
   # Only these programs are built here; the others' placeholders are left
   # out. A ramp heard without a break needs real-time speed, which the
   # sanitizer does not leave: that test runs in the other stages.
   ctest_in build-tsan -E '_NOT_BUILT$|ARampPlayedThroughArrivesWithoutABreak'
 }
 
+fuzz_stage() {
+  wait_build fuzz || return 1
+  counted scripts/fuzz_smoke.sh "$FUZZ_SECONDS"
+}
+
+((QUICK == 0)) && start_checking_builds
 run_stage build ctest_in build
 if ((QUICK == 0)); then
   run_stage format format_report
+  run_stage soak counted scripts/soak.sh --binary build/varn "${SOAK_ARGS[@]}"
   run_stage asan asan_stage
   run_stage tsan tsan_stage
-  run_stage fuzz counted scripts/fuzz_smoke.sh "$FUZZ_SECONDS"
-  run_stage soak counted scripts/soak.sh --binary build/varn "${SOAK_ARGS[@]}"
+  run_stage fuzz fuzz_stage
+  wait "$BUILDS_PID"
+  TIMES+=("checking builds, in the background: $((SECONDS - BUILDS_START)) s (cpu $(cat "$BUILDS/cpu" 2>/dev/null || echo '?') s)")
 fi
 
 echo "=== test.sh: stage times (wall, cpu = user + system):"

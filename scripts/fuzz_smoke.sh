@@ -6,6 +6,7 @@
 # timeout or out-of-memory fails the run.
 #
 #   scripts/fuzz_smoke.sh [SECONDS_PER_TARGET]     (default 20)
+#   scripts/fuzz_smoke.sh --build-only              (builds, runs nothing)
 #
 # Environment: FUZZ_CXX (default clang++-16), FUZZ_JOBS (targets run side by
 # side and build jobs, default 2). Prints one line per target and a last line
@@ -15,9 +16,14 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
+BUILD_ONLY=0
+if [ "${1:-}" = --build-only ]; then
+  BUILD_ONLY=1
+  shift
+fi
 SECONDS_PER_TARGET="${1:-20}"
 if ! [[ "$SECONDS_PER_TARGET" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: scripts/fuzz_smoke.sh [SECONDS_PER_TARGET]" >&2
+  echo "usage: scripts/fuzz_smoke.sh [SECONDS_PER_TARGET | --build-only]" >&2
   exit 2
 fi
 CXX_FUZZ="${FUZZ_CXX:-clang++-16}"
@@ -47,6 +53,7 @@ fi
 build_log="$(mktemp)"
 if [ ! -f "$BUILD/build.ninja" ]; then
   if ! CXX="$cxx_path" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
     -DVARN_FUZZ=ON -DVARN_TESTS=OFF -DVARN_BENCH=OFF > "$build_log" 2>&1; then
     tail -n 30 "$build_log" >&2
     rm -f "$build_log"
@@ -61,6 +68,7 @@ fi
 rm -f "$build_log"
 built=$(date +%s)
 echo "fuzz: built ${#TARGETS[@]} targets in $((built - started)) s"
+((BUILD_ONLY)) && exit 0
 
 # --- run ---------------------------------------------------------------------
 # Stack traces with file and line: the newest llvm-symbolizer there is.
