@@ -10,12 +10,15 @@
 # normal build is done: the stages that test in the meantime need little CPU,
 # the builds nearly all of it. Each build leaves NAME.log and then NAME.rc
 # (its exit status) in STATUS_DIR; the stage that needs a build waits for its
-# .rc file. At the end, STATUS_DIR/cpu holds the CPU seconds of every build.
+# .rc file. STATUS_DIR/pid holds this script's process id; at the end,
+# STATUS_DIR/seconds and STATUS_DIR/cpu hold the wall and CPU seconds of all
+# the builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 STATUS=${1:?usage: scripts/sanitizer_builds.sh STATUS_DIR}
 mkdir -p "$STATUS"
+echo $$ > "$STATUS/pid"
 JOBS=$(nproc)
 
 # configure_in DIR CMAKE ARGS...: a checking build folder, configured once.
@@ -52,5 +55,7 @@ for name in asan tsan fuzz; do
   mv "$STATUS/$name.rc.part" "$STATUS/$name.rc"
 done
 
+echo "$SECONDS" > "$STATUS/seconds"
 CLOCK_TICKS=$(getconf CLK_TCK)
-sed 's/^.*) //' "/proc/$$/stat" | awk -v hz="$CLOCK_TICKS" '{ printf "%.0f\n", ($14 + $15) / hz }' > "$STATUS/cpu"
+sed 's/^.*) //' "/proc/$$/stat" | awk -v hz="$CLOCK_TICKS" '{ printf "%.0f\n", ($14 + $15) / hz }' > "$STATUS/cpu.part"
+mv "$STATUS/cpu.part" "$STATUS/cpu"

@@ -37,11 +37,13 @@ class TruePeakMeter {
 
   template <int Taps, int Phases>
   void AddChunk(float* x, size_t frames);
+  bool ChunkCannotRaiseThePeak(const float* x, int largestSample) const;
 
   int channels_ = 0;
   int factor_ = 1;
   // Phases 1..factor-1, the newest sample's coefficient first.
   float coefficients_[3][kMaxTaps] = {};
+  float gain_ = 1.0f;  // the largest sum of one phase's coefficient magnitudes
   std::vector<float> input_;  // per channel: kHistory samples, then a chunk
   double peak_ = 0.0;
 };
