@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include <vector>
 
@@ -104,7 +105,19 @@ AppFolderFacts CurrentAppFolderFacts() {
 }
 
 void SetAppFolder(std::string_view folder) {
-  gAppFolder = folder.empty() ? std::string() : NormaliseFolder(folder, false);
+  if (folder.empty()) {
+    gAppFolder.clear();
+    return;
+  }
+  // The program enters its folder on start; a relative name would then
+  // point one level deeper.
+  std::error_code ec;
+  std::filesystem::path path(folder);
+  if (path.is_relative()) {
+    const std::filesystem::path whole = std::filesystem::absolute(path, ec);
+    if (!ec) path = whole.lexically_normal();
+  }
+  gAppFolder = NormaliseFolder(path.string(), false);
 }
 
 std::string NormaliseFolder(std::string_view path, bool removeSeparator) {

@@ -41,9 +41,13 @@ TEST(Folders, AFileIsNotAFolder) {
   EXPECT_FALSE(RegularFileExists(dir.Path()));
 }
 
-TEST(Folders, AppFolderAlwaysEndsInASeparator) {
+TEST(Folders, AppFolderAlwaysEndsInASeparatorAndIsAbsolute) {
   SetAppFolder("/opt/varn");
   EXPECT_EQ(AppFolder(), "/opt/varn/");
+  // The program enters its folder: a relative name must not be read again
+  // from inside it.
+  SetAppFolder("station1/./");
+  EXPECT_EQ(AppFolder(), std::filesystem::current_path().string() + "/station1/");
   SetAppFolder("");
   EXPECT_EQ(AppFolder().back(), '/');
   EXPECT_EQ(AppFolder(), NormaliseFolder(ExecutableFolder(), false));
