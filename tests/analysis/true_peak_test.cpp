@@ -54,7 +54,8 @@ TEST(TruePeakTest, EqualsLibebur128AtEveryOversamplingFactor) {
       for (int i = 0; i < rate / 2 * channels; ++i)
         s.push_back(static_cast<int16_t>(std::clamp(noise(gen), -32767.0, 32767.0)));
       for (int i = 0; i < rate / 4 * channels; ++i)
-        s.push_back(static_cast<int16_t>(std::lround(24000 * std::sin(std::numbers::pi / 2 * (i / channels)))));
+        s.push_back(static_cast<int16_t>(
+            std::lround(24000 * std::sin(std::numbers::pi / 2 * (i / channels)))));
       for (int i = 0; i < rate / 4; ++i) {
         const double gain = 0.85 + 0.25 * i / (rate / 4);
         const double v = 30000 * gain * std::sin(std::numbers::pi / 2 * i + std::numbers::pi / 4);

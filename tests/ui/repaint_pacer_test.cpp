@@ -63,5 +63,25 @@ TEST_F(RepaintPacerTest, AHeldFrameIsShownOnRelease) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return widget_.paints == 1; }, 1000));
 }
 
+TEST_F(RepaintPacerTest, DeferredWorkRunsOncePerFrameAndItsMarksShowInThatFrame) {
+  int replaced = 0, runs = 0, cancelled = 0;
+  int otherOwner = 0;
+  pacer_.Defer(&widget_, [&] { ++replaced; });
+  pacer_.Defer(&widget_, [&] {
+    ++runs;
+    pacer_.Mark(&widget_, QRect(0, 0, 5, 5));
+  });
+  pacer_.Defer(&otherOwner, [&] { ++cancelled; });
+  pacer_.Cancel(&otherOwner);
+  EXPECT_TRUE(pacer_.Pending());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return widget_.paints > 0; }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !pacer_.Running(); }, 1000));
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(replaced, 0);
+  EXPECT_EQ(cancelled, 0);
+  EXPECT_EQ(pacer_.FramesShown(), 1);
+  EXPECT_TRUE(widget_.painted.contains(QPoint(2, 2)));
+}
+
 }  // namespace
 }  // namespace varn

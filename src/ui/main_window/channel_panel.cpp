@@ -152,6 +152,7 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
 }
 
 ChannelPanel::~ChannelPanel() {
+  if (options_.pacer) options_.pacer->Cancel(this);
   if (vu_) vu_->ClosePictureBox();
 }
 

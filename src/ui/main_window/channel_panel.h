@@ -77,23 +77,41 @@ class ChannelPanel {
   RecordButtons* Buttons() { return buttons_; }
   LevelFigures* Levels() { return levels_; }
   NameLabel* Name() { return name_; }
-  ImageView* Meter() { return meter_; }
+  // The views show the newest block once they are asked for.
+  ImageView* Meter() {
+    DrawPending();
+    return meter_;
+  }
   const QImage& MeterBackground() const { return meterBackground_; }
   ImageView* Wave() { return wave_; }
-  ImageView* Spectrum() { return fft_; }
+  ImageView* Spectrum() {
+    DrawPending();
+    return fft_;
+  }
   ImageView* Scale() { return scale_; }
   MarkerWidget* Marker() { return marker_; }
   QLabel* Frequency() { return freq_; }
-  C_VU& Vu() { return *vu_; }
+  C_VU& Vu() {
+    DrawPending();
+    return *vu_;
+  }
 
   // The meter's background with its scale and mode caption, shown at once.
   // LUFS mode lays the meter out for one bar, as a mono channel's.
   void DrawMeterBackground(MeterTextMode mode);
   // One analysed block: the bars over the background, redrawn where they
-  // changed.
+  // changed. With the window's pacer, the meter and the spectrum draw the
+  // newest block's values once per display frame: a block that a newer one
+  // replaces before the frame is never drawn, as it would never be seen.
   void DrawMeter(std::span<const VuBarValues> bars);
   // The bars the meter shows now.
-  const std::vector<VuBarShape>& ShownBars() const { return liveMeter_.Shown(); }
+  const std::vector<VuBarShape>& ShownBars() {
+    DrawPending();
+    return liveMeter_.Shown();
+  }
+  // Draws what waits for the frame (the frame's own work; anything that
+  // changes the meter or the spectrum otherwise runs it first).
+  void DrawPending();
   void DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
                     double monoScale);
   void DrawSpectrum(std::span<const double> averaged, std::span<const double> hold, float fftOffset,
@@ -119,6 +137,7 @@ class ChannelPanel {
   void ConfigureMeter();
   void CopyBackgroundToMeter();
   void DrawScale(int sampleRate);
+  void DeferDrawing();
 
   int ch_;
   float panelScale_;
@@ -143,6 +162,14 @@ class ChannelPanel {
   QLabel* freq_ = nullptr;
   ImageView* scale_ = nullptr;
   std::unique_ptr<C_VU> vu_;
+  // The newest values, waiting for the frame.
+  std::vector<VuBarValues> pendingBars_;
+  bool barsPending_ = false;
+  std::vector<double> pendingAveraged_;
+  std::vector<double> pendingHold_;
+  float pendingOffset_ = 0.0f;
+  float pendingRate_ = 0.0f;
+  bool spectrumPending_ = false;
 };
 
 // Places a widget at a rectangle given in twips.

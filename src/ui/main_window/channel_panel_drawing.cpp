@@ -12,6 +12,7 @@
 #include "ui/display/waveform_view.h"
 #include "ui/fonts/font_cache.h"
 #include "ui/main_window/channel_panel.h"
+#include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
 
@@ -56,6 +57,7 @@ void ChannelPanel::ConfigureMeter() {
 }
 
 void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
+  DrawPending();
   TrappedStep([&] {
     const bool stereo = options_.stereo && mode != MeterTextMode::Lufs;
     if (stereo != meterStereo_) {
@@ -72,7 +74,34 @@ void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
 }
 
 void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
-  TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
+  if (!options_.pacer) {
+    TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
+    return;
+  }
+  pendingBars_.assign(bars.begin(), bars.end());
+  barsPending_ = true;
+  DeferDrawing();
+}
+
+void ChannelPanel::DeferDrawing() {
+  options_.pacer->Defer(this, [this] { DrawPending(); });
+}
+
+void ChannelPanel::DrawPending() {
+  if (barsPending_) {
+    barsPending_ = false;
+    TrappedStep(
+        [&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, pendingBars_)); });
+  }
+  if (spectrumPending_) {
+    spectrumPending_ = false;
+    TrappedStep([&] {
+      QImage& image = fft_->Image();
+      if (image.isNull() || sampleRate_ <= 0) return;
+      fft_->MarkChanged(spectrum_.Draw(image, pendingAveraged_, pendingHold_, pendingOffset_,
+                                       pendingRate_, sampleRate_));
+    });
+  }
 }
 
 void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, double stereoScale,
@@ -98,6 +127,15 @@ void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, d
 
 void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<const double> hold,
                                 float fftOffset, float fftRate) {
+  if (options_.pacer) {
+    pendingAveraged_.assign(averaged.begin(), averaged.end());
+    pendingHold_.assign(hold.begin(), hold.end());
+    pendingOffset_ = fftOffset;
+    pendingRate_ = fftRate;
+    spectrumPending_ = true;
+    DeferDrawing();
+    return;
+  }
   TrappedStep([&] {
     QImage& image = fft_->Image();
     if (image.isNull() || sampleRate_ <= 0) return;
@@ -106,6 +144,7 @@ void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<cons
 }
 
 void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
+  DrawPending();  // at the rate it came with
   TrappedStep([&] {
     sampleRate_ = sampleRate;
     samplesPerColumn_ = SamplesPerColumn(segmentLength, wave_->width());
@@ -122,6 +161,7 @@ void ChannelPanel::ShowIdleViews(int sampleRate, float fftOffset) {
 }
 
 void ChannelPanel::ShowGrid(float fftOffset) {
+  DrawPending();
   TrappedStep([&] {
     spectrum_.DrawGrid(fft_->Image(), fftOffset);
     fft_->MarkAllChanged();
@@ -129,6 +169,7 @@ void ChannelPanel::ShowGrid(float fftOffset) {
 }
 
 void ChannelPanel::ResetViews(float fftOffset) {
+  DrawPending();
   TrappedStep([&] {
     wave_->Clear();
     ShowGrid(fftOffset);

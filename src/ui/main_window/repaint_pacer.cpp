@@ -48,18 +48,42 @@ void RepaintPacer::MarkScrolled(QWidget* widget, int dx) {
   Entry(widget).dx += dx;
 }
 
+void RepaintPacer::Defer(const void* owner, std::function<void()> work) {
+  if (!owner || !work) return;
+  auto it = std::find_if(deferred_.begin(), deferred_.end(),
+                         [owner](const Deferred& d) { return d.owner == owner; });
+  if (it != deferred_.end()) {
+    it->work = std::move(work);
+    return;
+  }
+  deferred_.push_back({owner, std::move(work)});
+  Arm();
+}
+
+void RepaintPacer::Cancel(const void* owner) {
+  std::erase_if(deferred_, [owner](const Deferred& d) { return d.owner == owner; });
+  for (Deferred& d : running_)
+    if (d.owner == owner) d.work = nullptr;
+}
+
 void RepaintPacer::Hold() { held_ = true; }
 
 void RepaintPacer::Release() {
   held_ = false;
   const bool due = due_ || FrameDue();
   due_ = false;
-  if (due && !marked_.empty()) Frame();
+  if (due && Pending()) Frame();
 }
 
 void RepaintPacer::Frame() {
-  if (marked_.empty()) return;
+  if (!Pending()) return;
   timer_.stop();
+  // The work may defer more (for the next frame) or cancel some of this
+  // frame's, so it runs from a list of its own.
+  running_.swap(deferred_);
+  for (size_t i = 0; i < running_.size(); ++i)
+    if (running_[i].work) running_[i].work();
+  running_.clear();
   for (const Marked& m : marked_) {
     QWidget* w = m.widget;
     if (!w) continue;
@@ -75,6 +99,9 @@ void RepaintPacer::Frame() {
   marked_.clear();
   ++framesShown_;
   sinceFrame_.start();
+  // The work's own marks armed the timer; they are shown already.
+  timer_.stop();
+  if (Pending()) Arm();
 }
 
 }  // namespace varn

@@ -12,6 +12,7 @@
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 namespace varn {
@@ -30,6 +31,12 @@ class RepaintPacer {
   // what the screen shows and repaints only the columns that came in.
   void MarkScrolled(QWidget* widget, int dx);
 
+  // `work` runs at the start of the next frame, before its repaints; it may
+  // mark what it draws. One piece of work per owner: a newer one replaces
+  // what the owner left waiting. An owner that goes away cancels its own.
+  void Defer(const void* owner, std::function<void()> work);
+  void Cancel(const void* owner);
+
   // While held, a due frame waits; releasing shows it at once, as it does
   // a frame whose time has come.
   void Hold();
@@ -39,7 +46,7 @@ class RepaintPacer {
   void Frame();
   // Frames that asked for a repaint, for the tests.
   int FramesShown() const { return framesShown_; }
-  bool Pending() const { return !marked_.empty(); }
+  bool Pending() const { return !marked_.empty() || !deferred_.empty(); }
   bool Running() const { return timer_.isActive(); }
 
  private:
@@ -52,7 +59,13 @@ class RepaintPacer {
   // Starts the timer for what is left of the frame.
   void Arm();
   bool FrameDue() const;
+  struct Deferred {
+    const void* owner;
+    std::function<void()> work;
+  };
   std::vector<Marked> marked_;
+  std::vector<Deferred> deferred_;
+  std::vector<Deferred> running_;  // this frame's work, taken out of deferred_
   QTimer timer_;
   QElapsedTimer sinceFrame_;
   int frameMs_;
