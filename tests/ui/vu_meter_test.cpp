@@ -5,6 +5,7 @@
 #include "analysis/analysis_output.h"
 #include "display_pixels.h"
 #include "ui/display/c_vu.h"
+#include "ui/display/display_font.h"
 #include "ui/display/vu_scale.h"
 #include "ui/twips.h"
 
@@ -59,6 +60,32 @@ TEST_F(VuMeter, SilenceDrawsNoBarOnlyThePeakMarkAtTheStart) {
   vu_.SetParms();                                // clears the picture
   vu_.DrawVU(0, -99.9f, 0.0f, {}, kNoHoldMark);  // no green stub at the start
   EXPECT_EQ(At(kStart), kBack);
+}
+
+TEST_F(VuMeter, FiguresLookAsTextLaidOutEachTimeWouldAtEverySize) {
+  // The meter keeps its figures' layouts; they must land on the pixels a
+  // fresh layout right-aligned in the figure's box takes.
+  for (float points : {8.0f, 11.0f, 13.5f, 16.0f}) {
+    vu_.SetFontSize(0, points);
+    vu_.SetParms();
+    for (const char* text : {"-12.3", "0.0", "-99.9", "+3.0", "-108.2db", "-23.1", "PH 1.7"}) {
+      SCOPED_TRACE(std::to_string(points) + " points, \"" + text + "\"");
+      for (int pass = 0; pass < 2; ++pass) {  // laid out, then kept
+        image_.fill(Qt::black);
+        vu_.DrawVU(0, -12.0f, -6.0f, text, kNoHoldMark);
+        const QImage kept = image_.copy();
+        image_.fill(Qt::black);
+        vu_.DrawVU(0, -12.0f, -6.0f, {}, kNoHoldMark);
+        QPainter painter(&image_);
+        painter.setFont(DisplayFont(QString(), points));
+        painter.setPen(QColor(0xC0, 0xC0, 0xC0));
+        painter.drawText(vu_.Shape(0, -12.0f, -6.0f, text, kNoHoldMark).textBox,
+                         Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, QString(text));
+        painter.end();
+        ASSERT_EQ(kept, image_);
+      }
+    }
+  }
 }
 
 TEST_F(VuMeter, LevelOnTheRedPointIsAllGreen) {

@@ -100,6 +100,7 @@ void C_VU::MakeFonts() {
     ascent_[k] = metrics.ascent();
   }
   textMetrics_ = QFontMetrics(fonts_[0]);
+  figures_.clear();
   for (size_t c = 32; c < asciiAdvance_.size(); ++c)
     asciiAdvance_[c] = textMetrics_.horizontalAdvance(QChar(static_cast<char16_t>(c)));
 }
@@ -272,8 +273,30 @@ void C_VU::DrawShape(QPainter& painter, const VuBarShape& shape, const QRegion* 
   if (shape.text.empty() || (only && !only->intersects(TextArea(shape)))) return;
   painter.setFont(fonts_[0]);
   painter.setPen(fore_);
-  painter.drawText(shape.textBox, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
-                   QString::fromUtf8(shape.text.data(), static_cast<qsizetype>(shape.text.size())));
+  const QStaticText* figure = Figure(shape.text);
+  if (!figure) {
+    painter.drawText(
+        shape.textBox, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
+        QString::fromUtf8(shape.text.data(), static_cast<qsizetype>(shape.text.size())));
+    return;
+  }
+  // Right-aligned at the box's top, where drawText puts it.
+  const QRect& box = shape.textBox;
+  painter.drawStaticText(QPointF(box.x() + box.width() - figure->size().width(), box.y()), *figure);
+}
+
+const QStaticText* C_VU::Figure(const std::string& text) const {
+  constexpr size_t kFiguresKept = 1024;
+  // Other text than ASCII may take glyphs from other faces: laid out afresh.
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) return nullptr;
+  auto it = figures_.find(text);
+  if (it != figures_.end()) return &it->second;
+  if (figures_.size() >= kFiguresKept) figures_.clear();
+  QStaticText figure(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  figure.setTextFormat(Qt::PlainText);
+  figure.prepare(QTransform(), fonts_[0]);
+  return &figures_.emplace(text, std::move(figure)).first->second;
 }
 
 void C_VU::DrawScale() {

@@ -11,10 +11,12 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <QStaticText>
 #include <QString>
 #include <array>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace varn {
@@ -110,6 +112,8 @@ class C_VU {
   // drawing; with `only`, parts outside that area are skipped.
   VuBarShape Shape(int pIndex, float pVU, float pPeak, std::string_view pStr, float pPH) const;
   void DrawShape(QPainter& painter, const VuBarShape& shape, const QRegion* only = nullptr) const;
+  // A figure's kept layout; nullptr for text that is not plain ASCII.
+  const QStaticText* Figure(const std::string& text) const;
   // The rows of the bar's boxes over `columns`, and where its text may
   // leave ink (a little more than the glyphs need).
   QRect BoxArea(const VuBarShape& shape, const VuSpan& columns) const;
@@ -165,6 +169,9 @@ class C_VU {
   std::array<int, 3> ascent_{};
   QFontMetrics textMetrics_{QFont()};    // font 0's
   std::array<int, 128> asciiAdvance_{};  // font 0's, for TextArea
+  // Laying a figure out costs several times drawing it, and a meter shows
+  // the same few hundred figures over and over: their layouts in font 0.
+  mutable std::unordered_map<std::string, QStaticText> figures_;
   std::vector<QString> labels_;
   std::vector<float> labelOffset_;
   QColor back_;
