@@ -114,7 +114,7 @@ wait_build() {
   local name=$1 rc
   while [ ! -f "$BUILDS/$name.rc" ] && builds_running; do sleep 1; done
   rc=$(cat "$BUILDS/$name.rc" 2>/dev/null || echo 1)
-  echo "=== test.sh: the $name build ended $((SECONDS - BUILDS_START)) s after it started (exit $rc)"
+  echo "=== test.sh: the $name build is ready $((SECONDS - BUILDS_START)) s after the checking builds started (exit $rc)"
   if [ "$rc" != 0 ]; then
     tail -n 40 "$BUILDS/$name.log"
     return 1
