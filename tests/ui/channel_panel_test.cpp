@@ -133,6 +133,21 @@ TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
   EXPECT_GT(QFontMetrics(larger).horizontalAdvance(longName), room);
 }
 
+TEST_F(ChannelPanelTest, ALevelFigureTooWideForItsCellShrinksToFitWhole) {
+  LevelFigures* levels = panel_->Levels();
+  levels->SetCell(2, "-35.1db");
+  EXPECT_EQ(levels->CellFont(2).pointSizeF(), 10.0);
+  // Digital silence reads -110.0db: too wide for the Min cell at 10 points.
+  const QString silence = "-110.0db";
+  levels->SetCell(2, silence);
+  QFont regular = levels->CellFont(2);
+  regular.setPointSizeF(10.0);
+  ASSERT_GT(QFontMetrics(regular).horizontalAdvance(silence), levels->CellRoom(2));
+  const QFont fitted = levels->CellFont(2);
+  EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(silence), levels->CellRoom(2));
+  EXPECT_GE(fitted.pointSizeF(), 8.0);  // smaller, not tiny
+}
+
 TEST_F(ChannelPanelTest, MeterSizesAreRoundedHalfToEven) {
   // Two rows at 1000 pixels: a scale of 952 / 1080.
   const float s = 952.0f / 1080.0f;

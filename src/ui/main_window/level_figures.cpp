@@ -1,5 +1,6 @@
 #include "ui/main_window/level_figures.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include "ui/main_window/repaint_pacer.h"
@@ -51,13 +52,34 @@ void LevelFigures::MarkChanged() {
     update();
 }
 
+int LevelFigures::CellRoom(int cell) const {
+  if (cell < 0 || cell > 7) return 0;
+  const int left = TwipsToPixels(kCells[static_cast<size_t>(cell)].left);
+  // Max figures run up to the Min captions, Min figures to the box's edge.
+  const int right = cell < 2 ? TwipsToPixels(kCells[static_cast<size_t>(cell) + 6].left) : width();
+  return right - left;
+}
+
+QFont LevelFigures::CellFont(int cell) const {
+  QFont f(family_);
+  if (cell < 0 || cell > 7) return f;
+  float points = kCells[static_cast<size_t>(cell)].points;
+  f.setPointSizeF(points);
+  if (cell > 3) return f;  // the captions are fixed and fit
+  const QString& text = texts_[static_cast<size_t>(cell)];
+  const int room = CellRoom(cell);
+  while (points > 5.0f && room > 0 && QFontMetrics(f).horizontalAdvance(text) > room) {
+    points -= 0.5f;
+    f.setPointSizeF(points);
+  }
+  return f;
+}
+
 void LevelFigures::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setPen(palette().color(QPalette::WindowText));
   for (size_t i = 0; i < kCells.size(); ++i) {
-    QFont f(family_);
-    f.setPointSizeF(kCells[i].points);
-    p.setFont(f);
+    p.setFont(CellFont(static_cast<int>(i)));
     const int x = TwipsToPixels(kCells[i].left);
     const int y = TwipsToPixels(kCells[i].top);
     p.drawText(QPoint(x, y + p.fontMetrics().ascent()), texts_[i]);
