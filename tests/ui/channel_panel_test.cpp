@@ -137,8 +137,8 @@ TEST_F(ChannelPanelTest, ALevelFigureTooWideForItsCellShrinksToFitWhole) {
   LevelFigures* levels = panel_->Levels();
   levels->SetCell(2, "-35.1db");
   EXPECT_EQ(levels->CellFont(2).pointSizeF(), 10.0);
-  // Digital silence reads -110.0db: too wide for the Min cell at 10 points.
-  const QString silence = "-110.0db";
+  // A quiet line can read below -100 dB: too wide for the Min cell at 10 points.
+  const QString silence = "-108.2db";
   levels->SetCell(2, silence);
   QFont regular = levels->CellFont(2);
   regular.setPointSizeF(10.0);

@@ -23,7 +23,7 @@ class LevelFigures : public QWidget {
   void SetPacer(RepaintPacer* pacer) { pacer_ = pacer; }
   void MarkChanged();
   // The font cell `cell` is drawn in: its own size or, for a figure wider
-  // than the room up to the next cell (a Min of -110.0db), the largest that
+  // than the room up to the next cell (a Min below -100 dB), the largest that
   // fits it whole.
   QFont CellFont(int cell) const;
   // The pixels from a cell's left edge to the next cell or the box's edge.
