@@ -117,6 +117,19 @@ TEST_F(ChannelPanelTest, TheScreenShowsWhatAWholeRedrawOfEveryBlockMakes) {
   EXPECT_EQ(OnScreen(panel_->Spectrum()), panel_->Spectrum()->Image());
 }
 
+TEST_F(ChannelPanelTest, AMeterWaitingForItsFrameKeepsItsOwnFigures) {
+  std::vector<std::string> texts{"-12.3", "-14.5"};
+  const std::vector<VuBarValues> bars{{0, -12.0f, -6.0f, texts[0], kNoHoldMark},
+                                      {1, -14.0f, -8.0f, texts[1], kNoHoldMark}};
+  panel_->DrawMeter(bars);
+  texts[0] = "-99.9";  // the engine's storage moves on before the frame
+  texts.clear();
+  ShowFrame();
+  ASSERT_EQ(panel_->ShownBars().size(), 2u);
+  EXPECT_EQ(panel_->ShownBars()[0].text, "-12.3");
+  EXPECT_EQ(panel_->ShownBars()[1].text, "-14.5");
+}
+
 TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
   NameLabel* name = panel_->Name();
   const int room = name->contentsRect().width();

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "analysis/analysis_output.h"
 #include "analysis/analysis_types.h"
@@ -164,6 +166,7 @@ class ChannelPanel {
   std::unique_ptr<C_VU> vu_;
   // The newest values, waiting for the frame.
   std::vector<VuBarValues> pendingBars_;
+  std::vector<std::string> pendingTexts_;  // what pendingBars_' texts view
   bool barsPending_ = false;
   std::vector<double> pendingAveraged_;
   std::vector<double> pendingHold_;

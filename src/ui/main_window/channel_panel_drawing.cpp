@@ -78,7 +78,13 @@ void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
     TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
     return;
   }
+  // The bars' texts are views into the caller's storage: kept as copies.
+  pendingTexts_.resize(bars.size());
   pendingBars_.assign(bars.begin(), bars.end());
+  for (size_t i = 0; i < bars.size(); ++i) {
+    pendingTexts_[i].assign(bars[i].text);
+    pendingBars_[i].text = pendingTexts_[i];
+  }
   barsPending_ = true;
   DeferDrawing();
 }
