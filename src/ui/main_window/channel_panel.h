@@ -139,7 +139,7 @@ class ChannelPanel {
   void ConfigureMeter();
   void CopyBackgroundToMeter();
   void DrawScale(int sampleRate);
-  void DeferDrawing();
+  void DrawOrDefer();
 
   int ch_;
   float panelScale_;

@@ -74,10 +74,6 @@ void ChannelPanel::DrawMeterBackground(MeterTextMode mode) {
 }
 
 void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
-  if (!options_.pacer) {
-    TrappedStep([&] { meter_->MarkChanged(liveMeter_.Update(*vu_, meterBackground_, bars)); });
-    return;
-  }
   // The bars' texts are views into the caller's storage: kept as copies.
   pendingTexts_.resize(bars.size());
   pendingBars_.assign(bars.begin(), bars.end());
@@ -86,11 +82,15 @@ void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
     pendingBars_[i].text = pendingTexts_[i];
   }
   barsPending_ = true;
-  DeferDrawing();
+  DrawOrDefer();
 }
 
-void ChannelPanel::DeferDrawing() {
-  options_.pacer->Defer(this, [this] { DrawPending(); });
+// With the window's pacer at its frame; without one, at once.
+void ChannelPanel::DrawOrDefer() {
+  if (options_.pacer)
+    options_.pacer->Defer(this, [this] { DrawPending(); });
+  else
+    DrawPending();
 }
 
 void ChannelPanel::DrawPending() {
@@ -133,20 +133,12 @@ void ChannelPanel::DrawWaveform(std::span<const Frame> block, StereoMode mode, d
 
 void ChannelPanel::DrawSpectrum(std::span<const double> averaged, std::span<const double> hold,
                                 float fftOffset, float fftRate) {
-  if (options_.pacer) {
-    pendingAveraged_.assign(averaged.begin(), averaged.end());
-    pendingHold_.assign(hold.begin(), hold.end());
-    pendingOffset_ = fftOffset;
-    pendingRate_ = fftRate;
-    spectrumPending_ = true;
-    DeferDrawing();
-    return;
-  }
-  TrappedStep([&] {
-    QImage& image = fft_->Image();
-    if (image.isNull() || sampleRate_ <= 0) return;
-    fft_->MarkChanged(spectrum_.Draw(image, averaged, hold, fftOffset, fftRate, sampleRate_));
-  });
+  pendingAveraged_.assign(averaged.begin(), averaged.end());
+  pendingHold_.assign(hold.begin(), hold.end());
+  pendingOffset_ = fftOffset;
+  pendingRate_ = fftRate;
+  spectrumPending_ = true;
+  DrawOrDefer();
 }
 
 void ChannelPanel::ChannelStarted(int sampleRate, int segmentLength) {
