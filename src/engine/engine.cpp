@@ -120,7 +120,14 @@ void Engine::BeginRunning(bool startAll) {
 void Engine::StoreDisplayChoices(int ch) {
   const ChannelRecord& c = Rec(ch);
   WriteSetting(ChannelKey("FFTOffset_", ch), FormatFixed(c.fftOffset, 1));
-  WriteSetting(ChannelKey("VUValueShows_", ch), static_cast<int32_t>(c.analysis.meterTextMode));
+  int32_t meterMode = static_cast<int32_t>(c.analysis.meterTextMode);
+  // Without the loudness view a stored LUFS choice shows as RMS; while the
+  // meter still shows RMS the choice is kept for when the view comes back.
+  const int32_t lufs = static_cast<int32_t>(MeterTextMode::Lufs);
+  if (!misc_.loudnessView && c.analysis.meterTextMode == MeterTextMode::Rms &&
+      ReadKeyInt(ChannelKey("VUValueShows_", ch)) == lufs)
+    meterMode = lufs;
+  WriteSetting(ChannelKey("VUValueShows_", ch), meterMode);
   WriteSetting(ChannelKey("StereoMode_", ch), static_cast<int32_t>(c.analysis.stereoMode));
 }
 

@@ -96,5 +96,14 @@ TEST_F(EngineSettingsTest, ShutdownStoresTheDisplayChoicesAndLogsTheEnd) {
   EXPECT_EQ(EventTexts(), expected);
 }
 
+TEST_F(EngineSettingsTest, ALufsMeterChoiceOutlivesARunWithoutTheLoudnessView) {
+  Build("NumRec=2\nVUValueShows_1=3\nVUValueShows_2=3\n");
+  EXPECT_EQ(engine->Channel(0).analysis.meterTextMode, MeterTextMode::Rms);
+  engine->SetMeterTextMode(1, 1);  // a mode the user picked is what is kept
+  engine->CloseChannels();
+  EXPECT_EQ(ReadSetting("VUValueShows_1", ""), "3");
+  EXPECT_EQ(ReadSetting("VUValueShows_2", ""), "1");
+}
+
 }  // namespace
 }  // namespace varn::test
