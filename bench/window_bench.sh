@@ -4,19 +4,24 @@
 #
 # Usage:  bench/window_bench.sh [SECONDS]
 #
-#   SECONDS          length of each run (default 60; or VARN_BENCH_DURATION)
-#   VARN_BIN=PATH    the varn binary (default: build build-bench/varn in Release)
+#   SECONDS              length of each run (default 60; or VARN_BENCH_DURATION)
+#   VARN_BIN=PATH        the varn binary (default: build build-bench/varn in Release)
+#   VARN_BENCH_ROUNDS=N  pairs of runs (default 3)
 #
 # Eight virtual channels, 48000 Hz stereo, archived as MP3 at 160 kbit/s,
-# fed "Sim Programme", "Sim Pink Noise" and "Sim Tone 1kHz", run twice for
-# SECONDS: once with --headless, once with the window on a private Xvfb
-# display (1600 x 1000, 96 DPI), stopped by SIGTERM. bash's `time` gives each
-# run's CPU time; the exit summary line gives the tick figures.
+# fed "Sim Programme", "Sim Pink Noise" and "Sim Tone 1kHz", run for SECONDS
+# once with --headless, then once with the window on a private Xvfb display
+# (1600 x 1000, 96 DPI), stopped by SIGTERM; that pair N times. bash's `time`
+# gives each run's CPU time; the exit summary line gives the tick figures.
+# A virtual machine's CPU speed drifts by a few per cent of a core between
+# runs, so each pair gives one difference and the median of them is the
+# figure; the spread is printed beside it.
 #
 # Goals: the window's CPU share at most 5 % of a core above the headless
-# share; longest tick with the window < 5 ms. The last line states both
-# figures with their goals; a missed goal also prints "GOAL MISSED". The exit
-# status is non-zero only when a run failed.
+# share (median of the pairs); longest tick with the window < 5 ms (the
+# longest of all window runs). The last line states both figures with their
+# goals; a missed goal also prints "GOAL MISSED". The exit status is non-zero
+# only when a run failed.
 set -euo pipefail
 
 BENCH_NAME=window_bench
@@ -74,26 +79,37 @@ run() {
   TICKS=${BASH_REMATCH[1]} MEAN=${BASH_REMATCH[2]} LONGEST=${BASH_REMATCH[3]}
 }
 
-echo "varn window bench: $DURATION s per run, binary $VARN"
+ROUNDS=${VARN_BENCH_ROUNDS:-3}
+[[ $ROUNDS =~ ^[0-9]+$ && $ROUNDS -gt 0 ]] || fail "VARN_BENCH_ROUNDS must be a whole number > 0"
+echo "varn window bench: $ROUNDS x 2 runs of $DURATION s, binary $VARN"
 echo "load average before: $(load)"
-
-run headless "$VARN" --headless
-H_SHARE=$SHARE H_TICKS=$TICKS H_MEAN=$MEAN H_LONGEST=$LONGEST
 
 DISPLAY_NUM=$((90 + RANDOM % 100))
 Xvfb ":$DISPLAY_NUM" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
 XPID=$!
 sleep 1
-DISPLAY=":$DISPLAY_NUM" QT_QPA_PLATFORM=xcb run window env DISPLAY=":$DISPLAY_NUM" \
-  QT_QPA_PLATFORM=xcb "$VARN"
-W_SHARE=$SHARE W_TICKS=$TICKS W_MEAN=$MEAN W_LONGEST=$LONGEST
 
-ADDED=$(calc "($W_SHARE - $H_SHARE) * 100")
+ADDED_ALL=()
+W_LONGEST=0
+for round in $(seq "$ROUNDS"); do
+  run headless "$VARN" --headless
+  H_SHARE=$SHARE
+  printf 'round %d headless: CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' \
+    "$round" "$(calc "$SHARE * 100")" "$TICKS" "$MEAN" "$LONGEST"
+  DISPLAY=":$DISPLAY_NUM" QT_QPA_PLATFORM=xcb run window env DISPLAY=":$DISPLAY_NUM" \
+    QT_QPA_PLATFORM=xcb "$VARN"
+  printf 'round %d window:   CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' \
+    "$round" "$(calc "$SHARE * 100")" "$TICKS" "$MEAN" "$LONGEST"
+  ADDED_ALL+=("$(calc "($SHARE - $H_SHARE) * 100")")
+  true_that "$LONGEST > $W_LONGEST" && W_LONGEST=$LONGEST
+done
+
+ADDED=$(median "${ADDED_ALL[@]}")
+SPREAD=$(printf '%s\n' "${ADDED_ALL[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f to %.2f", lo, hi }')
 echo "load average after:  $(load)   (cores: $(nproc))"
-printf 'headless: CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$H_SHARE * 100")" "$H_TICKS" "$H_MEAN" "$H_LONGEST"
-printf 'window:   CPU share %6.2f %%, %d ticks, mean %s ms, longest %s ms\n' "$(calc "$W_SHARE * 100")" "$W_TICKS" "$W_MEAN" "$W_LONGEST"
+echo "drawing adds, per pair (% of a core): ${ADDED_ALL[*]}"
 true_that "$ADDED <= 5" || echo "GOAL MISSED: drawing adds $ADDED % of a core (goal <= 5 %)"
 true_that "$W_LONGEST < 5" || echo "GOAL MISSED: longest tick with the window $W_LONGEST ms (goal < 5 ms)"
-printf 'window_bench: drawing adds %.2f %% of a core (goal <= 5 %%), longest tick with the window %s ms (goal < 5 ms)\n' \
-  "$ADDED" "$W_LONGEST"
+printf 'window_bench: drawing adds %.2f %% of a core (median of %d pairs, %s; goal <= 5 %%), longest tick with the window %s ms (goal < 5 ms)\n' \
+  "$ADDED" "$ROUNDS" "$SPREAD" "$W_LONGEST"
 exit 0
