@@ -7,7 +7,6 @@
 
 #include "log/event_log.h"
 #include "util/error_catch.h"
-#include "util/thread_priority.h"
 
 namespace varn {
 
@@ -285,9 +284,6 @@ void ArchiveWorker::RunQueued() {
 }
 
 void ArchiveWorker::Run() {
-  // Encoding is long CPU-bound work: it must never make the update tick or
-  // an audio callback wait for the rest of its time slice.
-  MakeThisThreadBatch();
   NoteRedirect redirect(*this);
   SetThreadRedirect(&redirect);
   for (;;) {
