@@ -96,7 +96,8 @@ start_checking_builds() {
   mkdir -p "$BUILDS"
   BUILDS_START=$SECONDS
   (setsid nice -n 19 scripts/sanitizer_builds.sh "$BUILDS" </dev/null >/dev/null 2>&1 &)
-  trap 'builds_running && kill -- -"$(cat "$BUILDS/pid")" 2>/dev/null' EXIT
+  # This replaces the test server's trap, so it stops the server too.
+  trap 'builds_running && kill -- -"$(cat "$BUILDS/pid")" 2>/dev/null; varn_stop_pulse' EXIT
 }
 
 # builds_running: whether the checking builds still run (or are starting).
