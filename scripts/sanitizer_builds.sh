@@ -19,6 +19,12 @@ cd "$(dirname "$0")/.."
 STATUS=${1:?usage: scripts/sanitizer_builds.sh STATUS_DIR}
 mkdir -p "$STATUS"
 echo $$ > "$STATUS/pid"
+# test.sh starts this in a session of its own, and where the kernel groups
+# sessions for scheduling (autogroup), each group gets an equal share of the
+# CPU whatever its processes' nice values: the builds would take half the
+# machine from the real-time tests beside them. The group gets the lowest
+# priority too.
+if [ -w /proc/self/autogroup ]; then echo 19 2>/dev/null >/proc/self/autogroup || true; fi
 JOBS=$(nproc)
 
 # configure_in DIR CMAKE ARGS...: a checking build folder, configured once.
