@@ -173,6 +173,7 @@ class ChannelPanel {
   float pendingOffset_ = 0.0f;
   float pendingRate_ = 0.0f;
   bool spectrumPending_ = false;
+  bool drawQueued_ = false;  // DrawPending waits in the pacer for the frame
 };
 
 // Places a widget at a rectangle given in twips.

@@ -85,12 +85,19 @@ void ChannelPanel::DrawMeter(std::span<const VuBarValues> bars) {
   DrawOrDefer();
 }
 
-// With the window's pacer at its frame; without one, at once.
+// With the window's pacer at its frame; without one, at once. The meter and
+// the spectrum of a block share one piece of work, queued once until it runs.
 void ChannelPanel::DrawOrDefer() {
-  if (options_.pacer)
-    options_.pacer->Defer(this, [this] { DrawPending(); });
-  else
+  if (!options_.pacer) {
     DrawPending();
+    return;
+  }
+  if (drawQueued_) return;
+  drawQueued_ = true;
+  options_.pacer->Defer(this, [this] {
+    drawQueued_ = false;
+    DrawPending();
+  });
 }
 
 void ChannelPanel::DrawPending() {
