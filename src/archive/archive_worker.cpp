@@ -5,14 +5,16 @@
 #include <cmath>
 #include <cstring>
 
+#include "archive/mpeg_header.h"
 #include "log/event_log.h"
 #include "util/error_catch.h"
+#include "util/text.h"
 
 namespace varn {
 
 namespace {
 
-// Stops and new files that fit into a lane beside a full load of blocks.
+// Starts, stops and new files that fit into a lane beside a full load of blocks.
 constexpr size_t kControlJobs = 16;
 // Lines waiting for the program's thread; more are counted and dropped.
 constexpr size_t kNoteSlots = 1024;
@@ -24,74 +26,108 @@ class NoteRedirect final : public LineRedirect {
  public:
   explicit NoteRedirect(ArchiveWorker& worker) : worker_(worker) {}
   void Event(std::string_view message, int channel, int side) override {
-    worker_.Note(ArchiveNote{true, false, channel, side, std::string(message)});
+    worker_.Note(ArchiveNote{ArchiveNote::Kind::Event, false, channel, side, std::string(message)});
   }
   void Line(std::string_view text, bool toDiagnostics) override {
-    worker_.Note(ArchiveNote{false, toDiagnostics, -1, -1, std::string(text)});
+    worker_.Note(ArchiveNote{ArchiveNote::Kind::Line, toDiagnostics, -1, -1, std::string(text)});
   }
 
  private:
   ArchiveWorker& worker_;
 };
 
+// The bit rate a run will really archive with, decided without the
+// encoder: MP3 only where MPEG defines that bit rate at the run's rate.
+int32_t ArchiveBitRate(const ArchiveStart& start) {
+  if (start.bitRate < 1) return 0;
+  if (start.bits != 16 || start.channels < 1 || start.channels > 2) return 0;
+  return IsLayer3BitRate(start.rate, start.bitRate) ? start.bitRate : 0;
+}
+
 }  // namespace
 
 // ---- lane, the program's side
 
 ArchiveLane::ArchiveLane(ArchiveWorker& worker, ChannelArchive& archive)
-    : worker_(worker), archive_(archive) {}
+    : worker_(worker), archive_(archive), jobs_(kControlJobs) {}
 
 bool ArchiveLane::Idle() const {
-  return waitingControl_.empty() && jobsDone_.load(std::memory_order_acquire) == jobsQueued_;
+  return waiting_.empty() && jobsDone_.load(std::memory_order_acquire) == jobsQueued_;
 }
 
-int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
-  Flush();
-  if (!worker_.Threaded()) worker_.RunQueued();
-  archiving_ = false;
-  measuring_ = false;
-  if (!Idle()) {
-    // The worker still writes an earlier run (a disk that hangs): this run
-    // goes without an archive rather than share the files.
-    if (start.archiveOn)
-      WriteLogLine(std::string(kArchiveStopLateText) + Label(archive_.Channel()) +
-                       ": the earlier run is still being written; this run is not archived",
-                   true);
-    return start.bitRate < 1 ? 0 : start.bitRate;
+bool ArchiveLane::WaitIdle(double seconds) {
+  if (!worker_.Threaded()) {
+    Flush();
+    worker_.RunQueued();
+    return Idle();
   }
-  NoteLossEnded();
-  const int32_t bitRate = archive_.StartArchive(start);
-  archiving_ = start.archiveOn && archive_.Archiving();
-  // The loudness is measured whether or not the run archives. The lane is
-  // idle, so the worker holds nothing of the meter.
-  measuring_ = start.bits == 16 && loudness_.Start(start.rate, start.channels);
-  frameBytes_ = std::max(start.blockAlign, 1);
-  if (archiving_ || measuring_) SizeSlots(start);
-  return bitRate;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!Idle() && std::chrono::steady_clock::now() < deadline) {
+    Flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return Idle();
 }
 
-void ArchiveLane::SizeSlots(const ArchiveStart& start) {
+ArchiveLane::SlotStore& ArchiveLane::StoreFor(const ArchiveStart& start) {
   const int32_t blockBytes = std::max(start.blockAlign, 1) * std::max(start.samplesPerBuffer, 1);
   const double blocksPerSecond =
       static_cast<double>(std::max(start.rate, 1)) / std::max(start.samplesPerBuffer, 1);
   const auto count = static_cast<uint64_t>(std::ceil(kArchiveLaneSeconds * blocksPerSecond)) + 2;
-  if (slotBytes_ != blockBytes || slotCount_ != count) {
-    // Nothing is queued (Idle), so the worker holds no slot.
-    slotBytes_ = blockBytes;
-    slotCount_ = count;
-    slots_.assign(static_cast<size_t>(count) * static_cast<size_t>(blockBytes), 0);
-    slotsQueued_ = 0;
-    slotsDone_.store(0, std::memory_order_relaxed);
-    jobs_.Reserve(static_cast<size_t>(count) + kControlJobs);
+  if (!store_ || store_->slotBytes != blockBytes || store_->count != count) {
+    // The worker may still read the old copies (a run being written out):
+    // they stay until it is past them.
+    if (store_) retired_.emplace_back(std::move(store_), jobsQueued_ + waiting_.size());
+    store_ = std::make_shared<SlotStore>();
+    store_->slotBytes = blockBytes;
+    store_->count = count;
+    store_->bytes.assign(static_cast<size_t>(count) * static_cast<size_t>(blockBytes), 0);
   }
+  // An empty ring may grow under a running worker; a busy one keeps its
+  // size, and blocks beyond it are lost as on a full lane.
+  jobs_.Reserve(static_cast<size_t>(count) + kControlJobs);
+  return *store_;
+}
+
+void ArchiveLane::ReleaseRetired() {
+  const uint64_t done = jobsDone_.load(std::memory_order_acquire);
+  std::erase_if(retired_, [done](const auto& r) { return done >= r.second; });
+}
+
+int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
+  Flush();
+  ReleaseRetired();
+  NoteLossEnded();
+  const int32_t bitRate = ArchiveBitRate(start);
+  archiving_ = start.archiveOn;
+  // The loudness is measured whether or not the run archives.
+  measuring_ = start.bits == 16 && start.channels >= 1 && start.channels <= 2 && start.rate > 0;
+  frameBytes_ = std::max(start.blockAlign, 1);
+  timeline_.Start(archiving_ ? static_cast<uint32_t>(std::max(start.rate, 0)) : 0);
+  Job job;
+  job.kind = JobKind::Start;
+  job.start = start;
+  job.start.bitRate = bitRate;
+  job.at = archive_.GetClock().Now();
+  job.archive = archiving_;
+  job.measure = measuring_;
+  if (archiving_ || measuring_) StoreFor(start);
+  Push(job);
+  return bitRate;
 }
 
 void ArchiveLane::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) {
+  FeedTimedBlock(bufferIndex, bytes, byteCount, -1.0);
+}
+
+void ArchiveLane::FeedTimedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount,
+                                 double capturedEnd) {
   if (!archiving_ && !measuring_) return;
   Flush();
-  const bool room = byteCount > 0 && byteCount <= slotBytes_ &&
-                    slotsQueued_ - slotsDone_.load(std::memory_order_acquire) < slotCount_ &&
-                    jobs_.Size() < jobs_.Capacity();
+  SlotStore* store = store_.get();
+  const bool room = store && byteCount > 0 && byteCount <= store->slotBytes &&
+                    store->Free() > 0 && jobs_.Size() + waiting_.size() < jobs_.Capacity();
   if (!room) {
     // Without an archive only the loudness misses the block; the audio
     // itself is not lost.
@@ -108,77 +144,68 @@ void ArchiveLane::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t b
     return;
   }
   NoteLossEnded();
-  const auto slot = static_cast<int32_t>(slotsQueued_ % slotCount_);
-  std::memcpy(slots_.data() + static_cast<size_t>(slot) * slotBytes_, bytes,
+  const auto slot = static_cast<int32_t>(store->queued % store->count);
+  std::memcpy(store->bytes.data() + static_cast<size_t>(slot) * store->slotBytes, bytes,
               static_cast<size_t>(byteCount));
-  ++slotsQueued_;
-  Push(Job{JobKind::Block, slot, bufferIndex, byteCount, {}, archiving_, false});
+  ++store->queued;
+  Job job;
+  job.kind = JobKind::Block;
+  job.store = store;
+  job.slot = slot;
+  job.bufferIndex = bufferIndex;
+  job.byteCount = byteCount;
+  job.archive = archiving_;
+  if (archiving_ && capturedEnd >= 0.0)
+    job.silenceFrames =
+        timeline_.BeforeBlock(static_cast<uint64_t>(byteCount) / frameBytes_, capturedEnd);
+  Push(job);
 }
 
-void ArchiveLane::BeginNewFile(std::string path) {
+void ArchiveLane::BeginNewFile(uint64_t inFlight) {
   if (!archiving_) return EndHour();
-  Push(Job{JobKind::NewFile, 0, 0, 0, std::move(path), true, loudnessLog_});
+  Job job;
+  job.kind = JobKind::NewFile;
+  job.at = archive_.GetClock().Now();
+  job.silenceFrames = timeline_.CatchUp(archive_.GetClock().Steady(), inFlight);
+  job.logLoudness = loudnessLog_;
+  Push(job);
 }
 
 void ArchiveLane::EndHour() {
   if (!measuring_) return;
-  Push(Job{JobKind::HourEnd, 0, 0, 0, {}, false, loudnessLog_});
+  Job job;
+  job.kind = JobKind::HourEnd;
+  job.archive = false;
+  job.logLoudness = loudnessLog_;
+  Push(job);
 }
 
 void ArchiveLane::StopArchive() {
-  if (!archiving_ && !measuring_) {
-    // A run without an archive or a loudness: nothing is queued for it. (A
-    // run that began while an earlier one was still being written leaves
-    // that one's stop where it is.)
-    if (Idle()) TrappedStep([&] { archive_.StopArchive(); });
-    return;
-  }
-  Push(Job{JobKind::Stop, 0, 0, 0, {}, archiving_, loudnessLog_});
+  Job job;
+  job.kind = JobKind::Stop;
+  job.archive = archiving_;
+  job.logLoudness = loudnessLog_;
+  Push(job);
   archiving_ = false;
   measuring_ = false;
-  WaitUntilIdle();
-  worker_.WriteNotes();
   NoteLossEnded();
+  if (!worker_.Threaded()) worker_.RunQueued();
 }
 
-void ArchiveLane::WaitUntilIdle() {
-  if (!worker_.Threaded()) {
-    worker_.RunQueued();
-  } else {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(worker_.StopWait());
-    while (!Idle() && std::chrono::steady_clock::now() < deadline) {
-      Flush();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (!Idle())
-      WriteLogLine(std::string(kArchiveStopLateText) + Label(archive_.Channel()) +
-                       ": the disk does not answer; the run's last blocks go out when it does",
-                   true);
-  }
-}
-
-bool ArchiveLane::Push(Job job) {
-  if (job.kind != JobKind::Block) {
-    waitingControl_.push_back(std::move(job));
-    Flush();
-    return true;
-  }
-  if (!jobs_.TryPush(std::move(job))) return false;
-  ++jobsQueued_;
-  worker_.Wake();
-  return true;
+void ArchiveLane::Push(Job job) {
+  waiting_.push_back(job);
+  Flush();
 }
 
 void ArchiveLane::Flush() {
   bool pushed = false;
-  while (!waitingControl_.empty() && jobs_.Capacity() > 0 &&
-         jobs_.TryPush(std::move(waitingControl_.front()))) {
-    waitingControl_.pop_front();
+  while (!waiting_.empty() && jobs_.Capacity() > 0 && jobs_.TryPush(waiting_.front())) {
+    waiting_.pop_front();
     ++jobsQueued_;
     pushed = true;
   }
   if (pushed) worker_.Wake();
+  ReleaseRetired();
 }
 
 void ArchiveLane::NoteLossEnded() {
@@ -191,48 +218,72 @@ void ArchiveLane::NoteLossEnded() {
   lossRunFrames_ = 0;
 }
 
+std::string ArchiveLane::Backlog() const {
+  if (Idle()) return {};
+  const uint64_t jobs = jobsQueued_ - jobsDone_.load(std::memory_order_acquire) + waiting_.size();
+  const uint64_t blocks = store_ ? store_->queued - store_->done.load(std::memory_order_acquire) : 0;
+  std::string line = std::string(kArchiveStopLateText) + Label(archive_.Channel()) + ": " +
+                     std::to_string(jobs) + " jobs not written (" + std::to_string(blocks) +
+                     " blocks of audio)";
+  const std::string& path = archive_.Record().CurrentPath;
+  return path.empty() ? line : line + " for " + path;
+}
+
 // ---- lane, the worker's side
 
 bool ArchiveLane::RunOne() {
   Job* job = jobs_.Front();
   if (!job) return false;
   switch (job->kind) {
+    case JobKind::Start:
+      if (job->measure) TrappedStep([&] { loudness_.Start(job->start.rate, job->start.channels); });
+      archive_.StartArchiveAt(job->start, job->at);
+      if (archive_.Archiving()) NoteFile(ArchiveNote::Kind::FileBegun, archive_.FilePath());
+      break;
     case JobKind::Block: {
-      const uint8_t* bytes = slots_.data() + static_cast<size_t>(job->slot) * slotBytes_;
-      if (job->archive)
+      SlotStore& store = *job->store;
+      const uint8_t* bytes = store.bytes.data() + static_cast<size_t>(job->slot) * store.slotBytes;
+      if (job->archive) {
+        if (job->silenceFrames > 0) archive_.FeedSilence(job->silenceFrames);
         TrappedStep([&] { archive_.FeedBlock(job->bufferIndex, bytes, job->byteCount); });
+      }
       if (loudness_.Measuring()) {
         const auto frames = static_cast<size_t>(job->byteCount) /
                             (sizeof(int16_t) * static_cast<size_t>(loudness_.Channels()));
         TrappedStep([&] { loudness_.Add(reinterpret_cast<const int16_t*>(bytes), frames); });
       }
-      slotsDone_.fetch_add(1, std::memory_order_release);
+      store.done.fetch_add(1, std::memory_order_release);
       break;
     }
     case JobKind::NewFile:
+      // A stall up to now belongs to the old file.
+      if (job->silenceFrames > 0) archive_.FeedSilence(job->silenceFrames);
       EndLoudnessHour(*job, false);
-      archive_.BeginNewFileAt(job->path);
+      archive_.BeginNewFileNamed(job->at);
+      NoteFile(ArchiveNote::Kind::FileBegun, archive_.FilePath());
       break;
     case JobKind::HourEnd:
       EndLoudnessHour(*job, false);
       break;
     case JobKind::Stop:
-      // The hour's loudness goes before the archive's last lines, and both
-      // before the stop line the program writes once the lane is idle.
+      // The hour's loudness goes before the archive's last lines.
       EndLoudnessHour(*job, true);
       archive_.StopArchive();
       break;
   }
-  for (std::string& file : archive_.TakeFinishedFiles()) {
-    ArchiveNote note;
-    note.fileFinished = true;
-    note.channel = archive_.Channel();
-    note.text = std::move(file);
-    worker_.Note(std::move(note));
-  }
+  for (std::string& file : archive_.TakeFinishedFiles())
+    NoteFile(ArchiveNote::Kind::FileFinished, std::move(file));
   jobs_.Pop();
   jobsDone_.fetch_add(1, std::memory_order_release);
   return true;
+}
+
+void ArchiveLane::NoteFile(ArchiveNote::Kind kind, std::string path) {
+  ArchiveNote note;
+  note.kind = kind;
+  note.channel = archive_.Channel();
+  note.text = std::move(path);
+  worker_.Note(std::move(note));
 }
 
 void ArchiveLane::EndLoudnessHour(const Job& job, bool runEnds) {
@@ -240,7 +291,8 @@ void ArchiveLane::EndLoudnessHour(const Job& job, bool runEnds) {
   LoudnessFigures figures;
   TrappedStep([&] { figures = runEnds ? loudness_.Stop() : loudness_.EndHour(); });
   if (job.logLoudness)
-    worker_.Note(ArchiveNote{true, false, archive_.Channel(), -1, LoudnessMessage(figures)});
+    worker_.Note(ArchiveNote{ArchiveNote::Kind::Event, false, archive_.Channel(), -1,
+                             LoudnessMessage(figures)});
 }
 
 // ---- worker
@@ -256,6 +308,42 @@ ArchiveWorker::~ArchiveWorker() {
     RunQueued();
   }
   WriteNotes();
+}
+
+bool ArchiveWorker::Finish(double seconds) {
+  if (!thread_.joinable()) {
+    for (auto& lane : lanes_) lane->Flush();
+    RunQueued();
+    WriteNotes();
+    return true;
+  }
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    bool idle = true;
+    for (auto& lane : lanes_) {
+      lane->Flush();
+      idle = lane->Idle() && idle;
+    }
+    WriteNotes();
+    if (idle) break;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  quit_.store(true, std::memory_order_release);
+  Wake();
+  thread_.join();
+  WriteNotes();
+  return true;
+}
+
+std::vector<std::string> ArchiveWorker::Backlog() const {
+  std::vector<std::string> lines;
+  for (const auto& lane : lanes_) {
+    std::string line = lane->Backlog();
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
 }
 
 ArchiveLane& ArchiveWorker::AddLane(ChannelArchive& archive) {
@@ -279,11 +367,14 @@ bool ArchiveWorker::RunRound() {
 }
 
 void ArchiveWorker::RunQueued() {
+  // Without a thread the program's thread plays the worker's part.
+  ThreadRoleScope role(gArchiveThreadRole);
   while (RunRound()) {
   }
 }
 
 void ArchiveWorker::Run() {
+  ThreadRoleScope role(gArchiveThreadRole);
   NoteRedirect redirect(*this);
   SetThreadRedirect(&redirect);
   for (;;) {
@@ -304,12 +395,19 @@ size_t ArchiveWorker::WriteNotes() {
   size_t written = 0;
   ArchiveNote note;
   while (notes_.TryPop(note)) {
-    if (note.fileFinished) {
-      if (onFileFinished) TrappedStep([&] { onFileFinished(note.channel, note.text); });
-    } else if (note.event) {
-      LogEvent(note.text, note.channel, note.side);
-    } else {
-      WriteLogLine(note.text, note.toDiagnostics);
+    switch (note.kind) {
+      case ArchiveNote::Kind::FileBegun:
+        if (onFileBegun) TrappedStep([&] { onFileBegun(note.channel, note.text); });
+        break;
+      case ArchiveNote::Kind::FileFinished:
+        if (onFileFinished) TrappedStep([&] { onFileFinished(note.channel, note.text); });
+        break;
+      case ArchiveNote::Kind::Event:
+        LogEvent(note.text, note.channel, note.side);
+        break;
+      case ArchiveNote::Kind::Line:
+        WriteLogLine(note.text, note.toDiagnostics);
+        break;
     }
     ++written;
   }

@@ -1,18 +1,19 @@
 #pragma once
-// The archive worker: one thread that encodes and writes the archive blocks
-// of every channel, so neither an MP3 encoding nor a slow disk ever holds up
-// the update tick.
+// The archive worker: one thread that names, encodes and writes the archive
+// files of every channel, so neither an MP3 encoding nor a slow or hung
+// disk ever holds up the update tick.
 //
-// The program's thread keeps every decision: when a run starts (it names
-// the first file and writes its header itself), when a new file begins at
-// the top of the hour, when a run stops, and what the event log says. Each
-// channel has a lane: a bounded ring of jobs (blocks, new files, stops) and
-// the block copies they point to, handed to the worker without locks. The
-// worker hands back what the archive would have logged through a second
-// ring; the program writes it. A block that finds the lane full (the disk
-// hangs) is counted as lost and noted in the diagnostics file; the tick
-// never waits for the worker. Stopping a run waits until its last block is
-// written and its file is closed, so "録音停止" follows a complete file.
+// The program's thread keeps every decision: when a run starts, when a new
+// file begins (the top of the hour, a step of the wall clock), when a run
+// stops, where silence fills a hole, and what the event log says. Each
+// channel has a lane: a bounded ring of jobs (starts, blocks, new files,
+// stops) and the block copies they point to, handed to the worker without
+// locks. The worker does each lane's jobs in order and hands back what the
+// archive would have logged through a second ring; the program writes it.
+// The program never waits for the worker: a start queues behind the stop
+// of a run still being written, and its file begins as soon as the worker
+// gets to it; a block that finds the lane full (the disk hangs) is counted
+// as lost, and the silence that stands in for it keeps the file on time.
 
 #include <atomic>
 #include <cstdint>
@@ -24,16 +25,17 @@
 #include <vector>
 
 #include "analysis/live_loudness.h"
+#include "archive/archive_timeline.h"
 #include "archive/channel_archive.h"
 #include "archive/channel_recorder.h"
+#include "util/clock.h"
 #include "util/spsc_ring.h"
+#include "util/thread_role.h"
 
 namespace varn {
 
 // Seconds of audio a lane holds for a disk that falls behind.
 inline constexpr double kArchiveLaneSeconds = 6.0;
-// How long a stop waits for the worker to write a run out.
-inline constexpr double kArchiveStopWaitSec = 10.0;
 // Diagnostics texts; the 1-based channel number follows.
 inline constexpr std::string_view kArchiveLaneFullText = "Archive queue full ch";
 inline constexpr std::string_view kArchiveStopLateText = "Archive still writing ch";
@@ -42,100 +44,132 @@ class ArchiveWorker;
 
 // A line the worker's archive code would have logged, for the program's thread.
 struct ArchiveNote {
-  bool event = false;  // an event line, else a plain line (or a finished file)
+  enum class Kind : uint8_t { Event, Line, FileBegun, FileFinished };
+  Kind kind = Kind::Line;
   bool toDiagnostics = false;
   int32_t channel = -1;
   int32_t side = -1;
-  std::string text;
-  bool fileFinished = false;  // text is a file that is complete now
+  std::string text;  // the line, or the file's path
 };
 
 class ArchiveLane final : public ChannelRecorder {
  public:
   ArchiveLane(ArchiveWorker& worker, ChannelArchive& archive);
 
-  // ---- the program's thread (capture drives the first three)
-  // Starts the run at once (names the file, writes its header, opens the
-  // encoder) when the worker holds nothing of this channel; otherwise the
-  // run goes without an archive, and the diagnostics file says why.
-  int32_t StartArchive(const ArchiveStart& start) override;
+  // ---- the program's thread (capture drives the first four)
+  // Queues the run's start: the worker names the file, writes its header
+  // and opens the encoder when it gets there, after whatever of an earlier
+  // run it still writes. Returns the bit rate the run archives with (0 for
+  // WAV, also when MP3 cannot carry the run's rate).
+  int32_t StartArchive(const ArchiveStart& start) override VARN_PROGRAM_THREAD;
   // Copies the block into the lane and queues it; a full lane loses it.
-  void FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) override;
-  // Queues the stop and waits (at most kArchiveStopWaitSec) until the
-  // worker has written the run out and closed its file.
-  void StopArchive() override;
-  // The top of the hour: blocks queued so far go to the old file, later
-  // ones to `path`; the hour's loudness line is written.
-  void BeginNewFile(std::string path);
+  void FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) override
+      VARN_PROGRAM_THREAD;
+  // The same for a block whose last frame was captured at `capturedEnd`
+  // (steady seconds): a hole before it is filled with silence.
+  void FeedTimedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount,
+                      double capturedEnd) override VARN_PROGRAM_THREAD;
+  // Queues the stop; the worker writes the run out and closes its files.
+  void StopArchive() override VARN_PROGRAM_THREAD;
+  // A new file begins now (the top of the hour, a step of the wall clock):
+  // blocks queued so far go to the old file, later ones to the new one,
+  // named by the time now. `inFlight` frames are captured and not yet
+  // handed over; a stall up to now is filled with silence in the old file.
+  // The hour's loudness line is written.
+  void BeginNewFile(uint64_t inFlight = 0) VARN_PROGRAM_THREAD;
   // The top of the hour of a run that does not archive: the hour's
   // loudness line, and the measurement starts afresh.
-  void EndHour();
+  void EndHour() VARN_PROGRAM_THREAD;
   // Whether the hour's loudness line goes to the event log (LoudnessLog).
-  void SetLoudnessLog(bool on) { loudnessLog_ = on; }
+  void SetLoudnessLog(bool on) VARN_PROGRAM_THREAD { loudnessLog_ = on; }
   // True while a started run archives.
-  bool Archiving() const { return archiving_; }
+  bool Archiving() const VARN_PROGRAM_THREAD { return archiving_; }
   // True while a started run's loudness is measured.
-  bool Measuring() const { return measuring_; }
+  bool Measuring() const VARN_PROGRAM_THREAD { return measuring_; }
   // Nothing of this channel is queued or being worked on.
-  bool Idle() const;
-  // Blocks and frames lost to a full lane since the lane was made.
-  uint64_t LostBlocks() const { return lostBlocks_; }
-  uint64_t LostFrames() const { return lostFrames_; }
-  // Queues stop or new-file jobs that found the ring full earlier.
-  void Flush();
+  bool Idle() const VARN_PROGRAM_THREAD;
+  // Waits at most `seconds` until Idle (tests, and the end of the program).
+  bool WaitIdle(double seconds) VARN_PROGRAM_THREAD;
+  // Blocks and frames lost to a full lane since the lane was made, and
+  // frames lost to failed writes.
+  uint64_t LostBlocks() const VARN_PROGRAM_THREAD { return lostBlocks_; }
+  uint64_t LostFrames() const VARN_PROGRAM_THREAD {
+    return lostFrames_ + archive_.DiskLostFrames();
+  }
+  // Frames of silence the run's files got for holes.
+  uint64_t SilenceFrames() const VARN_PROGRAM_THREAD { return timeline_.SilencePlaced(); }
+  // What is still queued, as a line for the diagnostics file (the end of
+  // the program, when the disk does not answer): empty when idle.
+  std::string Backlog() const VARN_PROGRAM_THREAD;
+  // Queues jobs that found the ring full earlier.
+  void Flush() VARN_PROGRAM_THREAD;
   // The run's loudness, measured on the worker's thread; readable anywhere.
   const LiveLoudness& Loudness() const { return loudness_; }
 
   // ---- the worker's thread
   // Does the oldest queued job; false when there is none.
-  bool RunOne();
+  bool RunOne() VARN_ARCHIVE_THREAD;
 
  private:
-  enum class JobKind : uint8_t { Block, NewFile, HourEnd, Stop };
+  enum class JobKind : uint8_t { Start, Block, NewFile, HourEnd, Stop };
+  // The copies of one format's blocks; a run of another format gets new
+  // ones while the worker may still read the old.
+  struct SlotStore {
+    std::vector<uint8_t> bytes;
+    int32_t slotBytes = 0;
+    uint64_t count = 0;
+    uint64_t queued = 0;               // the program's count
+    std::atomic<uint64_t> done{0};     // the worker's count
+    uint64_t Free() const { return count - (queued - done.load(std::memory_order_acquire)); }
+  };
   struct Job {
     JobKind kind = JobKind::Block;
+    SlotStore* store = nullptr;
     int32_t slot = 0;
     int32_t bufferIndex = 0;
     int32_t byteCount = 0;
-    std::string path;
-    bool archive = true;       // the block or stop is the archive's too
-    bool logLoudness = false;  // the hour's loudness line is written
+    uint64_t silenceFrames = 0;  // written before the block, or before the new file
+    ArchiveStart start;          // Start
+    ClockReading at;             // Start, NewFile: the file's time
+    bool archive = true;         // the run archives (else only its loudness is measured)
+    bool measure = false;        // Start: the loudness is measured
+    bool logLoudness = false;    // the hour's loudness line is written
   };
-  bool Push(Job job);
-  void NoteLossEnded();
-  void SizeSlots(const ArchiveStart& start);
-  void WaitUntilIdle();
+  void Push(Job job) VARN_PROGRAM_THREAD;
+  void NoteLossEnded() VARN_PROGRAM_THREAD;
+  SlotStore& StoreFor(const ArchiveStart& start) VARN_PROGRAM_THREAD;
+  void ReleaseRetired() VARN_PROGRAM_THREAD;
   // The worker's side: the hour's loudness, and its line when asked for.
-  void EndLoudnessHour(const Job& job, bool runEnds);
+  void EndLoudnessHour(const Job& job, bool runEnds) VARN_ARCHIVE_THREAD;
+  void NoteFile(ArchiveNote::Kind kind, std::string path) VARN_ARCHIVE_THREAD;
 
   ArchiveWorker& worker_;
-  ChannelArchive& archive_;
+  ChannelArchive& archive_;  // the worker's
   // The program's side.
   bool archiving_ = false;
   bool measuring_ = false;
   bool loudnessLog_ = true;
   int32_t frameBytes_ = 1;
-  std::vector<uint8_t> slots_;  // slotCount_ blocks of slotBytes_
-  int32_t slotBytes_ = 0;
-  uint64_t slotCount_ = 0;
-  uint64_t slotsQueued_ = 0;
+  ArchiveTimeline timeline_;
+  std::shared_ptr<SlotStore> store_;
+  // Stores of earlier runs and the job count after which the worker is done with them.
+  std::vector<std::pair<std::shared_ptr<SlotStore>, uint64_t>> retired_;
   uint64_t jobsQueued_ = 0;
-  std::deque<Job> waitingControl_;  // stops and new files the ring could not take yet
+  std::deque<Job> waiting_;  // jobs the ring could not take yet, in order
   uint64_t lostBlocks_ = 0;
   uint64_t lostFrames_ = 0;
   uint64_t lossRunBlocks_ = 0;  // blocks lost since the lane last took one
   uint64_t lossRunFrames_ = 0;
   // Shared.
-  LiveLoudness loudness_;  // fed by the worker, started while the lane is idle
+  LiveLoudness loudness_;  // started and fed by the worker, read anywhere
   SpscRing<Job> jobs_;
-  std::atomic<uint64_t> slotsDone_{0};
   std::atomic<uint64_t> jobsDone_{0};
 };
 
 class ArchiveWorker {
  public:
   ArchiveWorker();
-  // Writes out whatever is still queued, then ends the thread.
+  // Writes out whatever is still queued, then ends the thread (see Finish).
   ~ArchiveWorker();
   ArchiveWorker(const ArchiveWorker&) = delete;
   ArchiveWorker& operator=(const ArchiveWorker&) = delete;
@@ -143,39 +177,43 @@ class ArchiveWorker {
   // A lane for `archive`, kept for the worker's life. Only before Start.
   ArchiveLane& AddLane(ChannelArchive& archive);
   // Starts the thread. Without it (tests) the program's thread does the
-  // work itself when it waits for a stop.
+  // work itself in RunQueued.
   void Start();
 
   // The program's thread: writes every line the worker handed back, through
-  // the log of the program's thread, and tells `onFileFinished` of every file
-  // that is complete. Returns how many notes.
-  size_t WriteNotes();
+  // the log of the program's thread, tells `onFileBegun` of every file
+  // named and `onFileFinished` of every file that is complete. Returns how
+  // many notes.
+  size_t WriteNotes() VARN_PROGRAM_THREAD;
+  std::function<void(int32_t ch, const std::string& path)> onFileBegun;
   std::function<void(int32_t ch, const std::string& path)> onFileFinished;
-
-  // How long a stop waits for its run to be written out (a disk that
-  // hangs must not hang the program for ever).
-  void SetStopWait(double seconds) { stopWaitSec_ = seconds; }
-  double StopWait() const { return stopWaitSec_; }
 
   // Wakes the thread for new work.
   void Wake();
   // Without a thread: does every queued job now.
-  void RunQueued();
+  void RunQueued() VARN_PROGRAM_THREAD;
   bool Threaded() const { return thread_.joinable(); }
+  // The end of the program: lets the thread write out what is queued for at
+  // most `seconds`. True when everything was written and the thread ended;
+  // false when the disk did not answer in time: the thread is left to
+  // itself, and so must be everything it uses (the lanes and archives).
+  bool Finish(double seconds) VARN_PROGRAM_THREAD;
+  // One line per lane that still holds work (for the end of the program).
+  std::vector<std::string> Backlog() const VARN_PROGRAM_THREAD;
 
   // The worker's thread: a line for the program.
   void Note(ArchiveNote note);
 
  private:
-  void Run();
-  bool RunRound();
+  void Run() VARN_ARCHIVE_THREAD;
+  bool RunRound() VARN_ARCHIVE_THREAD;
 
   std::vector<std::unique_ptr<ArchiveLane>> lanes_;
   SpscRing<ArchiveNote> notes_;
   std::atomic<uint64_t> droppedNotes_{0};
   std::atomic<uint32_t> work_{0};
   std::atomic<bool> quit_{false};
-  double stopWaitSec_ = kArchiveStopWaitSec;
+  std::atomic<bool> ended_{false};
   std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 #include "archive/channel_archive.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "archive/archive_texts.h"
@@ -44,6 +45,10 @@ C_mp3acm& ChannelArchive::Encoder() {
 }
 
 int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
+  return StartArchiveAt(start, clock_.Now());
+}
+
+int32_t ChannelArchive::StartArchiveAt(const ArchiveStart& start, const ClockReading& at) {
   // A run that was never stopped still holds buffered audio and encoder
   // frames: write them out before the buffer is reset.
   if (archiving_) StopArchive();
@@ -53,6 +58,10 @@ int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
     rate_ = start.rate;
     bits_ = start.bits;
     channels_ = start.channels;
+    blockAlign_ = std::max<int32_t>(start.blockAlign, 1);
+    chunkBytes_ = std::max<int32_t>(start.samplesPerBuffer, 0) * blockAlign_;
+    staged_.clear();
+    silenceBuffered_ = 0;
     record_.RolloverPending = 0;
     if (!archiving_) {
       // Nothing is named, written or encoded in this run.
@@ -79,49 +88,36 @@ int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
       }
     }
     record_.Extension = bitRate_ > 0 ? ".mp3" : ".wav";
-    currentPath_ = MakeRecordPath(ch_, dataFolder_, record_.Extension, clock_);
+    currentPath_ = MakeRecordPath(ch_, dataFolder_, record_.Extension, at);
     record_.CurrentPath = currentPath_;
     openFiles_.assign(1, currentPath_);
     if (bitRate_ == 0) WriteHeader();
     ResetDiskBuffer(buffer_, bitRate_, rate_, channels_);
+    flushesSeen_ = buffer_.Flushes;
+    droppedSeen_ = buffer_.Dropped;
     return bitRate_;
   });
+}
+
+void ChannelArchive::TakeRollover() {
+  if (record_.RolloverPending != 1) return;
+  Append(nullptr, 0, "", 1);
+  CountDropped();
+  // Every file before the current one has its last bytes now.
+  while (openFiles_.size() > 1) {
+    Finished(openFiles_.front());
+    openFiles_.erase(openFiles_.begin());
+  }
+  record_.RolloverPending = 0;
 }
 
 void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) {
   if (!archiving_) return;
   TrappedStep([&] {
     try {
-      if (record_.RolloverPending == 1) {
-        Append(nullptr, 0, "", 1);
-        // Every file before the current one has its last bytes now.
-        while (openFiles_.size() > 1) {
-          Finished(openFiles_.front());
-          openFiles_.erase(openFiles_.begin());
-        }
-      }
-      const std::string& path = currentPath_;
-      if (bitRate_ == 0) {
-        Append(bytes, byteCount, path, 0);
-      } else if (byteCount > 0) {
-        const size_t room = static_cast<size_t>(bitRate_) * kEncodedBytesPerKbps + 1;
-        if (encoded_.size() < room) encoded_.resize(room);
-        int32_t used = 0;
-        int32_t produced = 0;
-        if (!Encoder().EncProc(bytes, byteCount, encoded_, used, produced)) {
-          Diagnostic("mp3enc err EncProc Failed pl=" + Num(ch_) + " l=" + Num(bufferIndex) +
-                     " FN=" + path);
-        } else if (produced <= 0) {
-          Diagnostic("mp3enc err tUsed(1)=" + Num(produced) + "pl=" + Num(ch_) + " FN=" + path);
-        } else {
-          const int32_t accepted = Append(encoded_.data(), produced, path, 0);
-          if (used != byteCount)
-            Diagnostic("mp3enc err tUsed(0)=" + Num(used) + " tBytes=" + Num(byteCount) +
-                       " pl=" + Num(ch_) + " FN=" + path);
-          if (accepted == 0) Diagnostic("zrec mp3 write err " + path);
-        }
-      }
-      record_.RolloverPending = 0;
+      TakeRollover();
+      WritePcm(bytes, byteCount, bufferIndex);
+      CountDropped();
     } catch (...) {
       Diagnostic("zrec ProgressionRecord err " + currentPath_);
       throw;
@@ -129,9 +125,109 @@ void ChannelArchive::FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_
   });
 }
 
+void ChannelArchive::FeedSilence(uint64_t frames) {
+  if (!archiving_ || frames == 0) return;
+  TrappedStep([&] {
+    TakeRollover();
+    WriteSilence(frames);
+  });
+}
+
+void ChannelArchive::WriteSilence(uint64_t frames) {
+  // A second at a time: the disk buffer takes at most its capacity at once.
+  const uint64_t step = std::max<uint64_t>(
+      1, std::min<uint64_t>(static_cast<uint64_t>(std::max(rate_, 1)),
+                            static_cast<uint64_t>(std::max(buffer_.Capacity / 2, 1)) / blockAlign_));
+  std::vector<uint8_t> zeros(static_cast<size_t>(step * blockAlign_), 0);
+  while (frames > 0) {
+    const uint64_t n = std::min(frames, step);
+    WritePcm(zeros.data(), static_cast<int32_t>(n * blockAlign_), -1);
+    CountDropped();
+    silenceBuffered_ += n;
+    frames -= n;
+  }
+}
+
+void ChannelArchive::WritePcm(const uint8_t* bytes, int32_t byteCount, int32_t bufferIndex) {
+  if (byteCount <= 0) return;
+  if (bitRate_ == 0) {
+    Append(bytes, byteCount, currentPath_, 0);
+    return;
+  }
+  if (staged_.empty() && bufferIndex >= 0) {
+    EncodeChunk(bytes, byteCount, bufferIndex);
+    return;
+  }
+  // After a silence of any length the audio no longer falls on the
+  // encoder's chunks (it takes one size only): it is gathered here until
+  // a chunk is whole.
+  staged_.insert(staged_.end(), bytes, bytes + byteCount);
+  EncodeStaged(false, bufferIndex);
+}
+
+int32_t ChannelArchive::ChunkBytes() {
+  // The size the encoder was first given, else one capture block.
+  const int32_t fixed = encoder_ ? encoder_->EncSize : 0;
+  return fixed > 0 ? fixed : chunkBytes_;
+}
+
+void ChannelArchive::EncodeStaged(bool final, int32_t bufferIndex) {
+  const int32_t chunkBytes = ChunkBytes();
+  if (final && !staged_.empty() && chunkBytes > 0)
+    staged_.resize(((staged_.size() + chunkBytes - 1) / chunkBytes) * chunkBytes, 0);
+  size_t used = 0;
+  while (chunkBytes > 0 && staged_.size() - used >= static_cast<size_t>(chunkBytes)) {
+    EncodeChunk(staged_.data() + used, chunkBytes, bufferIndex);
+    used += static_cast<size_t>(chunkBytes);
+  }
+  staged_.erase(staged_.begin(), staged_.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+void ChannelArchive::EncodeChunk(const uint8_t* bytes, int32_t byteCount, int32_t bufferIndex) {
+  const std::string& path = currentPath_;
+  const size_t room = static_cast<size_t>(bitRate_) * kEncodedBytesPerKbps + 1;
+  if (encoded_.size() < room) encoded_.resize(room);
+  int32_t used = 0;
+  int32_t produced = 0;
+  if (!Encoder().EncProc(bytes, byteCount, encoded_, used, produced)) {
+    Diagnostic("mp3enc err EncProc Failed pl=" + Num(ch_) + " l=" + Num(bufferIndex) +
+               " FN=" + path);
+  } else if (produced <= 0) {
+    Diagnostic("mp3enc err tUsed(1)=" + Num(produced) + "pl=" + Num(ch_) + " FN=" + path);
+  } else {
+    const int32_t accepted = Append(encoded_.data(), produced, path, 0);
+    if (used != byteCount)
+      Diagnostic("mp3enc err tUsed(0)=" + Num(used) + " tBytes=" + Num(byteCount) +
+                 " pl=" + Num(ch_) + " FN=" + path);
+    if (accepted == 0) Diagnostic("zrec mp3 write err " + path);
+  }
+}
+
+uint64_t ChannelArchive::BytesToFrames(uint64_t bytes) const {
+  if (bitRate_ == 0) return bytes / static_cast<uint64_t>(blockAlign_);
+  // MPEG data at a constant bit rate: its share of a second.
+  return static_cast<uint64_t>(static_cast<double>(bytes) * 8.0 * rate_ / (bitRate_ * 1000.0));
+}
+
+void ChannelArchive::CountDropped() {
+  if (buffer_.Flushes == flushesSeen_) return;
+  const uint64_t dropped = buffer_.Dropped - droppedSeen_;
+  flushesSeen_ = buffer_.Flushes;
+  droppedSeen_ = buffer_.Dropped;
+  if (dropped > 0) {
+    const uint64_t frames = BytesToFrames(dropped);
+    // The silence among what was dropped was never the line's audio.
+    const uint64_t audio = frames > silenceBuffered_ ? frames - silenceBuffered_ : 0;
+    diskLost_.fetch_add(audio, std::memory_order_relaxed);
+  }
+  silenceBuffered_ = 0;
+}
+
 void ChannelArchive::StopArchive() {
   TrappedStep([&] {
     if (archiving_ && bitRate_ > 0 && encoder_ && encoder_->Stream) {
+      // Audio gathered after a silence goes out as a last whole chunk.
+      if (!staged_.empty()) EncodeStaged(true, -1);
       // The frames the encoder still holds are the last moments before the
       // stop; they belong to the file the buffer fills (the old one if a
       // new hour began and no block came since).
@@ -143,7 +239,10 @@ void ChannelArchive::StopArchive() {
       }
     }
     if (bitRate_ > 0 && encoder_) encoder_->AcmClose();
-    if (archiving_) Append(nullptr, 0, "", 1);
+    if (archiving_) {
+      Append(nullptr, 0, "", 1);
+      CountDropped();
+    }
     for (const std::string& file : openFiles_) Finished(file);
     openFiles_.clear();
     archiving_ = false;
@@ -164,6 +263,14 @@ void ChannelArchive::BeginNewFileAt(const std::string& path) {
     currentPath_ = path;
     openFiles_.push_back(path);
     if (bitRate_ == 0) WriteHeader();
+  });
+}
+
+void ChannelArchive::BeginNewFileNamed(const ClockReading& at) {
+  TrappedStep([&] {
+    const std::string path = MakeRecordPath(ch_, dataFolder_, record_.Extension, at);
+    record_.CurrentPath = path;
+    BeginNewFileAt(path);
   });
 }
 

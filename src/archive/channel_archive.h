@@ -38,7 +38,12 @@ class ChannelArchive final : public ChannelRecorder {
   // opens the encoder. When the encoder will not open (a rate MP3 cannot
   // carry), the run is archived as WAV and 0 is returned.
   int32_t StartArchive(const ArchiveStart& start) override;
+  // The same, naming the first file by `at`, the time the run began.
+  int32_t StartArchiveAt(const ArchiveStart& start, const ClockReading& at);
   void FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) override;
+  // `frames` of digital silence where audio was lost or never arrived, so
+  // that what follows keeps its place in time.
+  void FeedSilence(uint64_t frames);
   // Hands the encoder's last frames to the disk buffer, closes the encoder
   // and writes out everything buffered.
   void StopArchive() override;
@@ -49,6 +54,8 @@ class ChannelArchive final : public ChannelRecorder {
   // The same with the path chosen already (NextFilePath); the record's
   // CurrentPath is left to whoever chose it.
   void BeginNewFileAt(const std::string& path);
+  // The same, naming the file by `at`, the time it began.
+  void BeginNewFileNamed(const ClockReading& at);
   // The name a new file would get now (creates the channel's folder).
   std::string NextFilePath() const;
   // The file the next block goes to.
@@ -67,14 +74,31 @@ class ChannelArchive final : public ChannelRecorder {
   // Bytes written to this channel's files since the program started; any
   // thread may read it while the worker writes.
   uint64_t BytesWritten() const { return bytesWritten_.load(std::memory_order_relaxed); }
+  // Frames of audio the disk could not take (writes that failed) since the
+  // program started; any thread may read it.
+  uint64_t DiskLostFrames() const { return diskLost_.load(std::memory_order_relaxed); }
   // The channel's encoder, made on first use and kept.
   C_mp3acm& Encoder();
+  const Clock& GetClock() const { return clock_; }
 
  private:
   void Finished(const std::string& path);
   // WriteDiskBuffer, counting what reached the file.
   int32_t Append(const uint8_t* source, int32_t length, const std::string& fileName, int32_t flush);
   void WriteHeader();
+  // PCM bytes to the file: appended to a WAV file, or encoded in chunks of
+  // the run's block size (the encoder takes one size only).
+  void WritePcm(const uint8_t* bytes, int32_t byteCount, int32_t bufferIndex);
+  void EncodeChunk(const uint8_t* bytes, int32_t byteCount, int32_t bufferIndex);
+  void EncodeStaged(bool final, int32_t bufferIndex);
+  void WriteSilence(uint64_t frames);
+  // A new file began: the old one gets its last bytes before the next ones.
+  void TakeRollover();
+  // Notes what a failed write dropped: the audio among it counts as lost
+  // (the disk buffer writes the hole as silence once the disk is back).
+  void CountDropped();
+  int32_t ChunkBytes();
+  uint64_t BytesToFrames(uint64_t bytes) const;
 
   int32_t ch_;
   ArchiveChannel& record_;
@@ -91,7 +115,14 @@ class ChannelArchive final : public ChannelRecorder {
   int32_t rate_ = 0;
   int32_t bits_ = 16;
   int32_t channels_ = 0;
+  int32_t blockAlign_ = 4;
+  int32_t chunkBytes_ = 0;        // the encoder's chunk: one capture block
+  std::vector<uint8_t> staged_;   // PCM waiting for a whole chunk (after a silence)
+  uint64_t flushesSeen_ = 0;      // the disk buffer's flush count at the last look
+  uint64_t droppedSeen_ = 0;      // and its dropped bytes
+  uint64_t silenceBuffered_ = 0;  // silence frames given since the last flush
   std::atomic<uint64_t> bytesWritten_{0};
+  std::atomic<uint64_t> diskLost_{0};
 };
 
 // Starts a new file for every channel that captures and archives.

@@ -26,6 +26,13 @@ class ChannelRecorder {
   virtual int32_t StartArchive(const ArchiveStart& start) = 0;
   // One completed capture buffer n, byteCount = block align * S.
   virtual void FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) = 0;
+  // The same, with the time its last frame was captured (steady seconds):
+  // an archive that keeps its files on time fills a hole before it.
+  virtual void FeedTimedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount,
+                              double capturedEnd) {
+    (void)capturedEnd;
+    FeedBlock(bufferIndex, bytes, byteCount);
+  }
   // At capture stop: closes the encoder (its last frames included) and
   // flushes the disk buffer.
   virtual void StopArchive() = 0;

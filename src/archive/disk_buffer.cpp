@@ -1,9 +1,12 @@
 #include "archive/disk_buffer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "archive/archive_texts.h"
 #include "archive/file_access.h"
+#include "archive/mpeg_header.h"
 #include "archive/wav_file.h"
 #include "log/event_log.h"
 #include "util/error_catch.h"
@@ -28,8 +31,95 @@ int32_t Clamp32(int64_t v) {
                                          : static_cast<int32_t>(v);
 }
 
+void ForgetHole(DiskBuffer& buffer) {
+  buffer.HoleFile.clear();
+  buffer.HoleBytes = 0;
+  buffer.HoleFrames.clear();
+}
+
+// Adds what a failed write dropped to the file's hole.
+void Widen(DiskBuffer& buffer, const uint8_t* bytes, int32_t count) {
+  if (buffer.HoleFile != buffer.FileName) {
+    ForgetHole(buffer);
+    buffer.HoleFile = buffer.FileName;
+  }
+  if (buffer.BitRate == 0) {
+    buffer.HoleBytes += static_cast<uint64_t>(count);
+    return;
+  }
+  for (int32_t at = 0; at + 4 <= count;) {
+    const std::optional<MpegFrameHeader> h = DecodeFrameHeader(bytes + at);
+    if (!IsFrameSync(bytes[at], bytes[at + 1]) || !h || h->frameBytes < 4) {
+      ++at;  // not a frame start (never the case for the encoder's output)
+      continue;
+    }
+    const uint32_t header = static_cast<uint32_t>(bytes[at]) << 24 |
+                            static_cast<uint32_t>(bytes[at + 1]) << 16 |
+                            static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+    auto it = std::find_if(buffer.HoleFrames.begin(), buffer.HoleFrames.end(),
+                           [header](const auto& f) { return f.first == header; });
+    if (it == buffer.HoleFrames.end())
+      buffer.HoleFrames.emplace_back(header, 1);
+    else
+      ++it->second;
+    at += h->frameBytes;
+  }
+}
+
+// Writes the file's hole as silence; false when the disk still refuses.
+bool FillHole(DiskBuffer& buffer, OpenFile& file) {
+  if (buffer.HoleFile.empty()) return true;
+  if (buffer.HoleFile != buffer.FileName) {
+    // The hour's file changed meanwhile: the old one stays short.
+    ForgetHole(buffer);
+    return true;
+  }
+  constexpr uint64_t kChunk = 1 << 20;
+  std::vector<uint8_t> zeros;
+  const auto write = [&](uint64_t bytes) {
+    if (zeros.size() < std::min(bytes, kChunk)) zeros.assign(std::min(bytes, kChunk), 0);
+    while (bytes > 0) {
+      const uint64_t n = std::min(bytes, kChunk);
+      if (!WriteFileBytes(zeros.data(), static_cast<int64_t>(n), kAppend, file, buffer.FileName,
+                          false))
+        return false;
+      buffer.Written += n;
+      bytes -= n;
+    }
+    return true;
+  };
+  if (buffer.BitRate == 0) {
+    if (!write(buffer.HoleBytes)) return false;
+  } else {
+    for (auto& [header, count] : buffer.HoleFrames) {
+      const uint8_t h[4] = {static_cast<uint8_t>(header >> 24), static_cast<uint8_t>(header >> 16),
+                            static_cast<uint8_t>(header >> 8), static_cast<uint8_t>(header)};
+      const int32_t frameBytes = DecodeFrameHeader(h)->frameBytes;
+      std::vector<uint8_t> frame(static_cast<size_t>(frameBytes), 0);
+      std::copy(h, h + 4, frame.begin());
+      // Many frames at a time: the silent frames are all alike.
+      const uint64_t perChunk = std::max<uint64_t>(1, kChunk / static_cast<uint64_t>(frameBytes));
+      std::vector<uint8_t> run;
+      for (uint64_t i = 0; i < std::min(count, perChunk); ++i)
+        run.insert(run.end(), frame.begin(), frame.end());
+      while (count > 0) {
+        const uint64_t n = std::min(count, perChunk);
+        if (!WriteFileBytes(run.data(), static_cast<int64_t>(n) * frameBytes, kAppend, file,
+                            buffer.FileName, false))
+          return false;
+        buffer.Written += n * static_cast<uint64_t>(frameBytes);
+        count -= n;
+      }
+    }
+  }
+  ForgetHole(buffer);
+  return true;
+}
+
 void Flush(DiskBuffer& buffer, int32_t ch) {
-  if (buffer.FileName.empty() || buffer.Fill <= 0) return;
+  // Nothing to write, unless a hole waits for the disk to come back.
+  if (buffer.FileName.empty()) return;
+  if (buffer.Fill <= 0 && buffer.HoleFile != buffer.FileName) return;
   const bool wav = buffer.BitRate == 0;
   // A WAV file whose header never reached the disk (the disk was full when
   // the hour began) gets one first, so the audio lands in a valid file and
@@ -41,9 +131,13 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
     if (headerThere) buffer.Written += kWavHeaderBytes;
   }
   OpenFile file;
-  const bool ok = headerThere && WriteFileBytes(buffer.Bytes.data(), buffer.Fill, kAppend, file,
-                                                buffer.FileName, true);
+  const bool ok = headerThere && FillHole(buffer, file) &&
+                  WriteFileBytes(buffer.Bytes.data(), buffer.Fill, kAppend, file, buffer.FileName,
+                                 true);
+  ++buffer.Flushes;
   if (!ok) {
+    buffer.Dropped += static_cast<uint64_t>(buffer.Fill);
+    Widen(buffer, buffer.Bytes.data(), buffer.Fill);
     Diagnostic("WriteDiskBuffer err2 pl=" + Num(ch) + " FN=" + buffer.FileName +
                " CurrentSize=" + Num(buffer.Fill));
     if (!buffer.WriteFailing) LogEvent(kArchiveWriteFailed, ch);
@@ -71,6 +165,7 @@ int32_t Mp3BufferCapacity(int32_t bitRate) {
 
 void ResetDiskBuffer(DiskBuffer& buffer, int32_t bitRate, int32_t rate, int32_t channels) {
   buffer.FileName.clear();
+  ForgetHole(buffer);
   buffer.Fill = 0;
   buffer.BitRate = bitRate < 1 ? 0 : bitRate;
   buffer.Rate = rate;

@@ -24,6 +24,18 @@ struct DiskBuffer {
   bool WriteFailing = false;
   // Bytes that reached the files (audio and any header written here).
   uint64_t Written = 0;
+  // Flushes tried, and the bytes of those that failed (dropped: the file
+  // lacks them).
+  uint64_t Flushes = 0;
+  uint64_t Dropped = 0;
+  // What failed writes dropped from the file HoleFile, written as silence
+  // of the same length before anything newer once the disk takes writes
+  // again, so the file keeps its length in time: zero bytes in a WAV file;
+  // in an MP3 file, frames that keep their header and are zero after it
+  // (silent frames), counted per header.
+  std::string HoleFile;
+  uint64_t HoleBytes = 0;
+  std::vector<std::pair<uint32_t, uint64_t>> HoleFrames;
 };
 
 // Capacity for a WAV archive: four seconds of PCM.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "util/file_names.h"
+#include "util/io_gate.h"
 
 namespace varn {
 
@@ -81,6 +82,11 @@ bool ReadFileBytes(void* destination, int64_t count, int64_t offset, const std::
 
 bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile& file,
                     const std::string& path, bool closeAfter) {
+  if (!PassIoGate(path)) {
+    NoteFileError("cannot write", path, ENOSPC);
+    file.Close();
+    return false;
+  }
   if (!file.IsOpen()) {
     if (path.empty()) return false;
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);

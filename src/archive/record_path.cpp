@@ -14,12 +14,17 @@ constexpr int kMaxSuffix = 9999;
 
 std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
                            const Clock& clock) {
+  return MakeRecordPath(ch, dataFolder, extension, clock.Now());
+}
+
+std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
+                           const ClockReading& at) {
   const std::string folder = NormaliseFolder(dataFolder, false) + "ch" + std::to_string(ch + 1);
   // A folder that cannot be made shows up later as failed writes.
   EnsureFolder(folder);
   const std::string stem =
       NormaliseFolder(folder, false) +
-      GetDateTimeText(clock.Now(), DateTimeStyle::Compact, DateTimeParts::DateAndTime);
+      GetDateTimeText(at, DateTimeStyle::Compact, DateTimeParts::DateAndTime);
   std::string path = stem + std::string(extension);
   for (int n = 1; n <= kMaxSuffix && FileExists(path); ++n)
     path = stem + "_" + std::to_string(n) + std::string(extension);

@@ -17,5 +17,9 @@ namespace varn {
 // never replaces a recording.
 std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
                            const Clock& clock);
+// The same for a file that starts at `at` (a reading taken earlier: the
+// archive worker names a file when it gets to it, by the time it began).
+std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
+                           const ClockReading& at);
 
 }  // namespace varn

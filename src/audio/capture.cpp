@@ -98,22 +98,6 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   capture.LostFrames = 0;
   capture.FailureReported = false;
 
-  // The archive names its file, writes the header, sizes its disk buffer
-  // and opens the encoder; it says which bit rate it really uses. A format
-  // the device will refuse anyway is not handed to it.
-  if (recorder && format.channels > 0) {
-    ArchiveStart start;
-    start.rate = capture.SampleRate;
-    start.bits = format.bitsPerSample;
-    start.channels = format.channels;
-    start.blockAlign = format.blockAlign;
-    start.bitRate = capture.BitRate;
-    start.samplesPerBuffer = s;
-    start.archiveOn = archive.ArcOn != 0;
-    capture.ArchiveStarted = true;
-    capture.BitRate = recorder->StartArchive(start);
-  }
-
   std::shared_ptr<WaveInStream> device;
   const int opened = service.OpenIn(capture.DeviceId, format, device);
   if (opened != kWaveOk || !device) {
@@ -142,6 +126,20 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   capture.Segments = SegmentTable::Build(s);
   const int started = device->Start();
   if (started == kWaveOk) {
+    // Only a device that runs gets an archive: a start that fails leaves
+    // no file behind. The archive says which bit rate it really uses.
+    if (recorder) {
+      ArchiveStart start;
+      start.rate = capture.SampleRate;
+      start.bits = format.bitsPerSample;
+      start.channels = format.channels;
+      start.blockAlign = format.blockAlign;
+      start.bitRate = capture.BitRate;
+      start.samplesPerBuffer = s;
+      start.archiveOn = archive.ArcOn != 0;
+      capture.ArchiveStarted = true;
+      capture.BitRate = recorder->StartArchive(start);
+    }
     archive.Capturing = 1;
     return true;
   }
@@ -168,7 +166,7 @@ bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, Wave
 }
 
 int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, bool archiveOn,
-                      ChannelRecorder* recorder) {
+                      ChannelRecorder* recorder, double now) {
   if (archive.Capturing == 0) return -1;
   TrappedStep([&] { ReportTrouble(ch, capture); });
   const int32_t b = capture.BufferCount;
@@ -184,6 +182,26 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
     capture.Device->AddBuffer(capture.Headers[capture.HeldBuffer]);
   capture.HeldBuffer = -1;
   const int32_t first = capture.NextBuffer;
+  // When each block's last frame was captured: the blocks done after it,
+  // and what the device has put into the buffer it fills now, came later.
+  int doneCount = 0;
+  double framesAfter = 0.0;
+  const double rate = std::max<uint32_t>(capture.Format.samplesPerSec, 1);
+  if (now >= 0.0) {
+    int filling = -1;
+    for (int visit = 0; visit < b; ++visit) {
+      const int n = (first + visit) % b;
+      if (capture.Headers[n].Done()) {
+        ++doneCount;
+      } else if (filling < 0) {
+        filling = n;
+      }
+    }
+    if (filling >= 0 && capture.Format.blockAlign > 0)
+      framesAfter = static_cast<double>(capture.Headers[filling].BytesRecorded() /
+                                        capture.Format.blockAlign);
+    framesAfter += static_cast<double>(std::max(doneCount - 1, 0)) * capture.SamplesPerBuffer;
+  }
   int last = -1;
   for (int visit = 0; visit < b; ++visit) {
     const int n = (first + visit) % b;
@@ -202,7 +220,13 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
           capture.RecordBlocks.resize(capture.SampleBlocks.size());
         int16_t* copy = capture.RecordBlocks.data() + static_cast<size_t>(n) * samplesPerBlock;
         GainCopy(capture.Block(n), copy, samplesPerBlock, DbToLinear(capture.RecLevelDb));
-        recorder->FeedBlock(n, reinterpret_cast<const uint8_t*>(copy), bytesPerBlock);
+        const double capturedEnd = now >= 0.0 ? now - framesAfter / rate : -1.0;
+        recorder->FeedTimedBlock(n, reinterpret_cast<const uint8_t*>(copy), bytesPerBlock,
+                                 capturedEnd);
+      }
+      if (now >= 0.0) {
+        framesAfter -= capture.SamplesPerBuffer;
+        if (framesAfter < 0.0) framesAfter = 0.0;
       }
     } catch (...) {
       if (ErrorCatch() != 0) throw;
@@ -243,6 +267,16 @@ int ShowWaveError(int code, bool isOutput, bool toLog, const WaveService& servic
       ShowNotice(text, kAppTitle, NoticeIcon::None);
   });
   return 1;
+}
+
+uint64_t FramesInFlight(const CaptureChannel& capture) {
+  if (!capture.Headers || capture.BufferCount < 1 || capture.Format.blockAlign == 0) return 0;
+  const int32_t n = capture.NextBuffer >= 0 && capture.NextBuffer < capture.BufferCount
+                        ? capture.NextBuffer
+                        : 0;
+  const WaveHeader& h = capture.Headers[n];
+  if (h.Done()) return 0;
+  return h.BytesRecorded() / capture.Format.blockAlign;
 }
 
 bool CaptureDeviceFailed(const CaptureChannel& capture) {

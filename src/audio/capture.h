@@ -29,8 +29,8 @@ inline constexpr std::string_view kBufferSizeText = "Capture buffer size out of 
 inline constexpr uint64_t kMaxCaptureSamples = uint64_t{1} << 28;
 
 // Opens channel `ch`'s device (capture.DeviceId) in its format (FormatCode,
-// SampleRate) with B buffers of S frames, starts the archive through
-// `recorder` (null: no archive) and starts the device. True when it records;
+// SampleRate) with B buffers of S frames, starts the device and, once it
+// runs, the archive through `recorder` (null: no archive). True when it records;
 // archive.Capturing is then 1. On failure everything it opened is released
 // and the reason is shown (open failure) or logged (start failure).
 bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, WaveService& service,
@@ -39,10 +39,12 @@ bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, Wave
 // Handles every completed buffer in ring order from NextBuffer: logs an
 // irregular completion, advances NextBuffer by one, gives the archive the
 // gain-adjusted copy when `archiveOn`, and queues the buffer again. Also
-// reports overruns and a failed device to the diagnostics file. Returns the
-// last buffer handled, or -1 when none was complete.
+// reports overruns and a failed device to the diagnostics file. With `now`
+// (steady seconds) each block goes to the archive with the time its last
+// frame was captured. Returns the last buffer handled, or -1 when none was
+// complete.
 int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, bool archiveOn,
-                      ChannelRecorder* recorder);
+                      ChannelRecorder* recorder, double now = -1.0);
 
 // Resets, stops and closes the device and stops the archive. Never fails;
 // buffers the reset returns are not archived. The blocks stay allocated
@@ -53,6 +55,10 @@ void StopCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 // With a non-zero code: the service's text for it, in a message box or
 // (toLog) in the diagnostics file; returns 1. Returns 0 for code 0.
 int ShowWaveError(int code, bool isOutput, bool toLog, const WaveService& service);
+
+// Frames the device has captured into the buffer it fills now: audio not
+// yet handed to the archive.
+uint64_t FramesInFlight(const CaptureChannel& capture);
 
 // True once the channel's device has failed (unplugged, server gone): the
 // engine asks this to decide what the channel does next.

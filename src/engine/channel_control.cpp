@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/capture.h"
+#include "engine/device_choice.h"
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
@@ -74,17 +75,47 @@ bool Engine::StartChannel(int ch, bool quiet) {
   if (quiet) redirect = std::make_unique<DiagnosticsNotice>(ch, c.retryNotes);
 
   SetFmt(ch);
+  const std::string stored = ReadKeyText(ChannelKey("DeviceName_", ch));
+  const DeviceChoice choice = c.afterLoss
+                                  ? ChooseAfterLoss(stored, c.onDefaultDevice, *s_.audio)
+                                  : ChooseAtStart(stored, misc_.deviceFallback, *s_.audio);
+  if (choice.kind == DeviceChoice::Kind::Missing) {
+    // Nothing stands in for the line's own device: it waits for it.
+    if (!c.missingNoted) {
+      c.missingNoted = true;
+      s_.log->LogEvent(kInputDeviceFaultText, ch);
+      WriteLogLine(std::string(kDeviceMissingText) + std::to_string(ch + 1) + ": \"" +
+                       choice.stored + "\" is not among the input devices; waiting for it",
+                   true);
+    }
+    if (!quiet) ShowNotice(kRecordStartFailedText, kAppTitle, NoticeIcon::Error);
+    AwaitDevice(ch);
+    ButtonLook(ch);
+    return false;
+  }
+  c.capture.DeviceId = choice.deviceId;
   const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, c.lane);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.
     TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
     c.awaitingDevice = false;
     c.retryNotes.clear();
+    c.afterLoss = false;
+    c.missingNoted = false;
+    c.onDefaultDevice = choice.kind == DeviceChoice::Kind::Fallback;
+    c.openedDevice = c.capture.Device ? c.capture.Device->DeviceName() : std::string();
     c.input.Start(RunNow());
     c.loss.Start(c.capture.LostFrames + c.lane->LostFrames(), c.capture.Format.samplesPerSec);
     ButtonLook(ch);
     if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });
     s_.log->LogEvent(kRecordStartText, ch);
+    if (c.onDefaultDevice) {
+      s_.log->LogEvent(kDefaultDeviceText, ch);
+      WriteLogLine(std::string(kDeviceMissingText) + std::to_string(ch + 1) + ": \"" +
+                       choice.stored + "\" is not among the input devices; recording the default \"" +
+                       c.openedDevice + "\"",
+                   true);
+    }
     return true;
   }
   ShowNotice(kRecordStartFailedText, kAppTitle, NoticeIcon::Error);
@@ -112,12 +143,15 @@ void Engine::ToggleChannels(int ch, int shiftState) {
     ChannelRecord& c = Rec(i);
     if (c.archive.Capturing == 1) {
       c.awaitingDevice = false;
+      c.afterLoss = false;
       StopChannel(i);
     } else if (c.awaitingDevice || c.restartPending) {
       // Stopped by hand while waiting for its device or its restart: it
-      // stays stopped.
+      // stays stopped, and a later start by hand is a start like any other.
       c.awaitingDevice = false;
       c.restartPending = false;
+      c.afterLoss = false;
+      c.missingNoted = false;
       ButtonLook(i);
     } else {
       StartChannel(i);
@@ -144,6 +178,9 @@ void Engine::HandleDeviceLoss(int ch) {
   s_.log->LogEvent(kInputDeviceFaultText, ch);
   StopChannel(ch);
   c.retryNotes.clear();
+  // From now on only the line's own device may take its place.
+  c.afterLoss = true;
+  c.missingNoted = true;  // the fault is in the event file already
   AwaitDevice(ch);
 }
 
@@ -152,7 +189,7 @@ void Engine::AwaitDevice(int ch) {
   ChannelRecord& c = Rec(ch);
   if (c.archive.Capturing == 1 || c.awaitingDevice) return;
   c.awaitingDevice = true;
-  c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));
+  c.lastAttempt = RunNow();
   ButtonLook(ch);
 }
 
@@ -160,8 +197,8 @@ void Engine::RetryLostDevices() {
   for (int ch = 0; ch < ChannelCount(); ++ch) {
     ChannelRecord& c = Rec(ch);
     if (!c.awaitingDevice || c.archive.Capturing == 1) continue;
-    if (ElapsedSec(c.lastAttempt, *s_.clock) < kDeviceRetrySec) continue;
-    c.lastAttempt = static_cast<float>(ClampedTimeOfDay(*s_.clock));
+    if (RunNow() - c.lastAttempt < kDeviceRetrySec) continue;
+    c.lastAttempt = RunNow();
     StartChannel(ch, true);
   }
 }

@@ -17,14 +17,17 @@ namespace varn {
 
 struct ChannelRecord {
   ChannelRecord(int ch, const Clock& clock, const std::string& dataFolder)
-      : writer(ch, archive, clock, dataFolder) {}
+      : writer(ch, writerRecord, clock, dataFolder) {}
   ChannelRecord(const ChannelRecord&) = delete;
   ChannelRecord& operator=(const ChannelRecord&) = delete;
 
   // Declared in this order so the device (in capture) is released last of
   // all, after nothing else can touch the blocks.
   CaptureChannel capture;
-  ArchiveChannel archive;
+  ArchiveChannel archive;  // the program's: what runs, and the file being written
+  // The archive writer's own record, on the worker's thread: the path it
+  // writes to reaches `archive` as a note.
+  ArchiveChannel writerRecord;
   ChannelArchive writer;
   ArchiveLane* lane = nullptr;  // what capture feeds: the writer, through the archive worker
   ChannelAnalysis analysis;
@@ -37,7 +40,14 @@ struct ChannelRecord {
   bool awaitingDevice = false;
   // Stopped by a settings reload and started again after a short pause.
   bool restartPending = false;
-  float lastAttempt = 0.0f;             // seconds since midnight of the last try
+  // The device was lost while the channel ran: its retries open only a
+  // device of its stored name (or the default, when the lost run had
+  // started on it in place of a missing one).
+  bool afterLoss = false;
+  bool onDefaultDevice = false;  // the run records the default in place of its named device
+  bool missingNoted = false;     // "入力デバイス異常" is written for the missing device
+  std::string openedDevice;      // the name of the device the run opened
+  double lastAttempt = 0.0;             // RunNow of the last try
   InputWatch input;                     // audio that stops arriving
   LossWatch loss;                       // audio lost on the way
   std::vector<std::string> retryNotes;  // failures already in the diagnostics file

@@ -1,13 +1,17 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "archive/format_codes.h"
+#include "engine/engine_texts.h"
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
+#include "util/clock_sync.h"
 #include "util/error_catch.h"
+#include "util/keep_until_exit.h"
 #include "util/text.h"
 
 namespace varn {
@@ -15,15 +19,31 @@ namespace varn {
 Engine::Engine(EngineServices services) : s_(std::move(services)), events_(*s_.log) {}
 
 Engine::~Engine() {
+  const auto began = std::chrono::steady_clock::now();
   // Devices first: no backend thread may outlive the blocks it fills. Then
   // the worker, which writes out what is queued, before the archives go.
   StopMonitor(monitor_, true);
   for (auto& c : channels_)
     if (c->archive.Capturing == 1) StopCapture(0, c->capture, c->archive, c->lane);
+  if (!archivesAbandoned_ && worker_ && !worker_->Finish(kArchiveFinishSec)) {
+    for (const std::string& line : worker_->Backlog()) WriteLogLine(line, true);
+    archivesAbandoned_ = true;
+  }
+  if (archivesAbandoned_) {
+    // The worker still writes (or waits for a disk): it keeps its lanes,
+    // and the lanes keep the channels' archives.
+    KeepUntilExit(std::move(worker_));
+    for (auto& c : channels_) KeepUntilExit(std::move(c));
+    channels_.clear();
+  }
   worker_.reset();
   if (hooks_) {
-    // The runs of the files just closed (and of the last lines) may finish.
-    hooks_->WaitIdle(kHookShutdownWaitSec);
+    // The runs of the files just closed (and of the last lines) may
+    // finish, within what the end of the program has left.
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    hooks_->WaitIdle(std::clamp(kShutdownBudgetSec - kLastLinesSec - spent, 0.0,
+                                kHookShutdownWaitSec));
     hooks_->Report();
     s_.log->RemoveListener(hooks_.get());
     hooks_.reset();
@@ -86,6 +106,9 @@ void Engine::Build() {
   worker_->onFileFinished = [this](int32_t ch, const std::string& path) {
     if (hooks_) hooks_->FileFinished(ch, path);
   };
+  worker_->onFileBegun = [this](int32_t ch, const std::string& path) {
+    if (ch >= 0 && ch < ChannelCount()) Rec(ch).archive.CurrentPath = path;
+  };
   if (s_.archiveThread) worker_->Start();
 
   // Channel 0's codec object answers for every channel whether MP3 is
@@ -106,13 +129,42 @@ void Engine::Build() {
         MeterTextModeFromInt(ReadKeyInt(ChannelKey("VUValueShows_", ch)), misc_.loudnessView);
   }
   rollover_.Reset();
-  lastTickTime_ = ClampedTimeOfDay(*s_.clock);
+  lastTickTime_ = RunNow();
+  wallOffsetKnown_ = false;
   s_.log->ResetLastLogTime();
+  WatchClockSync();
+}
+
+void Engine::WatchClockSync() {
+  const std::optional<bool> synced =
+      s_.clockSynchronised ? s_.clockSynchronised() : SystemClockSynchronised();
+  const int now = synced ? (*synced ? 1 : 0) : -1;
+  if (now == clockSynced_) return;
+  clockSynced_ = now;
+  WriteLogLine(std::string(kClockSyncText) + (now == 1 ? "yes" : now == 0 ? "no" : "unknown"),
+               true);
+}
+
+std::vector<std::string> Engine::FinishArchives(double seconds) {
+  if (!worker_ || archivesAbandoned_) return {};
+  if (worker_->Finish(seconds)) return {};
+  archivesAbandoned_ = true;
+  std::vector<std::string> lines = worker_->Backlog();
+  for (const std::string& line : lines) WriteLogLine(line, true);
+  return lines;
+}
+
+uint64_t Engine::LostFrames(int ch) const {
+  const ChannelRecord& c = Channel(ch);
+  return c.capture.LostFrames + (c.lane ? c.lane->LostFrames() : 0);
 }
 
 void Engine::BeginRunning(bool startAll) {
   s_.timer->Arm(misc_.updateIntervalMs);
   started_ = true;
+  // Where the last run left off without its end line: the hole in the
+  // files begins then.
+  if (!s_.uncleanEnd.empty()) s_.log->LogEvent(std::string(kUncleanEndText) + s_.uncleanEnd);
   if (startAll && !channels_.empty()) ToggleChannels(0, 1);
   s_.log->LogEvent(kStartBanner);
 }
@@ -151,7 +203,11 @@ void Engine::CloseChannels() {
   if (monitor_.OutDevice) StopMonitor(monitor_, true);
 }
 
-void Engine::LogEndLine() { s_.log->LogEvent(kEndBanner); }
+void Engine::LogEndLine() {
+  // The archive's last lines (a run's loudness) go before the end line.
+  FinishArchives(kArchiveFinishSec);
+  s_.log->LogEvent(kEndBanner);
+}
 
 void Engine::GetMiscSetting() {
   s_.timer->Disarm();
@@ -184,7 +240,7 @@ void Engine::GetMiscSetting() {
 void Engine::AdvanceRestarts() {
   if (restarting_ >= 0) {
     // (Half a millisecond of slack: times of day are sums of doubles.)
-    if (ElapsedSince(restartStopped_, *s_.clock) < kRestartPauseSec - 0.0005) return;
+    if (RunNow() - restartStopped_ < kRestartPauseSec - 0.0005) return;
     const int ch = restarting_;
     restarting_ = -1;
     // Stopped by hand meanwhile: it stays stopped.
@@ -202,7 +258,7 @@ void Engine::AdvanceRestarts() {
     c.restartPending = true;
     ButtonLook(ch);
     restarting_ = ch;
-    restartStopped_ = ClampedTimeOfDay(*s_.clock);
+    restartStopped_ = RunNow();
   }
 }
 

@@ -6,8 +6,11 @@
 // runner) owns the engine, drives its timer and implements its view.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/analysis_output.h"
@@ -35,6 +38,18 @@ inline constexpr float kDeviceRetrySec = 5.0f;
 inline constexpr double kRestartPauseSec = 0.2;
 // A tick this late is reported by the watchdog line.
 inline constexpr float kWatchdogSec = 10.0f;
+// A jump of the wall clock against the steady clock beyond this (an NTP
+// step, a changed time zone) starts new archive files named by the new time.
+inline constexpr double kWallStepSec = 1.0;
+// The end of the program has a budget a service manager can rely on: the
+// archive worker gets this long to write out what it holds, the hooks
+// what is left of kShutdownBudgetSec but a little for the last lines.
+inline constexpr double kShutdownBudgetSec = 15.0;
+inline constexpr double kArchiveFinishSec = 8.0;
+inline constexpr double kLastLinesSec = 1.5;
+// Diagnostics texts.
+inline constexpr std::string_view kWallStepText = "Wall clock stepped by ";
+inline constexpr std::string_view kClockSyncText = "System clock synchronised: ";
 
 // How long ticks take, for the operator's figures and the benchmarks.
 struct TickStats {
@@ -56,6 +71,15 @@ struct EngineServices {
   // The archive worker runs on its own thread; without it (tests that want
   // every file written by the end of each tick) the tick does its work.
   bool archiveThread = true;
+  // Whether the system clock is synchronised (the kernel's NTP state); an
+  // empty result when it cannot be told. Null: the system's own answer.
+  std::function<std::optional<bool>()> clockSynchronised;
+  // The local time of the last tick of the previous run, when that run
+  // did not end cleanly ("YYYY/MM/DD HH:MM:SS"); empty after a clean end.
+  std::string uncleanEnd;
+  // The run marker, rewritten every second with the local time while the
+  // program runs; empty for none.
+  std::string runMarker;
 };
 
 // What the start-up steps read that the window lays out with.
@@ -86,6 +110,11 @@ class Engine {
   // Shutdown before the window goes: stops every running channel, stores
   // each channel's display choices and stops the monitor output.
   void CloseChannels();
+  // After CloseChannels: lets the archive worker write out what it holds
+  // for at most `seconds`. Returns a line for each channel whose archive it
+  // could not finish (the disk does not answer): the program must then end
+  // without waiting for it.
+  std::vector<std::string> FinishArchives(double seconds);
   // The last line of a run.
   void LogEndLine();
 
@@ -137,6 +166,11 @@ class Engine {
   const MiscSettings& Misc() const { return misc_; }
   const PanelSettings& Panels() const { return panels_; }
   int MonitoredChannel() const { return monitor_.MonitorChannel; }
+  // Whether the system clock is synchronised, as last looked at (-1: unknown).
+  int ClockSynchronised() const { return clockSynced_; }
+  // Frames channel ch lost since the program started: capture overruns,
+  // blocks the archive lane could not take, writes the disk refused.
+  uint64_t LostFrames(int ch) const;
   const MonitorOutput& Monitor() const { return monitor_; }
   bool Started() const { return started_; }
   const EngineServices& Services() const { return s_; }
@@ -152,13 +186,16 @@ class Engine {
   void CollectBuffers();
   void WatchInputs();
   void EndLossIncident(int ch);
-  // Seconds on a clock that only goes forward (stalls and midnight included).
-  double RunNow() const;
+  // Seconds on the steady clock: every duration the engine measures.
+  double RunNow() const { return s_.clock->Steady(); }
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
   void AdvanceRestarts();
   void ConfigureHooks();
-  void OncePerSecond(const ClockReading& now);
+  void OncePerSecond(const ClockReading& now, bool wallStepped);
+  // A step of the wall clock since the last tick (seconds, 0 for none).
+  double WallStep(const ClockReading& now);
+  void WatchClockSync();
   void StartNewFiles();
   void ButtonLook(int ch);
   void StoreDisplayChoices(int ch);
@@ -177,8 +214,13 @@ class Engine {
   PanelSettings panels_;
   EventLogEvents events_;
   HourlyRollover rollover_;
-  double lastTickTime_ = 0.0;  // kept to the millisecond for the watchdog figure
-  double runClock_ = 0.0;      // RunNow at the last tick
+  double lastTickTime_ = 0.0;  // RunNow at the end of the last tick, for the watchdog
+  double wallOffset_ = 0.0;    // local wall time less RunNow, at the last tick
+  bool wallOffsetKnown_ = false;
+  int clockSynced_ = -1;
+  // The worker could not finish in time: it and what it uses are left to
+  // the end of the process.
+  bool archivesAbandoned_ = false;
   bool started_ = false;
   bool inTick_ = false;
   bool closed_ = false;        // after CloseChannels no tick runs again
@@ -187,7 +229,7 @@ class Engine {
   // and the one now in its pause.
   std::vector<int> restartQueue_;
   int restarting_ = -1;
-  double restartStopped_ = 0.0;  // seconds since midnight of its stop
+  double restartStopped_ = 0.0;  // RunNow at its stop
   TickStats stats_;
 };
 

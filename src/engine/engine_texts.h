@@ -9,6 +9,13 @@ inline constexpr std::string_view kRecordStartText = "録音開始";
 inline constexpr std::string_view kRecordStopText = "録音停止";
 inline constexpr std::string_view kRecordStartFailedText = "録音開始失敗";
 inline constexpr std::string_view kInputDeviceFaultText = "入力デバイス異常";
+// The channel's named input device is missing: it records the system's
+// default input in its place.
+inline constexpr std::string_view kDefaultDeviceText = "既定デバイスで録音";
+// The end of the previous run was not clean; its last tick's local time follows.
+inline constexpr std::string_view kUncleanEndText = "前回異常終了 ";
+// Diagnostics: the 1-based channel number and the details follow.
+inline constexpr std::string_view kDeviceMissingText = "Input device missing ch";
 inline constexpr std::string_view kWatchdogText = "制御戻らず ";
 // A running channel's input stopped delivering audio, and came back after
 // the seconds that follow the text ("入力再開 12.0秒").

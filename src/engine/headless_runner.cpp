@@ -112,6 +112,8 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   services.log = &program.Log();
   services.timer = &timer;
   services.dataFolder = program.DataFolder();
+  services.uncleanEnd = start.UncleanEnd();
+  services.runMarker = start.RunMarker();
   std::unique_ptr<MetricsEndpoint> metrics =
       MetricsEndpoint::Start(options.metricsListen, program.Log(), &err);
   TickObservers observers;
@@ -145,6 +147,10 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
     }
     systemd.Stopping();
     engine.CloseChannels();
+    // A disk that does not answer must not keep the program from ending:
+    // what could not be written is named instead.
+    for (const std::string& line : engine.FinishArchives(kArchiveFinishSec))
+      err << "varn: " << line << std::endl;
     engine.LogEndLine();
     const TickStats& stats = engine.Stats();
     uint64_t lost = 0;
@@ -157,6 +163,8 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   }
   metrics.reset();
   program.Log().SetEcho(nullptr);
+  for (const std::string& line : start.Finish(kLastLinesSec, true))
+    err << "varn: " << line << std::endl;
   return 0;
 }
 

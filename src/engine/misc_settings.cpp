@@ -40,6 +40,7 @@ MiscSettings ReadMiscSettings(DeviceDirectory& devices, const WaveViewMetrics& v
   // 0 or less would tick without pause; the dialogs allow 1..1000.
   m.updateIntervalMs = std::clamp(ReadKeyInt("TimerUpdateInt"), 1, 1000);
   m.inputTimeoutSec = std::clamp(static_cast<double>(ReadKeyReal("InputTimeoutSec")), 1.0, 60.0);
+  m.deviceFallback = ReadKeyInt("DeviceFallback") != 0;
   m.loudnessLog = ReadKeyInt("LoudnessLog") != 0;
   m.loudnessView = ReadKeyInt("LoudnessView") != 0;
   return m;

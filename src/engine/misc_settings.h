@@ -25,6 +25,7 @@ struct MiscSettings {
   double inputTimeoutSec = 3.0;   // InputTimeoutSec: no audio this long is a stalled input
   bool loudnessLog = true;        // LoudnessLog: each hour's loudness line per channel
   bool loudnessView = false;      // LoudnessView: the meter offers its LUFS mode
+  bool deviceFallback = true;     // DeviceFallback: a missing named input records the default
 };
 
 // Channel 0's waveform view, for the trace scales.

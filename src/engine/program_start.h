@@ -6,15 +6,28 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/wave_service.h"
+#include "log/log_writer.h"
 #include "settings/program_setup.h"
 #include "util/instance_lock.h"
 
 namespace varn {
 
+// Kept in the program folder, beside the lock, while a monitor runs: the
+// local time of its last tick. A start that finds it knows the previous run
+// did not end cleanly, and when it stopped.
+inline constexpr const char* kRunMarkerName = "varn.running";
+
 class ProgramStart {
  public:
+  ProgramStart() = default;
+  // Ends as Finish(…, false) when nobody finished it.
+  ~ProgramStart();
+  ProgramStart(const ProgramStart&) = delete;
+  ProgramStart& operator=(const ProgramStart&) = delete;
+
   // False when another monitor runs on the program folder (or its lock file
   // cannot be made); `Message` then says so in one line.
   bool Begin(const std::string& appFolder);
@@ -24,16 +37,30 @@ class ProgramStart {
   const std::string& Message() const { return message_; }
   const std::string& AudioNote() const { return audioNote_; }
   bool DataFolderOk() const { return dataFolderOk_; }
+  // The previous run's last tick ("YYYY/MM/DD HH:MM:SS") when it did not
+  // end cleanly; empty after a clean end.
+  const std::string& UncleanEnd() const { return uncleanEnd_; }
+  const std::string& RunMarker() const { return runMarker_; }
+  // The end of the program: after a clean end the marker goes; then the
+  // log's thread writes out what it holds within `seconds`. Returns a line
+  // for what it could not write.
+  std::vector<std::string> Finish(double seconds, bool clean);
   ProgramServices& Program() { return *program_; }
   WaveService& Audio() { return *audio_; }
 
  private:
+  void ReadRunMarker();
+
   InstanceLock lock_;
+  std::unique_ptr<LogFileWriter> writer_;
   std::unique_ptr<ProgramServices> program_;
   std::unique_ptr<WaveService> audio_;
   std::string message_;
   std::string audioNote_;
   bool dataFolderOk_ = false;
+  bool finished_ = false;
+  std::string runMarker_;
+  std::string uncleanEnd_;
 };
 
 }  // namespace varn

@@ -25,21 +25,14 @@ void Engine::CollectBuffers() {
       // The lane takes every block while the run archives or its loudness
       // is measured.
       const bool feed = c.archive.ArcOn != 0 || (c.lane && c.lane->Measuring());
-      const int r = ProgressionRecord(ch, c.capture, c.archive, feed, c.lane);
+      const int r = ProgressionRecord(ch, c.capture, c.archive, feed, c.lane, RunNow());
       if (r >= 0) c.analysis.CountTick();
       if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
     });
   }
 }
 
-double Engine::RunNow() const { return runClock_ + ElapsedSince(lastTickTime_, *s_.clock); }
-
 namespace {
-// Frames a channel lost since its lane was made: ring overruns of this run
-// and blocks its archive could not take.
-uint64_t LostFrames(const ChannelRecord& c) {
-  return c.capture.LostFrames + (c.lane ? c.lane->LostFrames() : 0);
-}
 
 std::string Seconds(double seconds) { return FormatFixed(seconds, 1) + std::string(kSecondsUnit); }
 }  // namespace
@@ -60,7 +53,7 @@ void Engine::WatchInputs() {
       case InputWatch::Change::None:
         break;
     }
-    const uint64_t lost = c.loss.Observe(LostFrames(c), now);
+    const uint64_t lost = c.loss.Observe(LostFrames(ch), now);
     const double rate = std::max<uint32_t>(c.capture.Format.samplesPerSec, 1);
     if (lost > 0) s_.log->LogEvent(std::string(kAudioLostText) + Seconds(lost / rate), ch);
   }
@@ -68,15 +61,15 @@ void Engine::WatchInputs() {
 
 void Engine::EndLossIncident(int ch) {
   ChannelRecord& c = Rec(ch);
-  c.loss.Observe(LostFrames(c), RunNow());
+  c.loss.Observe(LostFrames(ch), RunNow());
   const uint64_t lost = c.loss.Finish();
   const double rate = std::max<uint32_t>(c.capture.Format.samplesPerSec, 1);
   if (lost > 0) s_.log->LogEvent(std::string(kAudioLostText) + Seconds(lost / rate), ch);
 }
 
 void Engine::StartNewFiles() {
-  // The program names the new files; the worker writes each into its file
-  // after the blocks queued before it.
+  // The program says when; the worker names each new file by that time and
+  // writes it after the blocks queued before it.
   for (auto& c : channels_) {
     if (c->archive.Capturing != 1) continue;
     if (c->archive.ArcOn != 1 || !c->lane->Archiving()) {
@@ -84,17 +77,32 @@ void Engine::StartNewFiles() {
       TrappedStep([&] { c->lane->EndHour(); });
       continue;
     }
-    TrappedStep([&] {
-      c->archive.CurrentPath = c->writer.NextFilePath();
-      c->lane->BeginNewFile(c->archive.CurrentPath);
-    });
+    TrappedStep([&] { c->lane->BeginNewFile(FramesInFlight(c->capture)); });
   }
 }
 
-void Engine::OncePerSecond(const ClockReading& now) {
+double Engine::WallStep(const ClockReading& now) {
+  const double offset = static_cast<double>(EpochMsFromDateTime(now.local)) / 1000.0 - RunNow();
+  const double step = wallOffsetKnown_ ? offset - wallOffset_ : 0.0;
+  wallOffset_ = offset;
+  wallOffsetKnown_ = true;
+  return std::fabs(step) > kWallStepSec ? step : 0.0;
+}
+
+void Engine::OncePerSecond(const ClockReading& now, bool wallStepped) {
   const HourlyRollover::Step step = rollover_.Advance(now);
+  // A file's name says when it began, and its length how long it ran: after
+  // a step of the wall clock a new file begins under the new time.
+  if (wallStepped) TrappedStep([&] { StartNewFiles(); });
   if (!step.newSecond) return;
-  if (step.newHour) TrappedStep([&] { StartNewFiles(); });
+  if (step.newHour && !wallStepped) TrappedStep([&] { StartNewFiles(); });
+  TrappedStep([&] { WatchClockSync(); });
+  if (!s_.runMarker.empty())
+    TrappedStep([&] {
+      s_.log->ReplaceFile(s_.runMarker, GetDateTimeText(now, DateTimeStyle::Plain,
+                                                        DateTimeParts::DateAndTime) +
+                                            "\n");
+    });
   TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
   if (s_.observer) TrappedStep([&] { s_.observer->EverySecond(*this); });
 }
@@ -128,14 +136,18 @@ void Engine::Tick() {
   TrappedStep([&] { WatchInputs(); });
 
   TrappedStep([&] {
-    const double late = ElapsedSince(lastTickTime_, *s_.clock);
+    const double late = RunNow() - lastTickTime_;
     if (late > kWatchdogSec) s_.log->LogEvent(std::string(kWatchdogText) + FormatFixed(late, 3));
   });
 
-  runClock_ = RunNow();
+  lastTickTime_ = RunNow();
   const ClockReading now = s_.clock->Now();
-  lastTickTime_ = std::clamp(now.secondsSinceMidnight, 0.0, 86399.999);
-  TrappedStep([&] { OncePerSecond(now); });
+  const double wallStep = WallStep(now);
+  if (wallStep != 0.0)
+    WriteLogLine(std::string(kWallStepText) + FormatFixed(wallStep, 3) +
+                     " s; the running archive files end and new ones begin",
+                 true);
+  TrappedStep([&] { OncePerSecond(now, wallStep != 0.0); });
   TrappedStep([&] { RetryLostDevices(); });
   TrappedStep([&] { AdvanceRestarts(); });
   if (hooks_) TrappedStep([&] { hooks_->Report(); });

@@ -34,6 +34,8 @@ constexpr Prefix kPrefixes[] = {
     {"入力途絶", "input_stalled"},
     {"入力再開", "input_resumed"},
     {"音声欠落", "audio_lost"},
+    {"既定デバイスで録音", "default_device"},
+    {"前回異常終了", "unclean_end"},
     {"ラウドネス", "loudness"},
 };
 

@@ -11,7 +11,8 @@ namespace varn {
 // "over_level", "over_level_end", "low_level", "low_level_end", "click",
 // "spectrum_change", "device_error", "encoder_error", "file_write_failed",
 // "file_write_resumed", "watchdog", "input_stalled", "input_resumed",
-// "audio_lost", "loudness", or "other" for a line no kind names.
+// "audio_lost", "loudness", "default_device", "unclean_end", or "other" for
+// a line no kind names.
 std::string_view EventKind(std::string_view message);
 
 // Every kind but "other", in the order above.
@@ -35,6 +36,8 @@ inline constexpr std::string_view kEventKinds[] = {"start",
                                                    "input_stalled",
                                                    "input_resumed",
                                                    "audio_lost",
-                                                   "loudness"};
+                                                   "loudness",
+                                                   "default_device",
+                                                   "unclean_end"};
 
 }  // namespace varn

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "log/event_kinds.h"
+#include "log/log_writer.h"
 #include "settings/folders.h"
 #include "settings/settings_store.h"
 #include "util/error_catch.h"
@@ -143,14 +144,31 @@ void EventLog::WriteLine(std::string_view text, bool toDiagnostics, const ClockR
     if (echo_ && !toDiagnostics) TrappedStep([&] { echo_(line); });
     if (!enabled_) return;
     const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
-    if (!FolderExists(folder)) MakeFolder(folder);
-    if (!FolderExists(folder)) return;  // dropped: nowhere to write
     const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
     const std::string path = NormaliseFolder(folder, false) + std::string(kAppTitle) +
                              GetDateTimeText(now, DateTimeStyle::Compact, DateTimeParts::DateOnly) +
                              ext;
     line += "\r\n";
+    if (writer_) {
+      writer_->Append(folder, path, std::move(line));
+      return;
+    }
+    if (!FolderExists(folder)) MakeFolder(folder);
+    if (!FolderExists(folder)) return;  // dropped: nowhere to write
     AppendLine(path, line);
+  });
+}
+
+void EventLog::ReplaceFile(const std::string& path, const std::string& text) {
+  if (writer_) {
+    writer_->Replace(path, text);
+    return;
+  }
+  TrappedStep([&] {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return;
+    (void)!write(fd, text.data(), text.size());
+    close(fd);
   });
 }
 

@@ -14,6 +14,8 @@
 
 namespace varn {
 
+class LogFileWriter;
+
 inline constexpr std::string_view kStartBanner = "**************起動*****************";
 inline constexpr std::string_view kEndBanner = "**************正常終了*****************";
 inline constexpr std::string_view kSeparatorLine = "-----------------------------";
@@ -68,6 +70,13 @@ class EventLog {
   const std::string& Folder() const { return folder_; }
   void SetExtension(std::string extension) { extension_ = std::move(extension); }
   void SetSink(LogSink* sink) { sink_ = sink; }
+  // The thread that writes the files: with one, a line is queued there and
+  // the caller never waits for the disk; without one (tests), it is written
+  // before the call returns.
+  void SetWriter(LogFileWriter* writer) { writer_ = writer; }
+  LogFileWriter* Writer() const { return writer_; }
+  // Replaces a small file of the program's (the run marker) the same way.
+  void ReplaceFile(const std::string& path, const std::string& text);
   // Receives every event-file line as written (without the line end), even
   // while file writing is off: the headless monitor prints them.
   void SetEcho(std::function<void(std::string_view line)> echo) { echo_ = std::move(echo); }
@@ -101,6 +110,7 @@ class EventLog {
   void Tell(const ClockReading& now, int channel, int side, std::string_view message);
 
   LogSink* sink_ = nullptr;
+  LogFileWriter* writer_ = nullptr;
   std::function<void(std::string_view)> echo_;
   std::vector<EventListener*> listeners_;
   float lastLogTime_ = -1;

@@ -49,6 +49,9 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},
   SettingKeyInfo{"InputTimeoutSec", Global, Real, "3", DefaultKind::Fixed, DialogRange{1, 60, "0.0"}},
   SettingKeyInfo{"LoudnessLog", Global, Integer, "1", DefaultKind::Fixed, kFlag},
+  // 1: a channel whose named input is missing records the default one (and
+  // says so); 0: it waits for its own device.
+  SettingKeyInfo{"DeviceFallback", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"EventCommand", Global, Text, ""},
   SettingKeyInfo{"ArchiveCommand", Global, Text, ""},
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},

@@ -44,6 +44,8 @@ int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   const int status = app.exec();
   window.Unload();
   SetActiveNotice(nullptr);
+  for (const std::string& line : start.Finish(kLastLinesSec, true))
+    std::cerr << "varn: " << line << std::endl;
   if (Engine* engine = window.GetEngine()) {
     const TickStats& stats = engine->Stats();
     std::cerr << "varn: " << stats.ticks << " ticks, mean " << FormatFixed(stats.MeanMs(), 3)

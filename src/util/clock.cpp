@@ -78,10 +78,33 @@ ClockReading SystemClock::Now() const {
   return r;
 }
 
-ManualClock::ManualClock(DateTime local, int utcOffsetSeconds) { Set(local, utcOffsetSeconds); }
+double SystemClock::Steady() const {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+ManualClock::ManualClock(DateTime local, int utcOffsetSeconds) {
+  localMs_ = EpochMsFromDateTime(local);
+  utcOffset_ = utcOffsetSeconds;
+}
 
 void ManualClock::Set(DateTime local, int utcOffsetSeconds) {
-  localMs_ = EpochMsFromDateTime(local);
+  const int64_t ms = EpochMsFromDateTime(local);
+  // UTC moving forward is time passing; anything else is a step.
+  const int64_t utcAdvance =
+      (ms - static_cast<int64_t>(utcOffsetSeconds) * 1000) - (localMs_ - static_cast<int64_t>(utcOffset_) * 1000);
+  if (utcAdvance > 0) steadyMs_ += utcAdvance;
+  localMs_ = ms;
+  utcOffset_ = utcOffsetSeconds;
+}
+
+void ManualClock::StepWall(double seconds) {
+  localMs_ += static_cast<int64_t>(seconds * 1000.0 + (seconds >= 0 ? 0.5 : -0.5));
+}
+
+void ManualClock::SetUtcOffset(int utcOffsetSeconds) {
+  localMs_ += static_cast<int64_t>(utcOffsetSeconds - utcOffset_) * 1000;
   utcOffset_ = utcOffsetSeconds;
 }
 
@@ -94,7 +117,9 @@ ClockReading ManualClock::Now() const {
 }
 
 void ManualClock::Advance(double seconds) {
-  localMs_ += static_cast<int64_t>(seconds * 1000.0 + (seconds >= 0 ? 0.5 : -0.5));
+  const int64_t ms = static_cast<int64_t>(seconds * 1000.0 + (seconds >= 0 ? 0.5 : -0.5));
+  localMs_ += ms;
+  if (ms > 0) steadyMs_ += ms;
 }
 
 void ManualClock::AdvanceTo(int hour, int minute, int second, int millisecond) {
@@ -106,6 +131,7 @@ void ManualClock::AdvanceTo(int hour, int minute, int second, int millisecond) {
   target.millisecond = millisecond;
   int64_t ms = EpochMsFromDateTime(target);
   if (ms <= localMs_) ms += 86400000;
+  steadyMs_ += ms - localMs_;
   localMs_ = ms;
 }
 

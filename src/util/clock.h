@@ -27,31 +27,47 @@ struct ClockReading {
 class Clock {
  public:
   virtual ~Clock() = default;
+  // The wall clock: it names files and stamps lines, and it may be stepped
+  // (an NTP correction, a changed time zone, daylight saving time).
   virtual ClockReading Now() const = 0;
+  // Seconds on a clock that only goes forward, at the pace of real time,
+  // whatever is done to the wall clock: every duration is measured on it.
+  virtual double Steady() const = 0;
   double SecondsSinceMidnight() const { return Now().secondsSinceMidnight; }
 };
 
 class SystemClock final : public Clock {
  public:
   ClockReading Now() const override;
+  double Steady() const override;
 };
 
-// A clock for tests: it stands still until it is set or advanced.
+// A clock for tests: it stands still until it is set or advanced. Time that
+// passes (Advance, AdvanceTo, a Set to a later time) moves both readings;
+// a Set to an earlier time and StepWall move the wall clock only, as a
+// step of the system clock would.
 class ManualClock final : public Clock {
  public:
   // Local wall-clock time and the offset of local time from UTC in seconds
   // (local = UTC + offset).
   explicit ManualClock(DateTime local = {}, int utcOffsetSeconds = 0);
   ClockReading Now() const override;
+  double Steady() const override { return static_cast<double>(steadyMs_) / 1000.0; }
   void Set(DateTime local, int utcOffsetSeconds);
   void Set(DateTime local) { Set(local, utcOffset_); }
   void Advance(double seconds);
   // Moves to the given local time of day, on the next day if it is not later.
   void AdvanceTo(int hour, int minute, int second, int millisecond = 0);
+  // The wall clock jumps by `seconds` (either way); no time passes.
+  void StepWall(double seconds);
+  // A new offset of local time from UTC (a time zone change): local time
+  // jumps, UTC and the steady clock do not.
+  void SetUtcOffset(int utcOffsetSeconds);
 
  private:
   int64_t localMs_ = 0;  // milliseconds since 1970-01-01 00:00 local
   int utcOffset_ = 0;
+  int64_t steadyMs_ = 1000000;  // far from 0, as a real monotonic clock is
 };
 
 // Calendar arithmetic on the proleptic Gregorian calendar.

@@ -70,20 +70,24 @@ class ArchiveWorkerTest : public ::testing::Test {
 TEST_F(ArchiveWorkerTest, ItsThreadWritesTheBlocksInOrderAndANewFileTakesWhatCameAfterIt) {
   ArchiveWorker worker;
   ArchiveLane& lane = worker.AddLane(archive);
+  std::vector<std::string> begun;
+  worker.onFileBegun = [&](int32_t, const std::string& path) { begun.push_back(path); };
   worker.Start();
   ASSERT_EQ(lane.StartArchive(Wav8k()), 0);
-  const std::string first = record.CurrentPath;
-  EXPECT_EQ(ReadWavInfo(first).Valid, 1);  // named and headed at once
   FeedRamp(lane, 5);
   clock.AdvanceTo(10, 0, 0);
-  const std::string second = archive.NextFilePath();
-  lane.BeginNewFile(second);
+  lane.BeginNewFile();
   FeedRamp(lane, 3);
-  lane.StopArchive();
-  // Complete when the stop returns: every block, sizes in the header.
-  ExpectRamp(first, 0, 5 * kS);
-  ExpectRamp(second, 5 * kS, 3 * kS);
-  EXPECT_TRUE(lane.Idle());
+  lane.StopArchive();  // returns at once: nothing here waits for the disk
+  ASSERT_TRUE(lane.WaitIdle(10));
+  worker.WriteNotes();
+  // Each file is named by the time its run or hour began, not by when the
+  // worker got to it.
+  ASSERT_EQ(begun.size(), 2u);
+  EXPECT_EQ(std::filesystem::path(begun[0]).filename(), "20261206095958.wav");
+  EXPECT_EQ(std::filesystem::path(begun[1]).filename(), "20261206100000.wav");
+  ExpectRamp(begun[0], 0, 5 * kS);
+  ExpectRamp(begun[1], 5 * kS, 3 * kS);
   EXPECT_EQ(lane.LostBlocks(), 0u);
 }
 
@@ -102,7 +106,8 @@ TEST_F(ArchiveWorkerTest, AFullLaneLosesBlocksInsteadOfWaitingAndSaysSo) {
   FeedRamp(lane, 1);
   EXPECT_EQ(log.CountDiagnostics("Archive queue full ch1: 3 blocks (6912 frames) lost"), 1);
   lane.StopArchive();
-  // What was taken is in the file, in order; the lost blocks are a gap.
+  // What was taken is in the file, in order; blocks without a time leave
+  // the lost ones out.
   const std::vector<int16_t> pcm = test::ReadPcmWav(record.CurrentPath);
   ASSERT_EQ(pcm.size(), 2u * 24 * kS);
   EXPECT_EQ(pcm[2 * 23 * kS], static_cast<int16_t>(26 * kS));
@@ -114,40 +119,84 @@ TEST_F(ArchiveWorkerTest, TheArchivesLinesAreWrittenByTheProgramsThread) {
   worker.Start();
   lane.StartArchive(Wav8k());
   FeedRamp(lane, 2);
+  ASSERT_TRUE(lane.WaitIdle(10));
   // The channel's folder turns into a file: the worker cannot append.
   const std::string folder = dir / "data/ch1";
   std::filesystem::remove_all(folder);
   test::WriteText(folder, "in the way");
   lane.StopArchive();
+  ASSERT_TRUE(lane.WaitIdle(10));
+  EXPECT_EQ(log.CountEvents("ch1 録音ファイル書込失敗"), 0);  // nothing until the program writes it
+  worker.WriteNotes();
   EXPECT_EQ(log.CountEvents("ch1 録音ファイル書込失敗"), 1);
   EXPECT_GE(log.CountDiagnostics("WriteDiskBuffer err2 pl=0"), 1);
 }
 
-TEST_F(ArchiveWorkerTest, ADiskThatHangsHoldsUpNeitherTheStopNorTheNextRun) {
+// Blocks stamped with when their last frame was captured: a hole in the
+// times is silence in the file, so every later frame keeps its place.
+TEST_F(ArchiveWorkerTest, TimedBlocksKeepTheirPlaceAcrossAHole) {
   ArchiveWorker worker;
-  worker.SetStopWait(0.3);
   ArchiveLane& lane = worker.AddLane(archive);
+  lane.StartArchive(Wav8k());
+  const double block = kS / 8000.0;
+  double t = 100.0;
+  const auto feed = [&](int blocks) {
+    for (int i = 0; i < blocks; ++i) {
+      t += block;
+      const std::vector<int16_t> pcm = test::Ramp(rampAt, kS, 2);
+      rampAt += kS;
+      lane.FeedTimedBlock(0, reinterpret_cast<const uint8_t*>(pcm.data()), kS * 4, t);
+    }
+  };
+  feed(4);
+  t += 1.5;  // nothing arrived for a second and a half
+  feed(2);
+  t += 0.03;  // delivery jitter is no hole
+  feed(2);
+  lane.StopArchive();
+  EXPECT_EQ(lane.SilenceFrames(), 12000u);
+  const std::vector<int16_t> pcm = test::ReadPcmWav(record.CurrentPath);
+  ASSERT_EQ(pcm.size(), 2u * (8 * kS + 12000));
+  EXPECT_EQ(pcm[2 * (4 * kS - 1)], static_cast<int16_t>(4 * kS - 1));
+  for (int f = 4 * kS; f < 4 * kS + 12000; ++f) ASSERT_EQ(pcm[2 * f], 0) << f;
+  EXPECT_EQ(pcm[2 * (4 * kS + 12000)], static_cast<int16_t>(4 * kS));
+}
+
+// A stop that meets a hung disk holds up neither the program nor the next
+// run: the next run's start and blocks queue behind it, kept while they fit
+// the lane and counted as lost beyond that, and its file begins as soon as
+// the disk answers.
+TEST_F(ArchiveWorkerTest, ARunStartedBehindAHungStopKeepsWhatFitsAndCountsTheRest) {
+  ArchiveWorker worker;
+  ArchiveLane& lane = worker.AddLane(archive);
+  std::vector<std::string> begun;
+  worker.onFileBegun = [&](int32_t, const std::string& path) { begun.push_back(path); };
   worker.Start();
   ASSERT_EQ(lane.StartArchive(Mp3At48k()), 160);
-  const std::string first = record.CurrentPath;
   FeedRamp(lane, 2, 13824);
+  ASSERT_TRUE(lane.WaitIdle(10));
+  worker.WriteNotes();
+  ASSERT_EQ(begun.size(), 1u);
+  const std::string first = begun[0];
   // The file becomes a pipe nobody reads: writing it blocks, as on a
   // network disk that stopped answering.
   std::filesystem::remove(first);
   ASSERT_EQ(mkfifo(first.c_str(), 0644), 0);
-  lane.StopArchive();  // gives up waiting after 0.3 s
-  EXPECT_FALSE(lane.Idle());
-  EXPECT_EQ(log.CountDiagnostics("Archive still writing ch1: the disk does not answer"), 1);
+  lane.StopArchive();
+  EXPECT_FALSE(lane.WaitIdle(0.3));
 
   clock.Advance(5.0);
-  lane.StartArchive(Mp3At48k());
-  EXPECT_FALSE(lane.Archiving());
-  EXPECT_EQ(log.CountDiagnostics("Archive still writing ch1: the earlier run is still being"), 1);
-  FeedRamp(lane, 2, 13824);  // taken by nobody, lost by nobody: this run has no archive
-  EXPECT_EQ(lane.LostBlocks(), 0u);
+  EXPECT_EQ(lane.StartArchive(Mp3At48k()), 160);
+  EXPECT_TRUE(lane.Archiving());
+  // 48000 Hz blocks of 13824 frames: six seconds hold 21 + 2 of them.
+  FeedRamp(lane, 25, 13824);
+  EXPECT_EQ(lane.LostBlocks(), 2u);
+  EXPECT_EQ(lane.LostFrames(), 2u * 13824);
+  EXPECT_FALSE(worker.Finish(0.2));  // the end of a program would not wait longer
+  EXPECT_EQ(worker.Backlog().size(), 1u);
 
   // The disk answers (the pipe is opened at the other end): the worker
-  // finishes the earlier run, and the next start archives again.
+  // finishes the earlier run and begins the next one's file.
   std::thread reader([&] {
     const int fd = open(first.c_str(), O_RDONLY);
     char chunk[4096];
@@ -155,13 +204,15 @@ TEST_F(ArchiveWorkerTest, ADiskThatHangsHoldsUpNeitherTheStopNorTheNextRun) {
     }
     if (fd >= 0) close(fd);
   });
-  EXPECT_TRUE(test::WaitFor([&] { return lane.Idle(); }, 10));
+  lane.StopArchive();
+  EXPECT_TRUE(lane.WaitIdle(20));
   reader.join();
-  lane.StopArchive();
-  clock.Advance(5.0);
-  lane.StartArchive(Mp3At48k());
-  EXPECT_TRUE(lane.Archiving());
-  lane.StopArchive();
+  worker.WriteNotes();
+  ASSERT_EQ(begun.size(), 2u);
+  EXPECT_EQ(std::filesystem::path(begun[1]).filename(), "20261206100003.mp3");
+  test::Decoded decoded;
+  ASSERT_TRUE(test::DecodeWithMpg123(begun[1], dir.Path(), decoded));
+  EXPECT_NEAR(decoded.frames, 23 * 13824, 2 * 1152);
 }
 
 }  // namespace

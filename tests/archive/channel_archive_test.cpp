@@ -414,12 +414,44 @@ TEST_F(FullDiskTest, TheArchiveDropsWhatCannotBeWrittenAndResumes) {
   EXPECT_EQ(log.CountEvents("ch1 録音ファイル書込再開"), 1);
   archive.StopArchive();
   const std::vector<int16_t> kept = test::ReadPcmWav(path);
-  // The first 13 blocks, then what followed the two lost buffers.
+  // The first 13 blocks, silence as long as the two lost buffers, then
+  // what followed them: every frame at its place in time.
   std::vector<int16_t> expected = test::Ramp(0, 13 * 2304, 1);
+  expected.resize(expected.size() + 26 * 2304, 0);
   const std::vector<int16_t> later = test::Ramp(39 * 2304, 14 * 2304, 1);
   expected.insert(expected.end(), later.begin(), later.end());
   EXPECT_EQ(kept, expected);
+  EXPECT_EQ(archive.DiskLostFrames(), 26u * 2304);
   EXPECT_EQ(ReadWavInfo(path).DataSize, static_cast<int64_t>(kept.size() * 2));
+}
+
+// An MP3 file keeps its length in time too: what the full disk dropped
+// comes back as silent frames (each frame's header, nothing after it),
+// and the file decodes from end to end.
+TEST_F(FullDiskTest, AnMp3FileKeepsItsLengthInTimeAcrossAFullDisk) {
+  const ArchiveStart s = Mp3(48000, 1, 64);
+  archive.StartArchive(s);
+  const std::string path = record.CurrentPath;
+  FeedSine(archive, s, 40);  // a buffer of 90112 bytes is written about every 29 blocks
+  const int64_t before = GetFileSizeByName(path);
+  ASSERT_GT(before, 0);
+  LimitFiles(static_cast<rlim_t>(before) + 1000);
+  FeedSine(archive, s, 40);
+  Unlimit();
+  EXPECT_GT(archive.DiskLostFrames(), 20u * 13824);
+  FeedSine(archive, s, 40);
+  archive.StopArchive();
+  test::Decoded d;
+  ASSERT_TRUE(test::DecodeWithMpg123(path, dir.Path(), d));
+  EXPECT_GE(d.frames, 120 * 13824 + 576 - 1152);
+  EXPECT_LT(d.frames, 120 * 13824 + 576 + 2 * 1152);
+  // The middle holds the silence: a long run of nothing.
+  size_t run = 0, longest = 0;
+  for (const int16_t v : d.samples) {
+    run = std::abs(v) < 2 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  EXPECT_GT(longest, 20u * 13824);
 }
 
 TEST_F(FullDiskTest, AnHourThatBeginsOnAFullDiskStillGetsAValidFile) {

@@ -136,7 +136,8 @@ TEST_F(DiskBufferTest, AFailingDiskIsReportedOnceAndItsRecoveryToo) {
   EXPECT_EQ(log.CountDiagnostics("err2"), 2);
   EXPECT_EQ(log.CountEvents("ch1 録音ファイル書込失敗"), 1);
 
-  // Space returns: the data lands in a valid WAV file, header included.
+  // Space returns: the data lands in a valid WAV file, header included,
+  // after silence as long as what was dropped, so it keeps its place in time.
   ASSERT_TRUE(EnsureFolder(dir / "gone"));
   const auto last = Block(1000, 3);
   ASSERT_EQ(Put(last, path), 1);
@@ -147,9 +148,10 @@ TEST_F(DiskBufferTest, AFailingDiskIsReportedOnceAndItsRecoveryToo) {
   ASSERT_EQ(info.Valid, 1);
   EXPECT_EQ(info.SampleRate, 8000);
   EXPECT_EQ(info.Channels, 1);
-  EXPECT_EQ(info.DataSize, 1000);
+  EXPECT_EQ(info.DataSize, 5000 + 1000);
   const std::vector<uint8_t> file = test::ReadBytes(path);
-  EXPECT_TRUE(std::equal(last.begin(), last.end(), file.begin() + 44));
+  EXPECT_TRUE(std::all_of(file.begin() + 44, file.begin() + 44 + 5000, [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(std::equal(last.begin(), last.end(), file.begin() + 44 + 5000));
 }
 
 }  // namespace

@@ -275,12 +275,13 @@ TEST_F(CaptureTest, AFormatTheDeviceRefusesShowsItsErrorAndLeavesTheChannelStopp
   EXPECT_EQ(Poll(), -1);
 }
 
-TEST_F(CaptureTest, AMissingDeviceShowsItsErrorAndClosesTheArchiveItStarted) {
+TEST_F(CaptureTest, AMissingDeviceShowsItsErrorAndStartsNoArchive) {
   EXPECT_FALSE(Start(3, 0, 42));
   ASSERT_EQ(notices.texts.size(), 1u);
   EXPECT_NE(notices.texts[0].find("input device number 42"), std::string::npos) << notices.texts[0];
-  EXPECT_EQ(rec.starts.size(), 1u);
-  EXPECT_EQ(rec.stops, 1);
+  // A start that fails leaves nothing behind: no file is even named.
+  EXPECT_TRUE(rec.starts.empty());
+  EXPECT_EQ(rec.stops, 0);
   EXPECT_EQ(arc.Capturing, 0);
 }
 
@@ -388,7 +389,8 @@ TEST(StartCapture, ADeviceThatOpensButWillNotStartIsReleasedAtOnce) {
   ASSERT_NE(service.last, nullptr);
   EXPECT_EQ(service.last->closes, 1);
   EXPECT_FALSE(HeaderQueue::IsQueued(cap.Headers[0]));
-  EXPECT_EQ(rec.stops, 1);
+  EXPECT_TRUE(rec.starts.empty());  // no archive for a device that never ran
+  EXPECT_EQ(rec.stops, 0);
   EXPECT_EQ(log.DiagnosticLines(),
             std::vector<std::string>{"Capture start failed ch3 (Stubborn In): The audio input "
                                      "device has failed or was removed."});

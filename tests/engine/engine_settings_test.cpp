@@ -90,8 +90,8 @@ TEST_F(EngineSettingsTest, ShutdownStoresTheDisplayChoicesAndLogsTheEnd) {
   EXPECT_FALSE(timer.Armed());
   // Nothing was captured: the run's loudness line has no figures.
   const std::vector<std::string> expected = {"**************起動*****************", "ch1 録音開始",
-                                             "ch1 ラウドネス I ---LUFS LRA ---LU TP ---dBTP",
                                              "ch1 録音停止",
+                                             "ch1 ラウドネス I ---LUFS LRA ---LU TP ---dBTP",
                                              "**************正常終了*****************"};
   EXPECT_EQ(EventTexts(), expected);
 }

@@ -128,9 +128,9 @@ TEST_F(HeadlessPulseTest, ADeviceThatGoesAwayAndComesBackStopsAndRestartsItsChan
 
   EXPECT_EQ(test::EventTexts(test::Lines(test::EventFiles(app.Path()))),
             (Texts{"ch1 録音開始", "**************起動*****************", "ch1 入力デバイス異常",
-                   kSilentRunLoudness, "ch1 録音停止",
+                   "ch1 録音停止", kSilentRunLoudness,
                    "-----------------------------",  // the retry comes 5 s later
-                   "ch1 録音開始", kSilentRunLoudness, "ch1 録音停止",
+                   "ch1 録音開始", "ch1 録音停止", kSilentRunLoudness,
                    "**************正常終了*****************"}));
   // One file per start, each a valid WAV file.
   const auto files = test::ArchiveFiles(app.Path(), 1);

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
+#include <iostream>
 
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
@@ -115,6 +116,8 @@ void FrmMain::TimerStart() {
   observers_.Add(metricsObserver_);
   services.observer = observers_.Get();
   services.dataFolder = start_.Program().DataFolder();
+  services.uncleanEnd = start_.UncleanEnd();
+  services.runMarker = start_.RunMarker();
   engine_ = std::make_unique<Engine>(services);
   engine_->Build();
 
@@ -239,6 +242,12 @@ void FrmMain::Unload() {
     SaveWindowPlacement(WindowGeometry{g.x() * p, g.y() * p, static_cast<float>(g.width() * p),
                                        static_cast<float>(g.height() * p), StateOf(*this)},
                         "");
+  });
+  TrappedStep([&] {
+    // A disk that does not answer must not keep the window from closing.
+    if (engine_)
+      for (const std::string& line : engine_->FinishArchives(kArchiveFinishSec))
+        std::cerr << "varn: " << line << std::endl;
   });
   TrappedStep([&] {
     if (engine_)

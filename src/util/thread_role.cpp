@@ -1,0 +1,9 @@
+#include "util/thread_role.h"
+
+namespace varn {
+
+ThreadRole gProgramThreadRole;
+ThreadRole gArchiveThreadRole;
+ThreadRole gLogThreadRole;
+
+}  // namespace varn
