@@ -4,6 +4,7 @@
 #include <array>
 
 #include "settings/folders.h"
+#include "ui/fonts/packaged_face.h"
 
 namespace varn {
 
@@ -38,6 +39,9 @@ QString PreferredUiFont(const QStringList& installedFamilies) {
 }
 
 QString ChooseUiFont() {
+  // Before the families are listed: the face is then there even where the
+  // fontconfig setup leaves its files out.
+  LoadPackagedUiFace();
   gUiFontName = PreferredUiFont(QFontDatabase::families());
   return gUiFontName;
 }

@@ -15,7 +15,8 @@ void SetUiFontName(const QString& face);
 // (exact, case-sensitive), else the list's last resort "ＭＳ Ｐゴシック".
 QString PreferredUiFont(const QStringList& installedFamilies);
 
-// Sets UiFontName from the families Qt's font database knows and returns it.
+// Registers the packaged face (LoadPackagedUiFace), then sets UiFontName
+// from the families Qt's font database knows and returns it.
 QString ChooseUiFont();
 
 }  // namespace varn
