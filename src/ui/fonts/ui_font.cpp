@@ -46,4 +46,9 @@ QString ChooseUiFont() {
   return gUiFontName;
 }
 
+QString UiFace() {
+  if (gUiFontName.isEmpty()) ChooseUiFont();
+  return gUiFontName;
+}
+
 }  // namespace varn

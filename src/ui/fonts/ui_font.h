@@ -19,4 +19,8 @@ QString PreferredUiFont(const QStringList& installedFamilies);
 // from the families Qt's font database knows and returns it.
 QString ChooseUiFont();
 
+// UiFontName, chosen first when nothing has chosen it yet: the face of every
+// text given no family of its own.
+QString UiFace();
+
 }  // namespace varn
