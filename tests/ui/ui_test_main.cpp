@@ -1,7 +1,8 @@
 // One QApplication for every widget and drawing test, on the offscreen
 // platform unless the caller chose another. Text is measured in the face
 // the package installs, whatever else the machine has: loaded from its
-// files and named outright (a Windows face would win the preference list).
+// files and named outright (a Windows face would win the preference list),
+// and made the application font as the window makes it.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     std::cerr << "ui tests: " << varn::PackagedUiFace().toStdString()
               << " did not load (is fonts-noto-cjk installed?)\n";
   varn::SetUiFontName(varn::PackagedUiFace());
+  varn::UseUiFaceForApplication();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 #include "ui/fonts/ui_font.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <array>
 
@@ -49,6 +50,12 @@ QString ChooseUiFont() {
 QString UiFace() {
   if (gUiFontName.isEmpty()) ChooseUiFont();
   return gUiFontName;
+}
+
+void UseUiFaceForApplication() {
+  QFont font = QApplication::font();
+  font.setFamily(UiFace());
+  QApplication::setFont(font);
 }
 
 }  // namespace varn

@@ -23,4 +23,9 @@ QString ChooseUiFont();
 // text given no family of its own.
 QString UiFace();
 
+// Makes UiFace the application font's family (the size stays), so stock
+// dialogs and message boxes do not fall to whatever face fontconfig
+// resolves "Sans Serif" to.
+void UseUiFaceForApplication();
+
 }  // namespace varn
