@@ -52,9 +52,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VARN_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # varn_VERSION_ARCH.deb
-# Library packages come from dpkg-shlibdeps; adduser is for the postinst.
+# Library packages come from dpkg-shlibdeps; adduser is for the postinst;
+# fonts-noto-cjk has the face the window draws with, loaded from its files.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus, rclone")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/contrib/debian/postinst

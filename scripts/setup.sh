@@ -16,7 +16,9 @@ PACKAGES=(
   # tests and benchmarks; ffmpeg is the yardstick of bench/analysis_vs_ffmpeg.sh
   # and of the loudness (its ebur128 filter), on speech espeak-ng makes
   libgtest-dev libgmock-dev libbenchmark-dev ffmpeg espeak-ng
-  # run time: sound server and tools, a Japanese font, a display for the window
+  # run time: sound server and tools, a display for the window, and the face
+  # the window draws with and the UI tests measure (Noto Sans CJK JP, loaded
+  # from this package's files whatever other fonts the machine has)
   pulseaudio pulseaudio-utils fonts-noto-cjk xvfb xauth
   # window tests: the window list and screen dumps of the virtual display
   x11-utils x11-apps

@@ -8,6 +8,7 @@
 #include "engine/headless_runner.h"
 #include "engine/program_start.h"
 #include "ops/metrics_endpoint.h"
+#include "ui/fonts/ui_font.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/main_window/stop_signal_notifier.h"
 #include "ui/services/message_box_notice.h"
@@ -24,6 +25,7 @@ int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("varn");
   QApplication::setOrganizationName("VarnAudio");
+  UseUiFaceForApplication();
   start.OpenAudio(options.audio);
   std::cerr << "varn: " << start.AudioNote() << std::endl;
   // Made before the window and gone after it: the engine tells it every tick.

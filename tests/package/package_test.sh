@@ -45,7 +45,7 @@ diff -u "$tmp/expected" "$tmp/files" || fail "the package's file list"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libqt6widgets6 libpulse0 libmp3lame0 libmpg123-0 libc6 adduser; do
+for lib in libqt6widgets6 libpulse0 libmp3lame0 libmpg123-0 libc6 adduser fonts-noto-cjk; do
   [[ ",$depends," =~ [,\ ]${lib}[\ \(,] ]] || fail "Depends lacks $lib"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "Section is not sound"

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QScreen>
 #include <QTest>
 #include <random>
@@ -14,8 +15,11 @@
 #include <vector>
 
 #include "display_pixels.h"
+#include "qstring_print.h"
 #include "ui/display/c_vu.h"
+#include "ui/display/display_font.h"
 #include "ui/display/spectrum_grid.h"
+#include "ui/fonts/packaged_face.h"
 #include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
@@ -130,8 +134,21 @@ TEST_F(ChannelPanelTest, AMeterWaitingForItsFrameKeepsItsOwnFigures) {
   EXPECT_EQ(panel_->ShownBars()[1].text, "-14.5");
 }
 
+// The panel is given no family: each of its texts must still name the UI
+// face (the test main pins it), never leave the choice to fontconfig.
+TEST_F(ChannelPanelTest, EveryTextIsInTheUiFace) {
+  auto face = [](const QFont& font) { return QFontInfo(font).family(); };
+  for (int cell = 0; cell < 8; ++cell)
+    EXPECT_EQ(face(panel_->Levels()->CellFont(cell)), PackagedUiFace()) << cell;
+  EXPECT_EQ(face(panel_->Name()->font()), PackagedUiFace());
+  EXPECT_EQ(face(panel_->Frequency()->font()), PackagedUiFace());
+  // The meter, its caption and the scale strip: the views' default.
+  EXPECT_EQ(face(DisplayFont(QString(), 9.0)), PackagedUiFace());
+}
+
 TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
   NameLabel* name = panel_->Name();
+  ASSERT_EQ(QFontInfo(name->font()).family(), PackagedUiFace());  // the face measured
   const int room = name->contentsRect().width();
   panel_->Name()->ShowName("系統名1");
   EXPECT_EQ(name->font().pixelSize(), 24);  // 18 points at 15 twips a pixel
@@ -148,6 +165,7 @@ TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
 
 TEST_F(ChannelPanelTest, ALevelFigureTooWideForItsCellShrinksToFitWhole) {
   LevelFigures* levels = panel_->Levels();
+  ASSERT_EQ(QFontInfo(levels->CellFont(2)).family(), PackagedUiFace());  // the face measured
   levels->SetCell(2, "-35.1db");
   EXPECT_EQ(levels->CellFont(2).pointSizeF(), 10.0);
   // A quiet line can read below -100 dB: too wide for the Min cell at 10 points.

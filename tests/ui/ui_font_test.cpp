@@ -7,6 +7,7 @@
 
 #include "qstring_print.h"
 #include "ui/fonts/language_setup.h"
+#include "ui/fonts/packaged_face.h"
 
 namespace varn {
 namespace {
@@ -21,8 +22,10 @@ TEST(UiFont, FirstPreferredFaceThatIsInstalledWins) {
 // The chosen face must draw the Japanese texts itself, not through a
 // substitute that lacks the glyphs (setup.sh installs fonts-noto-cjk).
 TEST(UiFont, ChosenFaceRendersJapanese) {
+  const QString pinned = UiFontName();
   const QString face = ChooseUiFont();
   EXPECT_EQ(UiFontName(), face);
+  SetUiFontName(pinned);
   QFont font(face);
   font.setPixelSize(12);
   EXPECT_EQ(QFontInfo(font).family(), face);
@@ -30,6 +33,24 @@ TEST(UiFont, ChosenFaceRendersJapanese) {
   ASSERT_TRUE(raw.isValid());
   for (const QChar c : QStringLiteral("系統名"))
     EXPECT_TRUE(raw.supportsCharacter(c)) << face.toStdString();
+}
+
+// Both weights come from the package's own files, and the face has every
+// glyph the panels draw, Latin too: none falls back to another installed
+// family, whose widths would differ from machine to machine.
+TEST(UiFont, PackagedFaceDrawsEveryPanelTextItself) {
+  ASSERT_TRUE(LoadPackagedUiFace());
+  for (const bool bold : {false, true}) {
+    QFont font(PackagedUiFace());
+    font.setPixelSize(13);
+    font.setBold(bold);
+    EXPECT_EQ(QFontInfo(font).family(), PackagedUiFace());
+    const QRawFont raw = QRawFont::fromFont(font);
+    ASSERT_TRUE(raw.isValid());
+    EXPECT_EQ(raw.styleName(), bold ? "Bold" : "Regular");
+    for (const QChar c : QStringLiteral("系統名1 Max R :-21.0db Min L :-108.2db 0db RMS LUFS 16k"))
+      EXPECT_TRUE(raw.supportsCharacter(c)) << QString(c).toStdString() << (bold ? " bold" : "");
+  }
 }
 
 TEST(LanguageSetup, OnlyAJapaneseSystemReadsTheSetting) {

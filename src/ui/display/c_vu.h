@@ -57,7 +57,7 @@ class C_VU {
   // The size last applied; 0 makes the next text apply its font afresh.
   void SetCurrentFontSize(float size) { currentFontSize_ = size; }
   float CurrentFontSize() const { return currentFontSize_; }
-  // The family of all three fonts; empty means the application font's.
+  // The family of all three fonts; empty means the UI face.
   void SetFontFamily(const QString& family);
 
   // 0: the meter clears what it draws over; non-zero: the caller restores

@@ -1,9 +1,9 @@
 #include "ui/display/display_font.h"
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 
+#include "ui/fonts/ui_font.h"
 #include "ui/twips.h"
 
 namespace varn {
@@ -19,6 +19,6 @@ QFont DisplayFont(const QString& family, double points) {
   return font;
 }
 
-QString DefaultDisplayFontFamily() { return QGuiApplication::font().family(); }
+QString DefaultDisplayFontFamily() { return UiFace(); }
 
 }  // namespace varn

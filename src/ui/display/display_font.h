@@ -10,10 +10,10 @@ namespace varn {
 
 // round(points x 20 / TwipsPerPixel()), at least 1.
 int PointsToPixels(double points);
-// `family` at `points`; an empty family means the application font's.
+// `family` at `points`; an empty family means the UI face.
 QFont DisplayFont(const QString& family, double points);
-// The application font's family: the views' family until the window hands
-// over the chosen UI font.
+// The UI face (UiFace): never the application font's own family, which
+// fontconfig resolves by what else is installed.
 QString DefaultDisplayFontFamily();
 
 }  // namespace varn

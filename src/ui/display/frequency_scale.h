@@ -13,7 +13,7 @@ namespace varn {
 struct FrequencyScaleStyle {
   int backColor = 0x000000;
   int foreColor = 0xC0C0C0;
-  QString family;  // empty: the application font's
+  QString family;  // empty: the UI face
   float points = 8.0f;
 };
 

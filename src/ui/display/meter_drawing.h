@@ -19,7 +19,7 @@ namespace varn {
 QString MeterModeCaption(MeterTextMode mode);
 
 struct MeterCaptionFont {
-  QString family;  // empty: the application font's
+  QString family;  // empty: the UI face
   float points = 9.0f;
   float panelScale = 1.0f;  // lifts the caption off the bottom edge
 };

@@ -78,8 +78,8 @@ int FontCache::SetWindowFont(QWidget* window, int index, QWidget* control, float
                              bool italic, QString face) {
   if (index < kFontFromArguments) return kNoFont;
   // A window opened before start-up chose the face still gets a Japanese one.
-  if (UiFontName().isEmpty()) ChooseUiFont();
-  if (entries_.empty() && !Create(kDefaultFontPoints, false, false, UiFontName())) return kNoFont;
+  const QString uiFace = UiFace();
+  if (entries_.empty() && !Create(kDefaultFontPoints, false, false, uiFace)) return kNoFont;
   if (index == kFontFromControl) {
     if (!control) return kNoFont;
     const FontRequest r = RequestFromFont(control->font(), *this);
@@ -90,7 +90,7 @@ int FontCache::SetWindowFont(QWidget* window, int index, QWidget* control, float
     window = control;
   }
   if (index < 0) {
-    if (face.isEmpty()) face = UiFontName();
+    if (face.isEmpty()) face = uiFace;
     if (!(size > 0)) size = kDefaultFontPoints;
     index = Find(size, bold, italic, face);
     if (index < 0) {

@@ -1,9 +1,11 @@
 #include "ui/fonts/ui_font.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <array>
 
 #include "settings/folders.h"
+#include "ui/fonts/packaged_face.h"
 
 namespace varn {
 
@@ -38,8 +40,22 @@ QString PreferredUiFont(const QStringList& installedFamilies) {
 }
 
 QString ChooseUiFont() {
+  // Before the families are listed: the face is then there even where the
+  // fontconfig setup leaves its files out.
+  LoadPackagedUiFace();
   gUiFontName = PreferredUiFont(QFontDatabase::families());
   return gUiFontName;
+}
+
+QString UiFace() {
+  if (gUiFontName.isEmpty()) ChooseUiFont();
+  return gUiFontName;
+}
+
+void UseUiFaceForApplication() {
+  QFont font = QApplication::font();
+  font.setFamily(UiFace());
+  QApplication::setFont(font);
 }
 
 }  // namespace varn

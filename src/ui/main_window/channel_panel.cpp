@@ -8,6 +8,7 @@
 #include "ui/controls/control_font.h"
 #include "ui/display/c_vu.h"
 #include "ui/fonts/font_cache.h"
+#include "ui/fonts/ui_font.h"
 #include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
@@ -95,18 +96,22 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
       rows_(layout.rows),
       options_(options),
       meterStereo_(options.stereo) {
+  // Every text of the panel gets this family explicitly: Qt would resolve
+  // an empty one through fontconfig, to a face that depends on what else
+  // is installed.
+  if (options_.fontFamily.isEmpty()) options_.fontFamily = UiFace();
   buttons_ = new RecordButtons(ch, container);
   PlaceInTwips(buttons_, rects.buttons);
   buttons_->setVisible(options.showRecButton);
 
   levels_ = new LevelFigures(container);
   PlaceInTwips(levels_, rects.levelBox);
-  levels_->SetFontFamily(options.fontFamily);
+  levels_->SetFontFamily(options_.fontFamily);
   levels_->setVisible(options.showLevelValues);
 
   name_ = new NameLabel(container);
   PlaceInTwips(name_, rects.name);
-  name_->SetNameFont(options.fontFamily, kNamePoints);
+  name_->SetNameFont(options_.fontFamily, kNamePoints);
   name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   name_->setVisible(options.showChName);
 
@@ -127,7 +132,7 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   marker_ = new MarkerWidget(fft_);
   marker_->resize(kMarkerPixels, kMarkerPixels);
   freq_ = new QLabel(fft_);
-  QFont readout(options.fontFamily);
+  QFont readout(options_.fontFamily);
   readout.setPointSizeF(kDefaultFontPoints);
   freq_->setFont(readout);
   QPalette pal = freq_->palette();

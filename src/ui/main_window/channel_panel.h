@@ -61,7 +61,7 @@ struct PanelOptions {
   bool showRecButton = true;
   bool showLevelValues = true;
   bool showChName = true;
-  QString fontFamily;
+  QString fontFamily;  // empty: the UI face
   float redPoint = -20.0f;
   bool stereo = true;             // two bars (L and R) or one
   RepaintPacer* pacer = nullptr;  // the window's; nullptr repaints at once

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "ui/fonts/ui_font.h"
 #include "ui/main_window/repaint_pacer.h"
 #include "ui/twips.h"
 
@@ -31,11 +32,11 @@ LevelFigures::LevelFigures(QWidget* parent) : QWidget(parent) {
   texts_[5] = QStringLiteral("Max R :");
   texts_[6] = QStringLiteral("Min L :");
   texts_[7] = QStringLiteral("Min R :");
-  family_ = font().family();
+  family_ = UiFace();
 }
 
 void LevelFigures::SetFontFamily(const QString& family) {
-  family_ = family;
+  family_ = family.isEmpty() ? UiFace() : family;
   update();
 }
 

@@ -16,6 +16,7 @@ class LevelFigures : public QWidget {
  public:
   explicit LevelFigures(QWidget* parent = nullptr);
 
+  // The figures' and captions' family; empty, as at first, is the UI face.
   void SetFontFamily(const QString& family);
   void SetCell(int cell, const QString& text);
   QString Cell(int cell) const { return texts_.at(static_cast<size_t>(cell)); }
