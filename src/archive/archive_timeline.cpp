@@ -5,9 +5,13 @@
 
 namespace varn {
 
-void ArchiveTimeline::Start(uint32_t rate) {
+void ArchiveTimeline::Start(uint32_t rate, double start) {
   *this = ArchiveTimeline{};
   rate_ = static_cast<double>(rate);
+  if (start >= 0.0) {
+    anchored_ = true;
+    anchor_ = start;
+  }
 }
 
 uint64_t ArchiveTimeline::Shortfall(double at, uint64_t frames) {

@@ -22,13 +22,15 @@ inline constexpr double kArchiveGapSec = 0.08;
 
 class ArchiveTimeline {
  public:
-  // A run at `rate` frames per second begins; nothing is placed yet.
-  void Start(uint32_t rate);
+  // A run at `rate` frames per second begins at `start`; nothing is placed
+  // yet. A negative start: the first block anchors the run instead.
+  void Start(uint32_t rate, double start = -1.0);
   bool Started() const { return rate_ > 0; }
 
   // A block of `frames` whose last frame was captured at `capturedEnd`:
-  // the frames of silence that go before it. The first block anchors the
-  // run.
+  // the frames of silence that go before it (a device that delivers its
+  // first audio late leaves silence at the start of the file: the file
+  // begins when its name says).
   uint64_t BeforeBlock(uint64_t frames, double capturedEnd);
   // At `now`, with `inFlight` frames captured and not yet handed over: the
   // silence that brings the run up to the clock (nothing arrived for a

@@ -104,7 +104,9 @@ int32_t ArchiveLane::StartArchive(const ArchiveStart& start) {
   // The loudness is measured whether or not the run archives.
   measuring_ = start.bits == 16 && start.channels >= 1 && start.channels <= 2 && start.rate > 0;
   frameBytes_ = std::max(start.blockAlign, 1);
-  timeline_.Start(archiving_ ? static_cast<uint32_t>(std::max(start.rate, 0)) : 0);
+  timed_ = false;
+  timeline_.Start(archiving_ ? static_cast<uint32_t>(std::max(start.rate, 0)) : 0,
+                  archive_.GetClock().Steady());
   Job job;
   job.kind = JobKind::Start;
   job.start = start;
@@ -155,9 +157,13 @@ void ArchiveLane::FeedTimedBlock(int32_t bufferIndex, const uint8_t* bytes, int3
   job.bufferIndex = bufferIndex;
   job.byteCount = byteCount;
   job.archive = archiving_;
+  if (capturedEnd >= 0.0) timed_ = true;
   if (archiving_ && capturedEnd >= 0.0)
     job.silenceFrames =
         timeline_.BeforeBlock(static_cast<uint64_t>(byteCount) / frameBytes_, capturedEnd);
+  if (job.silenceFrames > 0)
+    job.splitAt = std::min<int32_t>(static_cast<int32_t>(splitHint_) * frameBytes_, byteCount);
+  splitHint_ = 0;
   Push(job);
 }
 
@@ -166,7 +172,8 @@ void ArchiveLane::BeginNewFile(uint64_t inFlight) {
   Job job;
   job.kind = JobKind::NewFile;
   job.at = archive_.GetClock().Now();
-  job.silenceFrames = timeline_.CatchUp(archive_.GetClock().Steady(), inFlight);
+  // Only a run whose blocks carry their times can be brought up to the clock.
+  if (timed_) job.silenceFrames = timeline_.CatchUp(archive_.GetClock().Steady(), inFlight);
   job.logLoudness = loudnessLog_;
   Push(job);
 }
@@ -244,8 +251,14 @@ bool ArchiveLane::RunOne() {
       SlotStore& store = *job->store;
       const uint8_t* bytes = store.bytes.data() + static_cast<size_t>(job->slot) * store.slotBytes;
       if (job->archive) {
-        if (job->silenceFrames > 0) archive_.FeedSilence(job->silenceFrames);
-        TrappedStep([&] { archive_.FeedBlock(job->bufferIndex, bytes, job->byteCount); });
+        if (job->silenceFrames == 0) {
+          TrappedStep([&] { archive_.FeedBlock(job->bufferIndex, bytes, job->byteCount); });
+        } else {
+          // The hole lies where the device stopped delivering, inside the block.
+          archive_.FeedPart(bytes, job->splitAt);
+          archive_.FeedSilence(job->silenceFrames);
+          archive_.FeedPart(bytes + job->splitAt, job->byteCount - job->splitAt);
+        }
       }
       if (loudness_.Measuring()) {
         const auto frames = static_cast<size_t>(job->byteCount) /

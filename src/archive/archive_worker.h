@@ -69,6 +69,9 @@ class ArchiveLane final : public ChannelRecorder {
   // (steady seconds): a hole before it is filled with silence.
   void FeedTimedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount,
                       double capturedEnd) override VARN_PROGRAM_THREAD;
+  // Nothing arrived from the device for a while after the next block's
+  // first `frames`: a hole found before that block goes there, inside it.
+  void SplitNextHoleAt(uint32_t frames) VARN_PROGRAM_THREAD { splitHint_ = frames; }
   // Queues the stop; the worker writes the run out and closes its files.
   void StopArchive() override VARN_PROGRAM_THREAD;
   // A new file begins now (the top of the hour, a step of the wall clock):
@@ -129,6 +132,7 @@ class ArchiveLane final : public ChannelRecorder {
     int32_t bufferIndex = 0;
     int32_t byteCount = 0;
     uint64_t silenceFrames = 0;  // written before the block, or before the new file
+    int32_t splitAt = 0;         // bytes of the block that go before the silence
     ArchiveStart start;          // Start
     ClockReading at;             // Start, NewFile: the file's time
     bool archive = true;         // the run archives (else only its loudness is measured)
@@ -150,6 +154,8 @@ class ArchiveLane final : public ChannelRecorder {
   bool measuring_ = false;
   bool loudnessLog_ = true;
   int32_t frameBytes_ = 1;
+  uint32_t splitHint_ = 0;
+  bool timed_ = false;  // the run's blocks come with their capture times
   ArchiveTimeline timeline_;
   std::shared_ptr<SlotStore> store_;
   // Stores of earlier runs and the job count after which the worker is done with them.

@@ -133,6 +133,15 @@ void ChannelArchive::FeedSilence(uint64_t frames) {
   });
 }
 
+void ChannelArchive::FeedPart(const uint8_t* bytes, int32_t byteCount) {
+  if (!archiving_ || byteCount <= 0) return;
+  TrappedStep([&] {
+    TakeRollover();
+    WritePcm(bytes, byteCount, -1);
+    CountDropped();
+  });
+}
+
 void ChannelArchive::WriteSilence(uint64_t frames) {
   // A second at a time: the disk buffer takes at most its capacity at once.
   const uint64_t step = std::max<uint64_t>(

@@ -44,6 +44,9 @@ class ChannelArchive final : public ChannelRecorder {
   // `frames` of digital silence where audio was lost or never arrived, so
   // that what follows keeps its place in time.
   void FeedSilence(uint64_t frames);
+  // Part of a block (the rest follows a silence): audio that does not fall
+  // on the encoder's chunks.
+  void FeedPart(const uint8_t* bytes, int32_t byteCount);
   // Hands the encoder's last frames to the disk buffer, closes the encoder
   // and writes out everything buffered.
   void StopArchive() override;

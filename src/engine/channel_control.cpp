@@ -105,6 +105,8 @@ bool Engine::StartChannel(int ch, bool quiet) {
     c.onDefaultDevice = choice.kind == DeviceChoice::Kind::Fallback;
     c.openedDevice = c.capture.Device ? c.capture.Device->DeviceName() : std::string();
     c.input.Start(RunNow());
+    c.lastArrival = RunNow();
+    c.fillingBytes = 0;
     c.loss.Start(c.capture.LostFrames + c.lane->LostFrames(), c.capture.Format.samplesPerSec);
     ButtonLook(ch);
     if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });

@@ -49,6 +49,8 @@ struct ChannelRecord {
   std::string openedDevice;      // the name of the device the run opened
   double lastAttempt = 0.0;             // RunNow of the last try
   InputWatch input;                     // audio that stops arriving
+  double lastArrival = 0.0;             // RunNow when the device last delivered
+  uint32_t fillingBytes = 0;            // what the buffer being filled held then
   LossWatch loss;                       // audio lost on the way
   std::vector<std::string> retryNotes;  // failures already in the diagnostics file
 };

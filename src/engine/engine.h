@@ -184,6 +184,8 @@ class Engine {
  private:
   ChannelRecord& Rec(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
   void CollectBuffers();
+  void NoteArrival(ChannelRecord& c);
+  static uint32_t FillingBytes(const CaptureChannel& capture);
   void WatchInputs();
   void EndLossIncident(int ch);
   // Seconds on the steady clock: every duration the engine measures.

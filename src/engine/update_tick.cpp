@@ -25,7 +25,9 @@ void Engine::CollectBuffers() {
       // The lane takes every block while the run archives or its loudness
       // is measured.
       const bool feed = c.archive.ArcOn != 0 || (c.lane && c.lane->Measuring());
+      NoteArrival(c);
       const int r = ProgressionRecord(ch, c.capture, c.archive, feed, c.lane, RunNow());
+      c.fillingBytes = FillingBytes(c.capture);
       if (r >= 0) c.analysis.CountTick();
       if (CaptureDeviceFailed(c.capture)) HandleDeviceLoss(ch);
     });
@@ -79,6 +81,25 @@ void Engine::StartNewFiles() {
     }
     TrappedStep([&] { c->lane->BeginNewFile(FramesInFlight(c->capture)); });
   }
+}
+
+uint32_t Engine::FillingBytes(const CaptureChannel& capture) {
+  return static_cast<uint32_t>(FramesInFlight(capture) * capture.Format.blockAlign);
+}
+
+void Engine::NoteArrival(ChannelRecord& c) {
+  // After a pause in delivery, a hole in the archive belongs where the
+  // device stopped: inside the block it was filling then.
+  if (!c.capture.Headers || c.capture.BufferCount < 1) return;
+  const int32_t n = c.capture.NextBuffer >= 0 && c.capture.NextBuffer < c.capture.BufferCount
+                        ? c.capture.NextBuffer
+                        : 0;
+  const WaveHeader& h = c.capture.Headers[n];
+  if (!h.Done() && h.BytesRecorded() == c.fillingBytes) return;
+  const double now = RunNow();
+  if (now - c.lastArrival > kArchiveGapSec && c.lane && c.capture.Format.blockAlign > 0)
+    c.lane->SplitNextHoleAt(c.fillingBytes / c.capture.Format.blockAlign);
+  c.lastArrival = now;
 }
 
 double Engine::WallStep(const ClockReading& now) {

@@ -139,7 +139,7 @@ TEST_F(ArchiveWorkerTest, TimedBlocksKeepTheirPlaceAcrossAHole) {
   ArchiveLane& lane = worker.AddLane(archive);
   lane.StartArchive(Wav8k());
   const double block = kS / 8000.0;
-  double t = 100.0;
+  double t = clock.Steady();  // the run began now
   const auto feed = [&](int blocks) {
     for (int i = 0; i < blocks; ++i) {
       t += block;

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "archive/wav_file.h"
 #include "support/private_pulse_server.h"
@@ -140,6 +142,79 @@ TEST_F(HeadlessPulseTest, ADeviceThatGoesAwayAndComesBackStopsAndRestartsItsChan
     EXPECT_EQ(wav.Valid, 1) << f;
     EXPECT_EQ(wav.DataSize + wav.DataOffset, wav.FileSize) << f;
   }
+}
+
+// A line records only its own source: a name that matches none is replaced
+// by the server's default only at a start, and the event file says so; with
+// DeviceFallback=0 the line waits until its own source appears.
+TEST_F(HeadlessPulseTest, AMissingSourceIsReplacedOnlyAtAStartAndOnlyWhenAllowed) {
+  test::PrivatePulseServer server("varn_first", "VarnFirst");
+  ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
+  Settings("NumRec=2\nDeviceName_1=Studio B Interface\nDeviceName_2=Monitor of VarnLate\n"
+           "BitRate_1=0\nBitRate_2=0\nMinGateLevel_1=-100\nMinGateLevel_2=-100\n");
+  {
+    test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"},
+                      {"PULSE_SERVER=" + server.Address()});
+    ASSERT_TRUE(run.WaitForOutput("ch1 既定デバイスで録音", 10)) << run.Out() << run.Err();
+    ASSERT_TRUE(run.WaitForOutput("ch2 既定デバイスで録音", 10)) << run.Out();
+    run.Signal(SIGTERM);
+    ASSERT_EQ(run.Wait(10), 0) << run.Err();
+  }
+  EXPECT_EQ(test::CountLines(test::DiagnosticsFiles(app.Path()),
+                             "Input device missing ch1: \"Studio B Interface\" is not among the "
+                             "input devices; recording the default \"Monitor of VarnFirst\""),
+            1)
+      << test::DiagnosticsFiles(app.Path());
+
+  Settings("NumRec=2\nDeviceFallback=0\nDeviceName_1=Monitor of VarnFirst\n"
+           "DeviceName_2=Monitor of VarnLate\nBitRate_1=0\nBitRate_2=0\n"
+           "MinGateLevel_1=-100\nMinGateLevel_2=-100\n");
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"},
+                    {"PULSE_SERVER=" + server.Address()});
+  ASSERT_TRUE(run.WaitForOutput("ch2 入力デバイス異常", 10)) << run.Out() << run.Err();
+  ASSERT_TRUE(run.WaitForOutput("ch1 録音開始", 10)) << run.Out();
+  // Two tries later still nothing of ch2: the default source stays unused.
+  std::this_thread::sleep_for(std::chrono::seconds(6));
+  EXPECT_EQ(test::CountLines(run.Out(), "ch2 録音開始"), 0) << run.Out();
+  ASSERT_EQ(server.Pactl("load-module module-null-sink sink_name=varn_late "
+                         "sink_properties=device.description=VarnLate"),
+            0);
+  ASSERT_TRUE(run.WaitForOutput("ch2 録音開始", 7)) << run.Out();
+  run.Signal(SIGTERM);
+  ASSERT_EQ(run.Wait(10), 0) << run.Err();
+  EXPECT_EQ(test::CountLines(run.Out(), "ch2 入力デバイス異常"), 1);
+  EXPECT_EQ(test::CountLines(run.Out(), "既定デバイスで録音"), 0);
+}
+
+// A source that stops delivering (the sink suspended) leaves silence of the
+// stall's length in the file: the file still covers the whole run in time.
+TEST_F(HeadlessPulseTest, AStalledSourceLeavesSilenceOfItsLengthAndTheFileKeepsTime) {
+  test::PrivatePulseServer server("varn_stall", "VarnStall");
+  ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
+  Settings("NumRec=1\nDeviceName_1=Monitor of VarnStall\nRecFreq_1=48000\nBitRate_1=0\n"
+           "InputTimeoutSec=2\nMinGateLevel_1=-100\n");
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"},
+                    {"PULSE_SERVER=" + server.Address()});
+  ASSERT_TRUE(run.WaitForOutput("ch1 録音開始", 10)) << run.Err();
+  const auto began = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  ASSERT_EQ(server.Pactl("suspend-sink varn_stall 1"), 0);
+  ASSERT_TRUE(run.WaitForOutput("ch1 入力途絶", 6)) << run.Out();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  ASSERT_EQ(server.Pactl("suspend-sink varn_stall 0"), 0);
+  ASSERT_TRUE(run.WaitForOutput("ch1 入力再開", 6)) << run.Out();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  run.Signal(SIGTERM);
+  const double ran = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  ASSERT_EQ(run.Wait(10), 0) << run.Err();
+  const auto files = test::ArchiveFiles(app.Path(), 1);
+  ASSERT_EQ(files.size(), 1u);
+  const WavInfo wav = ReadWavInfo(files[0]);
+  ASSERT_EQ(wav.Valid, 1);
+  const double seconds = static_cast<double>(wav.DataSize) / (48000.0 * 4);
+  // The run's length, less the block still filling at the stop (0.288 s).
+  EXPECT_GT(seconds, ran - 0.6) << "the stall is missing from the file";
+  EXPECT_LT(seconds, ran + 0.3);
 }
 
 }  // namespace
