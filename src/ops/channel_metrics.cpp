@@ -36,6 +36,20 @@ void AddChannelMetrics(MetricSet& metrics, const Engine& engine) {
                   c.archive.Capturing == 1 ? 1.0 : 0.0);
   }
 
+  MetricFamily& device = metrics.Family(
+      "varn_channel_device_info",
+      "1 for each running channel, naming the input device it really opened; fallback is 1 "
+      "when that is the default device standing in for a named device that is missing.",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) {
+    const ChannelRecord& c = engine.Channel(ch);
+    if (c.archive.Capturing != 1) continue;
+    device.Add({{"channel", ChannelLabel(ch)},
+                {"device", c.openedDevice},
+                {"fallback", c.onDefaultDevice ? "1" : "0"}},
+               1.0);
+  }
+
   MetricFamily& level = metrics.Family(
       "varn_level_dbfs",
       "Level the channel's meter shows, in dBFS over its 0.3 s window: mean RMS or highest "
@@ -45,8 +59,8 @@ void AddChannelMetrics(MetricSet& metrics, const Engine& engine) {
 
   MetricFamily& lost = metrics.Family(
       "varn_audio_lost_seconds_total",
-      "Seconds of audio lost on the way (capture overruns, archive queue full) since the "
-      "program started.",
+      "Seconds of audio lost on the way (capture overruns, archive queue full, writes the "
+      "disk refused) since the program started; the archive holds silence in their place.",
       MetricType::Counter);
   for (int ch = 0; ch < channels; ++ch)
     lost.Add(ChannelOnly(ch), engine.Channel(ch).loss.LostSecondsTotal());

@@ -30,6 +30,12 @@ void MetricsPublisher::Publish(const Engine* engine) {
       events_.Seed(seededChannels_);
     }
     AddChannelMetrics(m, *engine);
+    // No sample while it cannot be told: an absent series, not a guess.
+    if (engine->ClockSynchronised() >= 0)
+      m.Family("varn_clock_synchronized",
+               "1 while the kernel says the system clock is synchronised (NTP), else 0.",
+               MetricType::Gauge)
+          .Add({}, engine->ClockSynchronised() == 1 ? 1.0 : 0.0);
   }
   events_.AddTo(m);
   m.Family("varn_tick_seconds", "How long the update ticks took.", MetricType::Histogram)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,7 @@ class EngineFixture : public ::testing::Test {
     s.view = &view;
     s.observer = observer;
     s.dataFolder = dir / "data/";
+    s.clockSynchronised = [this] { return clockSynchronised; };
     engine = std::make_unique<Engine>(s);
     engine->Build();
   }
@@ -124,6 +126,7 @@ class EngineFixture : public ::testing::Test {
   // collected is then written by the end of the tick that collected it).
   bool archiveThread = false;
   TickObserver* observer = nullptr;  // set before Build
+  std::optional<bool> clockSynchronised = true;  // what the kernel says of the clock
   std::unique_ptr<Engine> engine;
 };
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -12,6 +13,7 @@
 #include "ops/metrics_publisher.h"
 #include "ops/prometheus_text.h"
 #include "support/text_lines.h"
+#include "util/io_gate.h"
 
 namespace varn::test {
 namespace {
@@ -138,6 +140,42 @@ TEST_F(MetricsPublisherTest, AnInputThatStopsDeliveringShowsAsStalledUntilItResu
   EXPECT_EQ(SeriesValue(Scrape(), "varn_input_stalled{channel=\"1\"}"), 1);
   Run(1.1, {kToneDevice}, kPublisherRate);
   EXPECT_EQ(SeriesValue(Scrape(), "varn_input_stalled{channel=\"1\"}"), 0);
+}
+
+std::atomic<bool> gDiskFull{false};
+bool FullDiskForCh1(const std::string& path) {
+  return !(gDiskFull.load() && path.find("/ch1/") != std::string::npos);
+}
+
+// What a full disk took is lost audio like any other: counted, told in the
+// event file, and silence in the archive; the device a line really opened
+// and the clock's synchronisation are there to see.
+TEST_F(MetricsPublisherTest, AFullDiskIsLostAudioTooAndTheDeviceAndClockAreNamed) {
+  clockSynchronised = false;
+  BuildOne();
+  Run(1.5, {kToneDevice}, kPublisherRate);
+  std::string m = Scrape();
+  EXPECT_EQ(SeriesValue(m, "varn_channel_device_info{channel=\"1\",device=\"Sim Tone 1kHz\","
+                           "fallback=\"0\"}"),
+            1);
+  EXPECT_EQ(SeriesValue(m, "varn_clock_synchronized"), 0);
+  SetIoGate(FullDiskForCh1);
+  gDiskFull = true;
+  Run(5.0, {kToneDevice}, kPublisherRate);  // a 4 s disk buffer fails to go out
+  gDiskFull = false;
+  Run(6.0, {kToneDevice}, kPublisherRate);
+  SetIoGate(nullptr);
+  m = Scrape();
+  const double lost = SeriesValue(m, "varn_audio_lost_seconds_total{channel=\"1\"}");
+  EXPECT_GT(lost, 3.5);
+  EXPECT_LT(lost, 9.0);
+  EXPECT_EQ(CountEvents("ch1 録音ファイル書込失敗"), 1);
+  EXPECT_EQ(CountEvents("ch1 音声欠落 "), 1) << Events();
+  engine->StopChannel(0);
+  TickAfter(0.01);
+  // The file still covers the whole run: what was dropped is silence.
+  uint64_t bytes = FolderBytes(dir / "data/ch1/");
+  EXPECT_NEAR(static_cast<double>(bytes - 44) / (kPublisherRate * 4), 12.5, 0.35);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <regex>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -174,6 +176,33 @@ TEST_F(HeadlessSimTest, AKillDuringWavArchivingLeavesValidFiles) {
       ASSERT_EQ(s[i + 1], expected) << "frame " << i / 2;
     }
   }
+}
+
+// A kill leaves the run marker behind: the next start writes when the
+// killed run last ticked, before anything of its own; a clean end removes it.
+TEST_F(HeadlessSimTest, ARunAfterAKillSaysWhenThePreviousOneStopped) {
+  Settings("NumRec=1\nDeviceName_1=Sim Tone 1kHz\nArcOn_1=0\n");
+  {
+    test::VarnRun run(app.Path(), {"--headless", "--audio", "sim"});
+    ASSERT_TRUE(run.WaitForOutput(kStartLine, 10)) << run.Err();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    run.Signal(SIGKILL);
+    EXPECT_EQ(run.Wait(5), -1);
+  }
+  const Texts killed = test::EventTexts(test::Lines(test::EventFiles(app.Path())));
+  const std::string lastTime = test::Lines(test::EventFiles(app.Path())).back().substr(0, 19);
+  test::VarnRun again(app.Path(), {"--headless", "--audio", "sim", "--duration", "1"});
+  ASSERT_EQ(again.Wait(20), 0) << again.Err();
+  const auto lines = test::Lines(again.Out());
+  ASSERT_GE(lines.size(), 2u);
+  const std::regex unclean(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d \d{4}/\d\d/\d\d \d\d:\d\d:\d\d )"
+                           R"(前回異常終了 (\d{4}/\d\d/\d\d \d\d:\d\d:\d\d))");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(lines[0], m, unclean)) << lines[0];
+  // The killed run ticked until it was killed: its marker is at most a
+  // second older than the kill, so no older than its own last line.
+  EXPECT_GE(m[1].str(), lastTime) << killed.size();
+  EXPECT_FALSE(std::filesystem::exists(app / "varn.running"));
 }
 
 // A display that is named but does not answer: said on standard error,
