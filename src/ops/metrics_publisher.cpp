@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "ops/channel_metrics.h"
+#include "ops/monitor_metrics.h"
 
 namespace varn {
 
@@ -30,6 +31,7 @@ void MetricsPublisher::Publish(const Engine* engine) {
       events_.Seed(seededChannels_);
     }
     AddChannelMetrics(m, *engine);
+    AddMonitorMetrics(m, *engine);
   }
   events_.AddTo(m);
   m.Family("varn_tick_seconds", "How long the update ticks took.", MetricType::Histogram)
