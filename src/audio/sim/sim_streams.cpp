@@ -178,7 +178,7 @@ size_t SimOutStream::Consume(size_t frames) {
 }
 
 void SimOutStream::Pace() {
-  if (quit_.load(std::memory_order_acquire)) return;
+  if (quit_.load(std::memory_order_acquire) || paused_.load(std::memory_order_acquire)) return;
   const uint64_t rate = Format().samplesPerSec;
   const uint64_t due = FramesSince(start_, static_cast<double>(rate) * rate_);
   if (due <= played_) return;

@@ -93,6 +93,9 @@ class SimOutStream final : public WaveOutStream, public SimPaced {
   // bytes taken from headers.
   size_t Consume(size_t frames);
   void Fail(const std::string& reason) { failed_.Set(reason); }
+  // Holds playback at real-time pace, as a sink whose server stalls: the
+  // frames due meanwhile are taken late, all at once (at most one second).
+  void Pause(bool paused) { paused_.store(paused, std::memory_order_release); }
   // A sum over every byte the real-time device played, so its thread truly
   // reads the samples it plays (what a sanitizer needs to see).
   uint64_t PlayedSum() const { return playedSum_.load(std::memory_order_acquire); }
@@ -106,6 +109,7 @@ class SimOutStream final : public WaveOutStream, public SimPaced {
   std::shared_ptr<PlayedTap> tap_;
   DeviceGate gate_;
   std::atomic<bool> quit_{false};
+  std::atomic<bool> paused_{false};
   std::atomic<uint64_t> playedSum_{0};
   std::vector<uint8_t> deviceBuffer_;  // where the real-time device copies what it plays
   std::chrono::steady_clock::time_point start_;
