@@ -15,6 +15,56 @@ namespace {
 
 void ClearFlags(WaveHeader& h) { h.flags.store(0, std::memory_order_release); }
 
+// Queues `bytes` of silence as pieces of `piece` bytes, the first taking
+// what is left over.
+void QueueLeadIn(MonitorOutput& monitor, WaveOutStream& out, int32_t bytes, uint32_t piece) {
+  int32_t count = 0;
+  if (bytes > 0)
+    count = piece > 0
+                ? std::clamp<int32_t>(bytes / static_cast<int32_t>(piece), 1, monitor.HeaderCount)
+                : 1;
+  const uint32_t first =
+      static_cast<uint32_t>(std::max(bytes, 0)) - (count > 0 ? count - 1 : 0) * piece;
+  if (monitor.SilenceBytes.size() <= first) monitor.SilenceBytes.assign(first + 1, 0);
+  // Every header is prepared before any is queued (HeaderQueue::Prepare).
+  for (int i = 0; i < count; ++i) {
+    WaveHeader& h = monitor.LeadIn[i];
+    h.data = monitor.SilenceBytes.data();
+    h.bufferLength = i == 0 ? first : piece;
+    ClearFlags(h);
+    out.Prepare(h);
+  }
+  for (int i = 0; i < count; ++i) out.Write(monitor.LeadIn[i]);
+  monitor.LeadInCount = count;
+  monitor.LeadInUsed = std::max(bytes, 0);
+}
+
+// Playback has fallen more than the ring minus one block behind capture:
+// drops what waits in the device and returns the segment to go on from, up
+// to the newest, `g`. `behind` is what waited, in segments and lead-in
+// pieces; `unplayed` the segments before `g` that hold current audio and
+// were not played.
+int32_t SkipAhead(MonitorOutput& monitor, int32_t g, int32_t behind, int32_t unplayed) {
+  monitor.OutDevice->Reset();  // every queued header comes back done
+  std::fill(monitor.Queued.begin(), monitor.Queued.end(), 0);
+  const int32_t count = monitor.HeaderCount;
+  const int32_t segmentBytes = static_cast<int32_t>(monitor.Headers[0].bufferLength);
+  // The listener keeps the lead-in's delay, without its silence, as far back
+  // as the ring allows with a segment to spare (so the next segment does not
+  // skip again) and never back into what was played.
+  const int32_t delay = segmentBytes > 0 ? monitor.DelayBytes / segmentBytes : 0;
+  const int32_t back = std::max(0, std::min({delay, count - 7, unplayed}));
+  ++monitor.Skips;
+  const double segmentMs = segmentBytes / std::max<double>(monitor.OutFormat.blockAlign, 1) /
+                           std::max<double>(monitor.OutFormat.samplesPerSec, 1) * 1000.0;
+  WriteLogLine(std::string(kMonitorSkippedText) + std::to_string(monitor.MonitorChannel + 1) +
+                   ": playback fell " + std::to_string(RoundToInt32(behind * segmentMs)) +
+                   " ms behind capture, more than the capture ring allows; it goes on " +
+                   std::to_string(RoundToInt32((back + 1) * segmentMs)) + " ms behind",
+               true);
+  return (g - back + count) % count;
+}
+
 }  // namespace
 
 int32_t LeadInBytes(int32_t bufferDelayMs, uint32_t rate, uint16_t blockAlign) {
@@ -79,10 +129,10 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
     if (6 * b != monitor.HeaderCount) {
       monitor.HeaderCount = 6 * b;
       monitor.Headers = std::make_unique<WaveHeader[]>(static_cast<size_t>(monitor.HeaderCount));
+      monitor.LeadIn = std::make_unique<WaveHeader[]>(static_cast<size_t>(monitor.HeaderCount));
       monitor.Queued.assign(static_cast<size_t>(monitor.HeaderCount), 0);
       monitor.DelayBytes =
           LeadInBytes(monitor.BufferDelayMs, monitor.OutFormat.samplesPerSec, format.blockAlign);
-      monitor.SilenceBytes.assign(static_cast<size_t>(monitor.DelayBytes) + 1, 0);
     }
     const SegmentTable& segments = capture.Segments;
     const uint32_t length = static_cast<uint32_t>(format.blockAlign) * segments.segmentLength;
@@ -119,12 +169,7 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
                      true);
       }
     }
-    WaveHeader& lead = monitor.SilenceHeader;
-    lead.data = monitor.SilenceBytes.data();
-    lead.bufferLength = static_cast<uint32_t>(std::max(leadIn, 0));
-    ClearFlags(lead);
-    out.Prepare(lead);
-    out.Write(lead);
+    QueueLeadIn(monitor, out, leadIn, length);
   });
 }
 
@@ -137,8 +182,11 @@ void StopMonitor(MonitorOutput& monitor, bool close) {
     ClearFlags(monitor.Headers[i]);
   }
   std::fill(monitor.Queued.begin(), monitor.Queued.end(), 0);
-  TrappedStep([&] { out.Unprepare(monitor.SilenceHeader); });
-  ClearFlags(monitor.SilenceHeader);
+  for (int i = 0; i < monitor.LeadInCount; ++i) {
+    TrappedStep([&] { out.Unprepare(monitor.LeadIn[i]); });
+    ClearFlags(monitor.LeadIn[i]);
+  }
+  monitor.LeadInCount = 0;
   if (close) {
     TrappedStep([&] { out.Close(); });
     monitor.OutDevice.reset();
@@ -155,14 +203,26 @@ void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t 
     if (bufferIndex < 0 || segment < 0 || segment > 5) return;
     const int32_t g = bufferIndex * 6 + segment;
     if (g >= count) return;
-    for (int i = 0; i < count; ++i)
+    int32_t waiting = 0;  // segments written that the device has not finished
+    for (int i = 0; i < count; ++i) {
       if (monitor.Headers[i].Done()) monitor.Queued[static_cast<size_t>(i)] = 0;
+      waiting += monitor.Queued[static_cast<size_t>(i)];
+    }
+    int32_t leadIn = 0;  // lead-in pieces still queued
+    for (int i = 0; i < monitor.LeadInCount; ++i)
+      if (HeaderQueue::IsQueued(monitor.LeadIn[i])) ++leadIn;
     const int64_t gap = monitor.LastWritten == -1 ? 0 : position - monitor.LastPosition;
-    if (monitor.LastWritten != -1 && gap <= 0) return;  // played already
+    // Played already: an output ahead of capture waits for newer segments.
+    if (monitor.LastWritten != -1 && gap <= 0) return;
     // Beyond the ring minus the block being filled, the segments in between
     // hold newer audio than their place says: go on from this one.
     const bool resume = monitor.LastWritten == -1 || gap > count - 6;
+    const int32_t fresh = resume ? 1 : static_cast<int32_t>(gap);
     int32_t s = resume ? g : (monitor.LastWritten + 1) % count;
+    // What would wait in the device, less the oldest piece (it may be part
+    // played), must fit in every block but the one capture refills.
+    const int32_t behind = leadIn + waiting + fresh;
+    if (behind - 1 > count - 6) s = SkipAhead(monitor, g, behind, resume ? 0 : waiting + fresh - 1);
     for (;;) {
       // A header still queued is refused by the device; that is fine.
       monitor.OutDevice->Write(monitor.Headers[s]);

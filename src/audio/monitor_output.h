@@ -2,7 +2,9 @@
 // Play-through of one channel for listening. The output device is opened in
 // the channel's own capture format and plays the capture blocks where they
 // are, one segment header per sixth of a block, appended as the analysis
-// moves on; a lead-in of silence keeps playback that far behind it.
+// moves on; a lead-in of silence keeps playback that far behind it. An
+// output whose clock runs slower than the capture's, or that stalls, is
+// kept within the ring: past it, playback skips ahead (MonitorWrite).
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +22,8 @@ namespace varn {
 inline constexpr int32_t kMaxBufferDelayMs = 10000;
 // Diagnostics line when the lead-in is cut to the ring; the channel follows.
 inline constexpr std::string_view kMonitorDelayClampedText = "Monitor delay clamped ch";
+// Diagnostics line when playback fell too far behind capture and skipped ahead.
+inline constexpr std::string_view kMonitorSkippedText = "Monitor skipped ch";
 
 // How a channel's record button shows that the channel is monitored. The
 // window implements it.
@@ -44,11 +48,17 @@ struct MonitorOutput {
   int64_t LastPosition = -1;              // the stream position of LastWritten
   std::unique_ptr<WaveHeader[]> Headers;  // header i*6+k: segment k of block i
   std::vector<int32_t> Queued;
-  WaveHeader SilenceHeader;
+  // The lead-in goes out in pieces of a segment each (the first takes what
+  // is left over), all of the same silence, so MonitorWrite can tell how
+  // much of it is still to play.
+  std::unique_ptr<WaveHeader[]> LeadIn;  // HeaderCount slots
+  int32_t LeadInCount = 0;               // pieces queued at the last start
   std::vector<uint8_t> SilenceBytes;
   int32_t DelayBytes = 0;  // the lead-in as set; the one played may be shorter (LeadInLimit)
+  int32_t LeadInUsed = 0;  // bytes of lead-in queued at the last start
   // The last lead-in cut to a channel's ring, so the note is written once.
   int64_t NotedClamp = -1;
+  uint64_t Skips = 0;  // times playback skipped ahead, since the program started
 };
 
 // Whole frames of the lead-in: round(ms / 1000 * rate) frames of blockAlign
@@ -78,9 +88,14 @@ void StopMonitor(MonitorOutput& monitor, bool close);
 // The analysis has finished segment `segment` of block `bufferIndex`, which
 // lies at `position` in the run's stream of segments: queues every segment
 // from the last written up to that one, in ring order, each once. A segment
-// at or before the last written is not played again; after a gap longer
-// than the ring minus one block (the older segments are gone or being
-// overwritten) playback goes on from this one.
+// at or before the last written is not played again (an output ahead of
+// capture waits for new ones); after a gap longer than the ring minus one
+// block (the older segments are gone or being overwritten) playback goes on
+// from this one. When more than the ring minus one block would wait in the
+// device (lead-in included), the device is reset and playback goes on from
+// the lead-in's length before this segment, as far back as the ring allows
+// and never to a segment played or older than the first written; the skip
+// is noted in the diagnostics file and counted in Skips.
 void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position);
 
 }  // namespace varn

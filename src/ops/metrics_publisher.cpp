@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "ops/channel_metrics.h"
+#include "ops/monitor_metrics.h"
 
 namespace varn {
 
@@ -36,6 +37,7 @@ void MetricsPublisher::Publish(const Engine* engine) {
                "1 while the kernel says the system clock is synchronised (NTP), else 0.",
                MetricType::Gauge)
           .Add({}, engine->ClockSynchronised() == 1 ? 1.0 : 0.0);
+    AddMonitorMetrics(m, *engine);
   }
   events_.AddTo(m);
   m.Family("varn_tick_seconds", "How long the update ticks took.", MetricType::Histogram)

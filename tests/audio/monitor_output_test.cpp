@@ -90,7 +90,7 @@ TEST_F(MonitorTest, PlaybackIsTheLeadInThenTheSegmentsAsTheAnalysisReachesThem) 
   ASSERT_EQ(played.size(), static_cast<size_t>(kLeadInFrames + kSeg));  // nothing more written
   for (int f = 0; f < kLeadInFrames; ++f) ASSERT_EQ(played[f], 0);
   for (int f = 0; f < kSeg; ++f) ASSERT_EQ(played[kLeadInFrames + f], f);
-  EXPECT_TRUE(mon.SilenceHeader.Done());
+  for (int i = 0; i < mon.LeadInCount; ++i) EXPECT_TRUE(mon.LeadIn[i].Done()) << i;
   EXPECT_TRUE(mon.Headers[0].Done());
 
   // A late tick: every segment up to the newest goes out, in ring order,
@@ -221,6 +221,64 @@ TEST_F(MonitorTest, ClosingReleasesTheDeviceAndTheNextStartOpensAgain) {
   StartMonitor(mon, cap[0], sim);
   EXPECT_EQ(sim.OutputOpenCount(), 2);
   EXPECT_NE(mon.OutDevice, nullptr);
+}
+
+// An output that stops taking audio after its lead-in (`delayMs`): the
+// ring of 60 segments lets 55 wait, the oldest part played and the rest
+// beside the block capture refills; the 56th makes it skip ahead to the
+// lead-in's delay before the newest, at most 53 segments back.
+struct StallCase {
+  int delayMs;
+  int resumesAt;  // the first segment played after the skip
+};
+void PrintTo(const StallCase& c, std::ostream* os) { *os << "BufferDelay " << c.delayMs << " ms"; }
+
+class MonitorStallTest : public MonitorTest, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(MonitorStallTest, AnOutputTooFarBehindSkipsAheadAndNotesIt) {
+  mon.BufferDelayMs = GetParam().delayMs;
+  Select(0);
+  sim.Consume(static_cast<size_t>(mon.LeadInUsed / 4));
+  sim.TakePlayed();
+  sim.Produce(kRampInput, 57 * kSeg);
+  for (int p = 0; p < 55; ++p) MonitorWrite(mon, p / 6, p % 6, p);
+  EXPECT_EQ(mon.Skips, 0u);
+  MonitorWrite(mon, 9, 1, 55);
+  EXPECT_EQ(mon.Skips, 1u);
+  EXPECT_EQ(mon.LastWritten, 55);
+  const std::vector<int16_t> played = PlayLeft(100 * kSeg);
+  const int first = GetParam().resumesAt;
+  ASSERT_EQ(played.size(), static_cast<size_t>((56 - first) * kSeg));
+  for (int f = 0; f < static_cast<int>(played.size()); ++f) ASSERT_EQ(played[f], first * kSeg + f);
+  const int behindMs = 56 * 48;
+  EXPECT_EQ(log.CountDiagnostics("Monitor skipped ch1: playback fell " + std::to_string(behindMs) +
+                                 " ms behind capture, more than the capture ring allows; it goes "
+                                 "on " +
+                                 std::to_string((56 - first) * 48) + " ms behind"),
+            1)
+      << log.Diagnostics();
+  // The next segment follows on without another skip.
+  MonitorWrite(mon, 9, 2, 56);
+  EXPECT_EQ(mon.Skips, 1u);
+  EXPECT_EQ(PlayLeft(kSeg).front(), 56 * kSeg);
+}
+
+INSTANTIATE_TEST_SUITE_P(LeadIns, MonitorStallTest,
+                         ::testing::Values(StallCase{300, 49},    // 6.25 segments: 6 back
+                                           StallCase{0, 55},      // no lead-in: the newest alone
+                                           StallCase{3000, 2}));  // more than the ring allows
+
+TEST_F(MonitorTest, LeadInStillQueuedCountsAsLag) {
+  Select(0);  // nothing plays, not even the lead-in's 6 segments
+  sim.Produce(kRampInput, 51 * kSeg);
+  for (int p = 0; p < 49; ++p) MonitorWrite(mon, p / 6, p % 6, p);
+  EXPECT_EQ(mon.Skips, 0u);
+  MonitorWrite(mon, 8, 1, 49);  // the lead-in's 6 pieces and 50 segments
+  EXPECT_EQ(mon.Skips, 1u);
+  // The silence is dropped; the delay it set is kept.
+  const std::vector<int16_t> played = PlayLeft(100 * kSeg);
+  ASSERT_EQ(played.size(), static_cast<size_t>(7 * kSeg));
+  for (int f = 0; f < static_cast<int>(played.size()); ++f) ASSERT_EQ(played[f], 43 * kSeg + f);
 }
 
 TEST(LeadIn, IsAWholeNumberOfFrames) {

@@ -371,6 +371,24 @@ TEST(SimStreams, DeliverOnlyWhileStartedAndReturnBuffersOnReset) {
   EXPECT_EQ(sim.Produce(4, 4), 0);  // streams no one holds are forgotten
 }
 
+TEST(SimStreams, AnOutputOnASlowerClockPlaysItsShareOfWhatIsAsked) {
+  SimWaveService sim(SimPace::Manual);
+  sim.SetOutputRate(0.75);
+  std::shared_ptr<WaveOutStream> out;
+  ASSERT_EQ(sim.OpenOut(kDefaultDevice, Pcm16Format(8000, 1), out), kWaveOk);
+  std::vector<uint8_t> bytes(200);
+  WaveHeader h;
+  h.data = bytes.data();
+  h.bufferLength = 200;
+  out->Prepare(h);
+  ASSERT_EQ(out->Write(h), kWaveOk);
+  // 7.5 frames of every 10: whole frames, the half carried over.
+  for (const size_t frames : {7u, 8u, 7u, 8u}) {
+    sim.Consume(10);
+    EXPECT_EQ(sim.TakePlayed().size(), 2 * frames);
+  }
+}
+
 TEST(SimStreams, TheNullOutputPlaysAtItsOwnPace) {
   SimWaveService sim(SimPace::RealTime);
   std::shared_ptr<WaveOutStream> out;

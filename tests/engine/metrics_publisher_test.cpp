@@ -133,6 +133,19 @@ TEST_F(MetricsPublisherTest, LostAudioCountsUpInSecondsAndARestartDoesNotSetItBa
   EXPECT_GT(SeriesValue(Scrape(), series), first + 0.5);
 }
 
+TEST_F(MetricsPublisherTest, MonitorSkipsCountUp) {
+  BuildOne();
+  Run(1.1, {kToneDevice}, kPublisherRate);
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_monitor_skips_total"), 0);
+  // Nothing plays the output: with the ring of 2.88 s it skips ahead at
+  // 2.4 s and 4.75 s.
+  engine->SelectMonitorChannel(0);
+  Run(6.0, {kToneDevice}, kPublisherRate);
+  Quiet(1.0);
+  EXPECT_EQ(engine->Monitor().Skips, 2u);
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_monitor_skips_total"), 2);
+}
+
 TEST_F(MetricsPublisherTest, AnInputThatStopsDeliveringShowsAsStalledUntilItResumes) {
   BuildOne();
   Run(6.0, {kToneDevice}, kPublisherRate);

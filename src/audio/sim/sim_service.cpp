@@ -126,7 +126,9 @@ int SimWaveService::OpenOut(int deviceId, const WaveFormat& format,
   if (failedDevices_.count({false, id}))
     return Fail(true, kWaveErrDeviceFailed,
                 "Cannot open the output device \"" + name + "\": it is not connected.");
-  auto sim = std::make_shared<SimOutStream>(name, format, Pacer(), tap_);
+  std::shared_ptr<SimPacer> pacer = Pacer();
+  if (pacer && outputRate_ != 1.0) pacer = std::make_shared<SimPacer>();
+  auto sim = std::make_shared<SimOutStream>(name, format, std::move(pacer), tap_, outputRate_);
   std::erase_if(outStreams_, [](const auto& s) { return s.expired(); });
   outStreams_.push_back(sim);
   ++outputOpens_;

@@ -45,6 +45,11 @@ class SimWaveService final : public WaveService {
   std::vector<uint8_t> TakePlayed() { return tap_->Take(); }
   // How often an output device was opened.
   int OutputOpenCount() const { return outputOpens_; }
+  // Outputs opened from now on run on a clock `rate` times as fast as the
+  // inputs' (0.995: half a per cent slow). At real-time pace such an output
+  // has a pacer thread of its own, as a second sound card has its own
+  // interrupt, so it meets capture only through the program's thread.
+  void SetOutputRate(double rate) { outputRate_ = rate; }
 
   // Makes a device fail as if unplugged: its open streams fail with `reason`
   // and it cannot be opened until RestoreDevice.
@@ -71,6 +76,7 @@ class SimWaveService final : public WaveService {
   std::vector<std::weak_ptr<SimOutStream>> outStreams_;
   std::set<std::pair<bool, int>> failedDevices_;
   int outputOpens_ = 0;
+  double outputRate_ = 1.0;
 };
 
 }  // namespace varn

@@ -9,7 +9,7 @@ namespace {
 constexpr size_t kChunkFrames = 4096;
 
 // Frames due at `rate` for the time since `start`.
-uint64_t FramesSince(std::chrono::steady_clock::time_point start, uint32_t rate) {
+uint64_t FramesSince(std::chrono::steady_clock::time_point start, double rate) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   return static_cast<uint64_t>(elapsed.count() * rate);
 }
@@ -124,8 +124,12 @@ void SimInStream::Pace() {
 }
 
 SimOutStream::SimOutStream(std::string deviceName, const WaveFormat& format,
-                           std::shared_ptr<SimPacer> pacer, std::shared_ptr<PlayedTap> tap)
-    : WaveOutStream(std::move(deviceName), format), pacer_(std::move(pacer)), tap_(std::move(tap)) {
+                           std::shared_ptr<SimPacer> pacer, std::shared_ptr<PlayedTap> tap,
+                           double rate)
+    : WaveOutStream(std::move(deviceName), format),
+      pacer_(std::move(pacer)),
+      tap_(std::move(tap)),
+      rate_(rate > 0.0 ? rate : 1.0) {
   if (pacer_) {
     // A second's worth, the most one turn plays after a stall.
     deviceBuffer_.resize(static_cast<size_t>(format.samplesPerSec) * format.blockAlign + 1);
@@ -159,6 +163,11 @@ void SimOutStream::Shutdown() {
 
 size_t SimOutStream::Consume(size_t frames) {
   if (quit_.load(std::memory_order_acquire) || Failed()) return 0;
+  if (rate_ != 1.0) {
+    owed_ += static_cast<double>(frames) * rate_;
+    frames = static_cast<size_t>(owed_);
+    owed_ -= static_cast<double>(frames);
+  }
   if (!gate_.TryEnter()) return 0;
   const size_t taken =
       queue_.Drain(frames * Format().blockAlign, [this](const uint8_t* data, size_t bytes) {
@@ -169,9 +178,9 @@ size_t SimOutStream::Consume(size_t frames) {
 }
 
 void SimOutStream::Pace() {
-  if (quit_.load(std::memory_order_acquire)) return;
+  if (quit_.load(std::memory_order_acquire) || paused_.load(std::memory_order_acquire)) return;
   const uint64_t rate = Format().samplesPerSec;
-  const uint64_t due = FramesSince(start_, static_cast<uint32_t>(rate));
+  const uint64_t due = FramesSince(start_, static_cast<double>(rate) * rate_);
   if (due <= played_) return;
   // Frames with nothing queued are silence: the device does not wait.
   const uint64_t frames = std::min(due - played_, rate);

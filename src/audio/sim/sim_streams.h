@@ -78,17 +78,24 @@ class SimInStream final : public WaveInStream, public SimPaced {
 
 class SimOutStream final : public WaveOutStream, public SimPaced {
  public:
+  // `rate`: how fast the device's clock runs against the inputs' (0.995:
+  // half a per cent slow).
   SimOutStream(std::string deviceName, const WaveFormat& format, std::shared_ptr<SimPacer> pacer,
-               std::shared_ptr<PlayedTap> tap);
+               std::shared_ptr<PlayedTap> tap, double rate = 1.0);
   ~SimOutStream() override;
 
   int Reset() override;
   int Close() override;
 
-  // Plays `frames` frames of the written headers now (manual pace). Frames
-  // with no header to play are silence. Returns the bytes taken from headers.
+  // Plays `frames` frames of the written headers now (manual pace), or as
+  // many as the device's clock makes of them (whole frames; the fraction
+  // carries over). Frames with no header to play are silence. Returns the
+  // bytes taken from headers.
   size_t Consume(size_t frames);
   void Fail(const std::string& reason) { failed_.Set(reason); }
+  // Holds playback at real-time pace, as a sink whose server stalls: the
+  // frames due meanwhile are taken late, all at once (at most one second).
+  void Pause(bool paused) { paused_.store(paused, std::memory_order_release); }
   // A sum over every byte the real-time device played, so its thread truly
   // reads the samples it plays (what a sanitizer needs to see).
   uint64_t PlayedSum() const { return playedSum_.load(std::memory_order_acquire); }
@@ -102,10 +109,13 @@ class SimOutStream final : public WaveOutStream, public SimPaced {
   std::shared_ptr<PlayedTap> tap_;
   DeviceGate gate_;
   std::atomic<bool> quit_{false};
+  std::atomic<bool> paused_{false};
   std::atomic<uint64_t> playedSum_{0};
   std::vector<uint8_t> deviceBuffer_;  // where the real-time device copies what it plays
   std::chrono::steady_clock::time_point start_;
   uint64_t played_ = 0;
+  double rate_ = 1.0;
+  double owed_ = 0.0;  // manual pace: the fraction of a frame not played yet
 };
 
 }  // namespace varn
