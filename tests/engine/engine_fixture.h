@@ -85,6 +85,7 @@ class EngineFixture : public ::testing::Test {
     s.archiveThread = archiveThread;
     s.view = &view;
     s.observer = observer;
+    s.unattended = unattended;
     s.dataFolder = dir / "data/";
     engine = std::make_unique<Engine>(s);
     engine->Build();
@@ -124,6 +125,7 @@ class EngineFixture : public ::testing::Test {
   // collected is then written by the end of the tick that collected it).
   bool archiveThread = false;
   TickObserver* observer = nullptr;  // set before Build
+  bool unattended = false;           // set before Build: headless
   std::unique_ptr<Engine> engine;
 };
 
