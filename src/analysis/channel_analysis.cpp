@@ -27,6 +27,23 @@ bool ChannelAnalysis::Start(const AnalysisFormat& format, const MonitorSettings&
   });
 }
 
+void ChannelAnalysis::ApplySettings(const MonitorSettings& before, const MonitorSettings& now) {
+  if (!ready_) return;
+  TrappedStep([&] {
+    const int32_t segment = SegmentLength();
+    if (now.minGateSpan != before.minGateSpan)
+      lowLevel.SizeWindow(format_.sampleRate, now.minGateSpan);
+    if (now.peakHoldSec != before.peakHoldSec)
+      meter.HoldWindow.Reset(HoldWindowLength(format_.sampleRate, segment, now.peakHoldSec));
+    if (now.peakHoldSec != before.peakHoldSec || now.fftAvrSec != before.fftAvrSec) {
+      spectrum.Start(format_.sampleRate, segment, now);
+      // Its histories start empty: the change detector waits for them to
+      // fill, as after a start (the other detectors only skip two blocks).
+      TickCount = 0;
+    }
+  });
+}
+
 void ChannelAnalysis::CountTick() {
   if (TickCount < 2147483647) ++TickCount;
 }

@@ -49,6 +49,13 @@ class ChannelAnalysis {
   // settings, and resets every detector and TickCount. False (and nothing
   // analysed until the next start) for a format that cannot be analysed.
   bool Start(const AnalysisFormat& format, const MonitorSettings& settings);
+  // New settings while the channel runs (`before` were in force until now).
+  // Thresholds are read block by block and need nothing; the windows the
+  // settings size (peak hold, spectrum averaging, low-level span) are sized
+  // afresh. What the detectors reported stands and the run's level figures
+  // stay, so a line reported low or over is reported again only when it
+  // comes back.
+  void ApplySettings(const MonitorSettings& before, const MonitorSettings& now);
   bool Ready() const { return ready_; }
   const AnalysisFormat& Format() const { return format_; }
   int32_t SegmentLength() const { return static_cast<int32_t>(block_.size()); }

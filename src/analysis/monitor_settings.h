@@ -17,6 +17,8 @@ struct MonitorSettings {
   int32_t puchiSense = 50;      // PuchiSense_: click sensitivity, 0 = off
   float puchiOkLength = 1.0f;   // PuchiOKLength_: click lockout, seconds
   int32_t fftSense = 50;        // FFTSense_: spectrum-change sensitivity, 0 = off
+
+  bool operator==(const MonitorSettings&) const = default;
 };
 
 // The values of setting set `set` (1..8) from the active settings store, each

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   double duration = 0.0;
   app.add_flag("--headless", headless,
                "Run the monitor without windows: every channel starts, event lines go to "
-               "standard output, SIGINT or SIGTERM stops it cleanly");
+               "standard output, SIGINT or SIGTERM stops it cleanly, SIGHUP reloads the "
+               "settings file (restarting only the channels whose capture settings changed)");
   app.add_option("--duration", duration, "Stop the monitor after this many seconds")
       ->check(CLI::PositiveNumber);
   std::string metrics;

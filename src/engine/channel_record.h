@@ -3,6 +3,7 @@
 // and the display choices the operator made. Records are made once at
 // start-up and never move (the archive writer points at the archive record).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,21 @@
 #include "engine/line_watch.h"
 
 namespace varn {
+
+// A channel's capture settings as the settings file gives them. A run
+// records with what was loaded at its start; a settings reload restarts the
+// channel only when these changed.
+struct CaptureKeys {
+  std::string deviceName;   // DeviceName_
+  int32_t recMode = 0;      // RecMode_
+  int32_t recFreq = 0;      // RecFreq_
+  int32_t bitRate = 0;      // BitRate_
+  int32_t bufferSec = 0;    // BufferSec_
+  float recLevelDb = 0.0f;  // RecLevelDB_
+  int32_t arcOn = 0;        // ArcOn_
+
+  bool operator==(const CaptureKeys&) const = default;
+};
 
 struct ChannelRecord {
   ChannelRecord(int ch, const Clock& clock, const std::string& dataFolder)
@@ -33,6 +49,7 @@ struct ChannelRecord {
   ChannelAnalysis analysis;
 
   std::string name;         // ChName_
+  CaptureKeys formatKeys;   // as SetFmt last loaded them: every start does
   float fftOffset = 50.0f;  // FFTOffset_: spectrum marker height in percent
 
   // The device failed while the channel ran; the engine tries to start it

@@ -209,32 +209,76 @@ void Engine::LogEndLine() {
   s_.log->LogEvent(kEndBanner);
 }
 
+void Engine::ApplyMiscSettings() {
+  {
+    SettingsBatch batch;
+    const WaveViewMetrics view{s_.view ? s_.view->WaveformHeightTwips() : 0,
+                               s_.view ? s_.view->TwipsPerPixel() : 15};
+    misc_ = ReadMiscSettings(*s_.audio, view);
+    monitor_.MonDeviceId = misc_.monDeviceId;
+    monitor_.BufferDelayMs = misc_.bufferDelayMs;
+    for (auto& c : channels_)
+      if (c->lane) c->lane->SetLoudnessLog(misc_.loudnessLog);
+    ConfigureHooks();
+  }
+  // The loudness view switched off: a meter in LUFS mode goes back to RMS.
+  for (int ch = 0; ch < ChannelCount(); ++ch)
+    if (!misc_.loudnessView && Rec(ch).analysis.meterTextMode == MeterTextMode::Lufs)
+      SetMeterTextMode(ch, static_cast<int32_t>(MeterTextMode::Rms));
+}
+
+bool Engine::RestartQueued(int ch) const {
+  return ch == restarting_ ||
+         std::find(restartQueue_.begin(), restartQueue_.end(), ch) != restartQueue_.end();
+}
+
 void Engine::GetMiscSetting() {
   s_.timer->Disarm();
   TrappedStep([&] {
-    {
-      SettingsBatch batch;
-      const WaveViewMetrics view{s_.view ? s_.view->WaveformHeightTwips() : 0,
-                                 s_.view ? s_.view->TwipsPerPixel() : 15};
-      misc_ = ReadMiscSettings(*s_.audio, view);
-      monitor_.MonDeviceId = misc_.monDeviceId;
-      monitor_.BufferDelayMs = misc_.bufferDelayMs;
-      for (auto& c : channels_)
-        if (c->lane) c->lane->SetLoudnessLog(misc_.loudnessLog);
-      ConfigureHooks();
-    }
-    // The loudness view switched off: a meter in LUFS mode goes back to RMS.
-    for (int ch = 0; ch < ChannelCount(); ++ch)
-      if (!misc_.loudnessView && Rec(ch).analysis.meterTextMode == MeterTextMode::Lufs)
-        SetMeterTextMode(ch, static_cast<int32_t>(MeterTextMode::Rms));
+    ApplyMiscSettings();
     // Each running channel in turn, carried out by the ticks.
     for (int ch = 0; ch < ChannelCount(); ++ch)
-      if (Rec(ch).archive.Capturing == 1 && ch != restarting_ &&
-          std::find(restartQueue_.begin(), restartQueue_.end(), ch) == restartQueue_.end())
-        restartQueue_.push_back(ch);
+      if (Rec(ch).archive.Capturing == 1 && !RestartQueued(ch)) restartQueue_.push_back(ch);
     AdvanceRestarts();
   });
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
+}
+
+SettingsReload Engine::ReloadSettings() {
+  SettingsReload result;
+  result.storedChannelCount = ChannelCount();
+  s_.timer->Disarm();
+  TrappedStep([&] {
+    const MonitorSettings before = misc_.monitoring;
+    std::vector<CaptureKeys> now(channels_.size());
+    {
+      SettingsBatch batch;
+      ApplyMiscSettings();
+      result.storedChannelCount = std::clamp(ReadKeyInt("NumRec"), 1, kMaxChannels);
+      for (int ch = 0; ch < ChannelCount(); ++ch) {
+        Rec(ch).name = ReadKeyText(ChannelKey("ChName_", ch));
+        now[static_cast<size_t>(ch)] = ReadCaptureKeys(ch);
+      }
+    }
+    for (int ch = 0; ch < ChannelCount(); ++ch) {
+      ChannelRecord& c = Rec(ch);
+      // A channel already on its way to a restart starts with the new settings anyway.
+      if (c.archive.Capturing != 1 || RestartQueued(ch)) continue;
+      // Recording the default device in place of a missing named one, which
+      // is no longer allowed: it goes back to waiting for its own.
+      const bool fallbackWithdrawn = c.onDefaultDevice && !misc_.deviceFallback;
+      if (now[static_cast<size_t>(ch)] != c.formatKeys || fallbackWithdrawn) {
+        restartQueue_.push_back(ch);
+        result.restarting.push_back(ch);
+      } else if (misc_.monitoring != before) {
+        c.analysis.ApplySettings(before, misc_.monitoring);
+        result.retuned.push_back(ch);
+      }
+    }
+    AdvanceRestarts();
+  });
+  if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
+  return result;
 }
 
 void Engine::AdvanceRestarts() {
@@ -246,7 +290,7 @@ void Engine::AdvanceRestarts() {
     // Stopped by hand meanwhile: it stays stopped.
     if (Rec(ch).restartPending) {
       Rec(ch).restartPending = false;
-      StartChannel(ch);
+      if (!StartChannel(ch) && s_.unattended) AwaitDevice(ch);
     }
   }
   while (restarting_ < 0 && !restartQueue_.empty()) {
@@ -269,20 +313,34 @@ void Engine::UpdateTraceScales() {
   misc_.monoTraceScale = 2.0 * misc_.stereoTraceScale;
 }
 
+CaptureKeys Engine::ReadCaptureKeys(int ch) const {
+  SettingsBatch batch;
+  CaptureKeys k;
+  k.deviceName = ReadKeyText(ChannelKey("DeviceName_", ch));
+  k.recMode = ReadKeyInt(ChannelKey("RecMode_", ch));
+  k.recFreq = ReadKeyInt(ChannelKey("RecFreq_", ch));
+  k.bitRate = ReadKeyInt(ChannelKey("BitRate_", ch));
+  k.bufferSec = ReadKeyInt(ChannelKey("BufferSec_", ch));
+  k.recLevelDb = ReadKeyReal(ChannelKey("RecLevelDB_", ch));
+  k.arcOn = ReadKeyInt(ChannelKey("ArcOn_", ch));
+  return k;
+}
+
 void Engine::SetFmt(int ch) {
   ChannelRecord& c = Rec(ch);
   SettingsBatch batch;
   TrappedStep([&] {
+    const CaptureKeys k = ReadCaptureKeys(ch);
+    c.formatKeys = k;
     CaptureChannel& cap = c.capture;
-    cap.DeviceId = ResolveDeviceName(true, ReadKeyText(ChannelKey("DeviceName_", ch)), *s_.audio);
-    cap.FormatCode = ReadKeyInt(ChannelKey("RecMode_", ch));
-    cap.SampleRate = ReadKeyInt(ChannelKey("RecFreq_", ch));
-    cap.BitRate = ReadKeyInt(ChannelKey("BitRate_", ch));
-    cap.BufferSec = ReadKeyInt(ChannelKey("BufferSec_", ch));
-    if (!mp3Available_) cap.BitRate = 0;
-    cap.RecLevelDb = ReadKeyReal(ChannelKey("RecLevelDB_", ch));
+    cap.DeviceId = ResolveDeviceName(true, k.deviceName, *s_.audio);
+    cap.FormatCode = k.recMode;
+    cap.SampleRate = k.recFreq;
+    cap.BitRate = mp3Available_ ? k.bitRate : 0;
+    cap.BufferSec = k.bufferSec;
+    cap.RecLevelDb = k.recLevelDb;
     if (cap.FormatCode == kMono16) c.analysis.stereoMode = StereoMode::MonoLeft;
-    c.archive.ArcOn = ReadKeyInt(ChannelKey("ArcOn_", ch));
+    c.archive.ArcOn = k.arcOn;
     c.archive.Extension = cap.BitRate != 0 ? ".mp3" : ".wav";
     c.analysis.lowLevel.SizeWindow(cap.SampleRate, misc_.monitoring.minGateSpan);
   });

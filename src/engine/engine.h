@@ -80,6 +80,19 @@ struct EngineServices {
   // The run marker, rewritten every second with the local time while the
   // program runs; empty for none.
   std::string runMarker;
+  // Nobody is at hand to start a channel (headless): one that a settings
+  // reload restarts and that then cannot start is tried again every few
+  // seconds, like a device that cannot start.
+  bool unattended = false;
+};
+
+// What ReloadSettings found.
+struct SettingsReload {
+  std::vector<int> restarting;  // channels whose capture settings changed, in restart order
+  std::vector<int> retuned;     // running channels given new monitoring settings in place
+  // NumRec as the file has it now; the channel count itself changes only
+  // when the program starts again.
+  int storedChannelCount = 0;
 };
 
 // What the start-up steps read that the window lays out with.
@@ -123,6 +136,12 @@ class Engine {
   // It returns at once; the ticks carry the restarts out, so the window
   // goes on meanwhile.
   void GetMiscSetting();
+  // The settings file changed under a running monitor (SIGHUP): applies the
+  // global and monitoring settings as GetMiscSetting does, but restarts
+  // (the same way) only the running channels whose own capture settings
+  // changed; the others record on without a gap, their detectors given
+  // changed monitoring settings in place. Channel names apply at once.
+  SettingsReload ReloadSettings();
   // The waveform trace scales again, from the view's present size (the
   // window calls it once its panels are laid out).
   void UpdateTraceScales();
@@ -193,6 +212,11 @@ class Engine {
   void HandleDeviceLoss(int ch);
   void RetryLostDevices();
   void AdvanceRestarts();
+  // The global and monitoring settings, as both reloads read them.
+  void ApplyMiscSettings();
+  CaptureKeys ReadCaptureKeys(int ch) const;
+  // Stopped for a restart, or waiting for its turn.
+  bool RestartQueued(int ch) const;
   void ConfigureHooks();
   void OncePerSecond(const ClockReading& now, bool wallStepped);
   // A step of the wall clock since the last tick (seconds, 0 for none).

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <csignal>
 #include <ostream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/engine_texts.h"
@@ -21,32 +23,46 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t gStopSignal = 0;
+volatile std::sig_atomic_t gReloadSignal = 0;
 extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
+extern "C" void OnReloadSignal(int) { gReloadSignal = 1; }
 
-// Installs the stop handlers for the run and puts the old ones back after.
-class StopSignals {
+// Installs the handlers for the run and puts the old ones back after:
+// SIGINT and SIGTERM stop, SIGHUP asks for the settings file to be read
+// again (what a service manager's reload sends a daemon).
+class RunSignals {
  public:
-  StopSignals() {
+  RunSignals() {
     gStopSignal = 0;
+    gReloadSignal = 0;
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &oldInt_);
     sigaction(SIGTERM, &sa, &oldTerm_);
-    sigaction(SIGHUP, &sa, &oldHup_);  // the terminal went away: stop cleanly too
+    struct sigaction reload {};
+    reload.sa_handler = OnReloadSignal;
+    sigemptyset(&reload.sa_mask);
+    sigaction(SIGHUP, &reload, &oldHup_);
     // A closed standard output (a pipe whose reader went away) must not end
     // the monitor: the lines still reach the event file.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &oldPipe_);
   }
-  ~StopSignals() {
+  ~RunSignals() {
     sigaction(SIGINT, &oldInt_, nullptr);
     sigaction(SIGTERM, &oldTerm_, nullptr);
     sigaction(SIGHUP, &oldHup_, nullptr);
     sigaction(SIGPIPE, &oldPipe_, nullptr);
   }
   bool Stopped() const { return gStopSignal != 0; }
+  // Whether a reload was asked for since the last call.
+  bool TakeReload() {
+    if (gReloadSignal == 0) return false;
+    gReloadSignal = 0;
+    return true;
+  }
 
  private:
   struct sigaction oldInt_ {
@@ -84,6 +100,36 @@ class HeadlessNotice final : public UserNotice {
   std::ostream& err_;
 };
 
+std::string ChannelList(const std::vector<int>& channels) {
+  std::string text;
+  for (const int ch : channels) text += (text.empty() ? "ch" : ", ch") + std::to_string(ch + 1);
+  return text;
+}
+
+// Reads the settings file again and says what that did, on standard error
+// (the service's journal) and in the diagnostics file.
+void ReloadAndReport(Engine& engine, std::ostream& err) {
+  const SettingsReload reload = engine.ReloadSettings();
+  std::string line = "Settings reloaded: ";
+  if (reload.restarting.empty())
+    line += "no channel restarts";
+  else
+    line += ChannelList(reload.restarting) +
+            (reload.restarting.size() == 1 ? " restarts" : " restart") +
+            " with changed capture settings";
+  if (!reload.retuned.empty())
+    line += "; new monitoring settings for " + ChannelList(reload.retuned);
+  std::vector<std::string> lines{line};
+  if (reload.storedChannelCount != engine.ChannelCount())
+    lines.push_back("NumRec is " + std::to_string(reload.storedChannelCount) +
+                    " in the settings file; the monitor keeps its " +
+                    std::to_string(engine.ChannelCount()) + " channels until it starts again");
+  for (const std::string& l : lines) {
+    err << "varn: " << l << std::endl;
+    WriteLogLine(l, true);
+  }
+}
+
 }  // namespace
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
@@ -95,7 +141,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   }
   if (!start.Message().empty()) err << "varn: " << start.Message() << "\n";
 
-  StopSignals signals;
+  RunSignals signals;
   ProgramServices& program = start.Program();
   HeadlessNotice notice(err);
   if (!start.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
@@ -114,6 +160,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   services.dataFolder = program.DataFolder();
   services.uncleanEnd = start.UncleanEnd();
   services.runMarker = start.RunMarker();
+  services.unattended = true;
   std::unique_ptr<MetricsEndpoint> metrics =
       MetricsEndpoint::Start(options.metricsListen, program.Log(), &err);
   TickObservers observers;
@@ -133,6 +180,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
                                               std::chrono::duration<double>(options.durationSec));
     double firstTickMs = -1.0;
     while (!signals.Stopped()) {
+      if (signals.TakeReload()) ReloadAndReport(engine, err);
       const auto now = SteadyClock::now();
       if (options.durationSec > 0 && now >= end) break;
       if (timer.Armed() && now >= timer.Due()) {

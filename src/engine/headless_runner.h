@@ -2,7 +2,8 @@
 // The monitor without windows, for a rack server, a service manager or a
 // container: start-up as the window does it, every channel started, each
 // event line printed to standard output as it is written to the event file,
-// and a clean shutdown on SIGINT or SIGTERM (or after a set time).
+// the settings file read again on SIGHUP, and a clean shutdown on SIGINT or
+// SIGTERM (or after a set time).
 
 #include <iosfwd>
 #include <string>

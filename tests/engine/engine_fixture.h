@@ -86,6 +86,7 @@ class EngineFixture : public ::testing::Test {
     s.archiveThread = archiveThread;
     s.view = &view;
     s.observer = observer;
+    s.unattended = unattended;
     s.dataFolder = dir / "data/";
     s.clockSynchronised = [this] { return clockSynchronised; };
     engine = std::make_unique<Engine>(s);
@@ -127,6 +128,7 @@ class EngineFixture : public ::testing::Test {
   bool archiveThread = false;
   TickObserver* observer = nullptr;  // set before Build
   std::optional<bool> clockSynchronised = true;  // what the kernel says of the clock
+  bool unattended = false;           // set before Build: headless
   std::unique_ptr<Engine> engine;
 };
 

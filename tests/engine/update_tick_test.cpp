@@ -1,5 +1,6 @@
 // The update tick: its timer, the watchdog, the separator line, commands
-// between ticks, settings reloads and the top of the hour.
+// between ticks, settings reloads (the dialogs' and SIGHUP's) and the top
+// of the hour.
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,110 @@ TEST_F(UpdateTickTest, ASettingsReloadRestartsRunningChannelsOneAfterAnotherWith
   TickAfter(0.3);
   EXPECT_FALSE(engine->Capturing(0));
   TickAfter(0.3);
+  EXPECT_TRUE(engine->Capturing(1));
+}
+
+TEST_F(UpdateTickTest, AReloadRestartsOnlyTheChannelsWhoseCaptureSettingsChanged) {
+  BuildTwo();
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  Run(1.0, {kRampDevice, kToneDevice}, kRate);
+  const std::string path = engine->Channel(0).archive.CurrentPath;
+  const size_t eventsBefore = EventTexts().size();
+
+  SettingsReload reload = engine->ReloadSettings();  // nothing changed
+  EXPECT_TRUE(reload.restarting.empty());
+  EXPECT_TRUE(reload.retuned.empty());
+  EXPECT_EQ(reload.storedChannelCount, 2);
+  EXPECT_FALSE(engine->RestartPending(0) || engine->RestartPending(1));
+
+  WriteSetting("RecFreq_2", "16000");
+  WriteSetting("ChName_1", "Studio A");
+  WriteSetting("NumRec", "3");
+  reload = engine->ReloadSettings();
+  EXPECT_EQ(reload.restarting, std::vector<int>{1});
+  EXPECT_EQ(reload.storedChannelCount, 3);
+  EXPECT_EQ(engine->ChannelCount(), 2);
+  EXPECT_EQ(engine->Channel(0).name, "Studio A");
+  EXPECT_TRUE(engine->Capturing(0));
+  EXPECT_TRUE(engine->RestartPending(1));
+  Run(1.0, {kRampDevice, kToneDevice}, kRate);
+  EXPECT_TRUE(engine->Capturing(1));
+  EXPECT_EQ(engine->Channel(1).capture.SampleRate, 16000);
+
+  const std::vector<std::string> texts = EventTexts();
+  std::vector<std::string> since(texts.begin() + static_cast<std::ptrdiff_t>(eventsBefore),
+                                 texts.end());
+  ASSERT_EQ(since.size(), 3u);
+  EXPECT_EQ(since[0], "ch2 録音停止");
+  EXPECT_TRUE(since[1].starts_with("ch2 ラウドネス")) << since[1];
+  EXPECT_EQ(since[2], "ch2 録音開始");
+
+  // Channel 1 recorded on into the file it had: one file, the ramp unbroken.
+  EXPECT_EQ(engine->Channel(0).archive.CurrentPath, path);
+  engine->CloseChannels();
+  const std::vector<std::string> files = ArchiveFiles(0);
+  ASSERT_EQ(files.size(), 1u);
+  const std::vector<int16_t> left = LeftSamples(files[0]);
+  EXPECT_GT(left.size(), static_cast<size_t>(kRate * 3 / 2));
+  for (size_t i = 1; i < left.size(); ++i) {
+    const auto expected = static_cast<int16_t>(left[0] + static_cast<int>(i));
+    ASSERT_EQ(std::max<int16_t>(expected, -32767), left[i]) << "frame " << i;
+  }
+}
+
+TEST_F(UpdateTickTest, ChangedMonitoringSettingsApplyToRunningChannelsInPlace) {
+  Build(
+      "NumRec=2\nDeviceName_1=Sim Silence\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
+      "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArcOn_1=0\nArcOn_2=0\n");
+  engine->BeginRunning(false);
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  Run(1.0, {kSilenceDevice, kToneDevice}, kRate);
+  ASSERT_EQ(CountEvents("ch1 Lch レベルDOWN"), 1);
+  ASSERT_EQ(CountEvents("ch2 Lch レベルUP"), 0);
+
+  WriteSetting("MaxGateLevel_1", "-30");  // below the -20 dBFS tone
+  WriteSetting("MinGateSpan_1", "500");
+  const SettingsReload reload = engine->ReloadSettings();
+  EXPECT_TRUE(reload.restarting.empty());
+  EXPECT_EQ(reload.retuned, (std::vector<int>{0, 1}));
+  EXPECT_EQ(engine->Channel(0).analysis.lowLevel.WindowLength(), 4000);
+  Run(1.0, {kSilenceDevice, kToneDevice}, kRate);
+  EXPECT_EQ(CountEvents("ch2 Lch レベルUP"), 1);
+  // The silent line was reported once and stays reported, across the new window.
+  EXPECT_EQ(CountEvents("ch1 Lch レベルDOWN"), 1);
+  EXPECT_EQ(CountEvents("録音停止"), 0);
+  EXPECT_EQ(CountEvents("録音開始"), 2);
+}
+
+TEST_F(UpdateTickTest, AReloadEndsADefaultDeviceStandInOnceFallbackIsOff) {
+  BuildTwo();
+  WriteSetting("DeviceName_2", "Line That Is Not There");
+  engine->StartChannel(0);
+  ASSERT_TRUE(engine->StartChannel(1));
+  ASSERT_TRUE(engine->Channel(1).onDefaultDevice);
+  WriteSetting("DeviceFallback", "0");
+  EXPECT_EQ(engine->ReloadSettings().restarting, std::vector<int>{1});
+  TickAfter(0.2);
+  EXPECT_FALSE(engine->Capturing(1));
+  EXPECT_TRUE(engine->Channel(1).awaitingDevice);  // for its own device
+  EXPECT_TRUE(engine->Capturing(0));
+}
+
+TEST_F(UpdateTickTest, UnattendedAChannelThatCannotRestartIsTriedAgainUntilItStarts) {
+  unattended = true;
+  BuildTwo();
+  engine->StartChannel(0);
+  engine->StartChannel(1);
+  const std::string mode = ReadSetting("RecMode_2", "");
+  WriteSetting("RecMode_2", "1");  // 8-bit: the device refuses it
+  EXPECT_EQ(engine->ReloadSettings().restarting, std::vector<int>{1});
+  TickAfter(0.2);
+  EXPECT_FALSE(engine->Capturing(1));
+  EXPECT_TRUE(engine->Channel(1).awaitingDevice);
+  WriteSetting("RecMode_2", mode);
+  TickAfter(kDeviceRetrySec);
   EXPECT_TRUE(engine->Capturing(1));
 }
 

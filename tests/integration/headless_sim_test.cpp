@@ -1,7 +1,7 @@
 // The headless monitor end to end on virtual devices, as an operator finds
 // it: the event lines on standard output and in the event file, the archive
-// files after a run, a stop by SIGTERM, a second instance on the same
-// folder, and a crash in the middle of WAV archiving.
+// files after a run, a stop by SIGTERM, a reload by SIGHUP, a second
+// instance on the same folder, and a crash in the middle of WAV archiving.
 
 #include <signal.h>
 
@@ -12,6 +12,7 @@
 #include <regex>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "archive/wav_file.h"
@@ -140,6 +141,34 @@ TEST_F(HeadlessSimTest, SigtermEndsTheRunCleanlyAndASecondInstanceIsTurnedAway) 
   EXPECT_EQ(test::CountLines(events, kStartLine), 1);  // none from the second instance
   EXPECT_EQ(test::Lines(run.Out()), test::Lines(events));
   EXPECT_TRUE(test::ArchiveFiles(app.Path(), 1).empty());
+}
+
+// A reload as `systemctl reload` asks for it: the monitor runs on, and only
+// the channel whose capture settings changed restarts.
+TEST_F(HeadlessSimTest, SighupReloadsTheSettingsAndRestartsOnlyTheChangedChannel) {
+  Settings(
+      "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nArcOn_1=0\nDeviceName_2=Sim Silence\nArcOn_2=0\n");
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "sim"});
+  ASSERT_TRUE(run.WaitForOutput(kStartLine, 10)) << run.Err();
+  for (const std::string change : {"RecFreq_2 48000", "NumRec 3"})
+    ASSERT_EQ(test::RunCommand(std::string(VARN_EXE) + " --app-folder " + app.Path() +
+                               " config set " + change)
+                  .exitCode,
+              0);
+  run.Signal(SIGHUP);
+  ASSERT_TRUE(run.WaitForOutput("ch2 録音開始", 10, 2)) << run.Err();
+  ASSERT_TRUE(run.Running()) << run.Err();
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(5), 0) << run.Err();
+
+  const std::string events = test::EventFiles(app.Path());
+  EXPECT_EQ(test::CountLines(events, "ch1 録音開始"), 1) << events;
+  EXPECT_EQ(test::CountLines(events, "ch1 録音停止"), 1) << events;  // at the end only
+  EXPECT_EQ(test::CountLines(events, "ch2 録音停止"), 2) << events;
+  EXPECT_EQ(test::CountLines(events, kEndLine), 1) << events;
+  const std::string diagnostics = test::DiagnosticsFiles(app.Path());
+  EXPECT_EQ(test::CountLines(diagnostics, "Settings reloaded: ch2 restarts"), 1) << diagnostics;
+  EXPECT_EQ(test::CountLines(diagnostics, "NumRec is 3 in the settings file"), 1) << diagnostics;
 }
 
 // Killed outright, the monitor leaves WAV files that play: the header is
