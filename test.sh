@@ -2,6 +2,7 @@
 # Sets up what is missing, builds, and runs every test, in stages:
 #   build     the normal build (warnings are errors), then every test (CTest)
 #   format    the code against .clang-format (a report; it reformats nothing)
+#   threads   Clang's thread-safety analysis: which thread may call what
 #   soak      the headless monitor on eight virtual lines (60 s; --long: 10 minutes)
 #   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan      the audio backend and engine tests, built with ThreadSanitizer
@@ -182,6 +183,7 @@ fuzz_stage() {
 run_stage build ctest_in build
 if ((QUICK == 0)); then
   run_stage format format_report
+  run_stage threads counted scripts/thread_check.sh build
   run_stage soak counted scripts/soak.sh --binary build/varn "${SOAK_ARGS[@]}"
   run_stage asan asan_stage
   run_stage tsan tsan_stage

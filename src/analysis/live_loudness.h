@@ -13,6 +13,7 @@
 
 #include "analysis/loudness_figures.h"
 #include "analysis/loudness_meter.h"
+#include "util/thread_role.h"
 
 namespace varn {
 
@@ -30,27 +31,29 @@ class LiveLoudness {
   // While nothing feeds the meter: a fresh meter for a run of `channels`
   // 16-bit channels at `rate`. False (and nothing measured) for a format
   // the meter cannot take.
-  bool Start(int32_t rate, int channels);
-  bool Measuring() const { return meter_.Valid(); }
-  int Channels() const { return meter_.Channels(); }
+  bool Start(int32_t rate, int channels) VARN_ARCHIVE_THREAD;
+  bool Measuring() const VARN_ARCHIVE_THREAD { return meter_.Valid(); }
+  int Channels() const VARN_ARCHIVE_THREAD { return meter_.Channels(); }
 
   // ---- the feeding thread
-  void Add(const int16_t* interleaved, size_t frames);
+  void Add(const int16_t* interleaved, size_t frames) VARN_ARCHIVE_THREAD;
   // The hour's figures; the meter starts afresh.
-  LoudnessFigures EndHour();
+  LoudnessFigures EndHour() VARN_ARCHIVE_THREAD;
   // The run ended: the figures of the hour, and nothing is measured after.
-  LoudnessFigures Stop();
+  LoudnessFigures Stop() VARN_ARCHIVE_THREAD;
 
   // ---- any thread
   LoudnessReadings Read() const;
 
  private:
-  void Publish(bool newSecond);
+  void Publish(bool newSecond) VARN_ARCHIVE_THREAD;
   void Clear();
 
-  LoudnessMeter meter_;
-  size_t framesSinceWhole_ = 0;  // the integrated loudness is worked out once a second
-  int secondsSinceRange_ = 0;    // the range every kRangeEverySeconds
+  // The feeding end: the meter and its counts are the archive thread's; the
+  // reading end is the atomics below.
+  LoudnessMeter meter_ VARN_ARCHIVE_OWNED;
+  size_t framesSinceWhole_ VARN_ARCHIVE_OWNED = 0;  // the integrated loudness: once a second
+  int secondsSinceRange_ VARN_ARCHIVE_OWNED = 0;    // the range every kRangeEverySeconds
   static constexpr int kRangeEverySeconds = 10;
   std::atomic<double> momentary_{kNone};
   std::atomic<double> shortTerm_{kNone};

@@ -243,7 +243,7 @@ bool ArchiveLane::RunOne() {
   if (!job) return false;
   switch (job->kind) {
     case JobKind::Start:
-      if (job->measure) TrappedStep([&] { loudness_.Start(job->start.rate, job->start.channels); });
+      if (job->measure) TrappedStep([&]() VARN_ARCHIVE_THREAD { loudness_.Start(job->start.rate, job->start.channels); });
       archive_.StartArchiveAt(job->start, job->at);
       if (archive_.Archiving()) NoteFile(ArchiveNote::Kind::FileBegun, archive_.FilePath());
       break;
@@ -263,7 +263,7 @@ bool ArchiveLane::RunOne() {
       if (loudness_.Measuring()) {
         const auto frames = static_cast<size_t>(job->byteCount) /
                             (sizeof(int16_t) * static_cast<size_t>(loudness_.Channels()));
-        TrappedStep([&] { loudness_.Add(reinterpret_cast<const int16_t*>(bytes), frames); });
+        TrappedStep([&]() VARN_ARCHIVE_THREAD { loudness_.Add(reinterpret_cast<const int16_t*>(bytes), frames); });
       }
       store.done.fetch_add(1, std::memory_order_release);
       break;
@@ -302,7 +302,7 @@ void ArchiveLane::NoteFile(ArchiveNote::Kind kind, std::string path) {
 void ArchiveLane::EndLoudnessHour(const Job& job, bool runEnds) {
   if (!loudness_.Measuring()) return;
   LoudnessFigures figures;
-  TrappedStep([&] { figures = runEnds ? loudness_.Stop() : loudness_.EndHour(); });
+  TrappedStep([&]() VARN_ARCHIVE_THREAD { figures = runEnds ? loudness_.Stop() : loudness_.EndHour(); });
   if (job.logLoudness)
     worker_.Note(ArchiveNote{ArchiveNote::Kind::Event, false, archive_.Channel(), -1,
                              LoudnessMessage(figures)});

@@ -149,23 +149,23 @@ class ArchiveLane final : public ChannelRecorder {
 
   ArchiveWorker& worker_;
   ChannelArchive& archive_;  // the worker's
-  // The program's side.
-  bool archiving_ = false;
-  bool measuring_ = false;
-  bool loudnessLog_ = true;
-  int32_t frameBytes_ = 1;
-  uint32_t splitHint_ = 0;
-  bool timed_ = false;  // the run's blocks come with their capture times
-  ArchiveTimeline timeline_;
-  std::shared_ptr<SlotStore> store_;
+  // The program's end.
+  bool archiving_ VARN_PROGRAM_OWNED = false;
+  bool measuring_ VARN_PROGRAM_OWNED = false;
+  bool loudnessLog_ VARN_PROGRAM_OWNED = true;
+  int32_t frameBytes_ VARN_PROGRAM_OWNED = 1;
+  uint32_t splitHint_ VARN_PROGRAM_OWNED = 0;
+  bool timed_ VARN_PROGRAM_OWNED = false;  // the run's blocks come with their capture times
+  ArchiveTimeline timeline_ VARN_PROGRAM_OWNED;
+  std::shared_ptr<SlotStore> store_ VARN_PROGRAM_OWNED;
   // Stores of earlier runs and the job count after which the worker is done with them.
-  std::vector<std::pair<std::shared_ptr<SlotStore>, uint64_t>> retired_;
-  uint64_t jobsQueued_ = 0;
-  std::deque<Job> waiting_;  // jobs the ring could not take yet, in order
-  uint64_t lostBlocks_ = 0;
-  uint64_t lostFrames_ = 0;
-  uint64_t lossRunBlocks_ = 0;  // blocks lost since the lane last took one
-  uint64_t lossRunFrames_ = 0;
+  std::vector<std::pair<std::shared_ptr<SlotStore>, uint64_t>> retired_ VARN_PROGRAM_OWNED;
+  uint64_t jobsQueued_ VARN_PROGRAM_OWNED = 0;
+  std::deque<Job> waiting_ VARN_PROGRAM_OWNED;  // jobs the ring could not take yet, in order
+  uint64_t lostBlocks_ VARN_PROGRAM_OWNED = 0;
+  uint64_t lostFrames_ VARN_PROGRAM_OWNED = 0;
+  uint64_t lossRunBlocks_ VARN_PROGRAM_OWNED = 0;  // blocks lost since the lane last took one
+  uint64_t lossRunFrames_ VARN_PROGRAM_OWNED = 0;
   // Shared.
   LiveLoudness loudness_;  // started and fed by the worker, read anywhere
   SpscRing<Job> jobs_;
@@ -211,7 +211,7 @@ class ArchiveWorker {
   void Note(ArchiveNote note);
 
  private:
-  void Run() VARN_ARCHIVE_THREAD;
+  void Run();  // the thread's body: it takes on the archive role
   bool RunRound() VARN_ARCHIVE_THREAD;
 
   std::vector<std::unique_ptr<ArchiveLane>> lanes_;

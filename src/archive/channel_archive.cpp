@@ -45,6 +45,7 @@ C_mp3acm& ChannelArchive::Encoder() {
 }
 
 int32_t ChannelArchive::StartArchive(const ArchiveStart& start) {
+  OnArchiveThread();  // whoever drives the archive directly is its writer
   return StartArchiveAt(start, clock_.Now());
 }
 

@@ -23,6 +23,7 @@
 #include "archive/disk_buffer.h"
 #include "archive/mp3acm.h"
 #include "util/clock.h"
+#include "util/thread_role.h"
 
 namespace varn {
 
@@ -39,14 +40,14 @@ class ChannelArchive final : public ChannelRecorder {
   // carry), the run is archived as WAV and 0 is returned.
   int32_t StartArchive(const ArchiveStart& start) override;
   // The same, naming the first file by `at`, the time the run began.
-  int32_t StartArchiveAt(const ArchiveStart& start, const ClockReading& at);
+  int32_t StartArchiveAt(const ArchiveStart& start, const ClockReading& at) VARN_ARCHIVE_THREAD;
   void FeedBlock(int32_t bufferIndex, const uint8_t* bytes, int32_t byteCount) override;
   // `frames` of digital silence where audio was lost or never arrived, so
   // that what follows keeps its place in time.
-  void FeedSilence(uint64_t frames);
+  void FeedSilence(uint64_t frames) VARN_ARCHIVE_THREAD;
   // Part of a block (the rest follows a silence): audio that does not fall
   // on the encoder's chunks.
-  void FeedPart(const uint8_t* bytes, int32_t byteCount);
+  void FeedPart(const uint8_t* bytes, int32_t byteCount) VARN_ARCHIVE_THREAD;
   // Hands the encoder's last frames to the disk buffer, closes the encoder
   // and writes out everything buffered.
   void StopArchive() override;
@@ -58,7 +59,7 @@ class ChannelArchive final : public ChannelRecorder {
   // CurrentPath is left to whoever chose it.
   void BeginNewFileAt(const std::string& path);
   // The same, naming the file by `at`, the time it began.
-  void BeginNewFileNamed(const ClockReading& at);
+  void BeginNewFileNamed(const ClockReading& at) VARN_ARCHIVE_THREAD;
   // The name a new file would get now (creates the channel's folder).
   std::string NextFilePath() const;
   // The file the next block goes to.
@@ -66,7 +67,7 @@ class ChannelArchive final : public ChannelRecorder {
   // The files that are complete since the last call (closed for good: the
   // hour's file once its last bytes are written, every file at the stop),
   // for whoever ships them elsewhere. Only files that exist.
-  std::vector<std::string> TakeFinishedFiles();
+  std::vector<std::string> TakeFinishedFiles() VARN_ARCHIVE_THREAD;
 
   // True while a started run archives (ArcOn was set at its start).
   bool Archiving() const { return archiving_; }

@@ -33,7 +33,7 @@ WaveFormat BuildFormat(int32_t formatCode, int32_t rate) {
 }
 
 // Overruns that ended, and a device failure (once), to the diagnostics file.
-void ReportTrouble(int ch, CaptureChannel& capture) {
+void ReportTrouble(int ch, CaptureChannel& capture) VARN_PROGRAM_THREAD {
   if (!capture.Device) return;
   const std::string& device = capture.Device->DeviceName();
   for (const uint64_t frames : capture.Device->TakeOverruns()) {
@@ -51,23 +51,23 @@ void ReportTrouble(int ch, CaptureChannel& capture) {
 }
 
 // Reset, stop, unprepare and close, each step's failure ignored.
-void ReleaseDevice(int ch, CaptureChannel& capture) {
+void ReleaseDevice(int ch, CaptureChannel& capture) VARN_PROGRAM_THREAD {
   if (!capture.Device) return;
   WaveInStream& device = *capture.Device;
-  TrappedStep([&] { device.Reset(); });
-  TrappedStep([&] { device.Stop(); });
-  TrappedStep([&] { ReportTrouble(ch, capture); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { device.Reset(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { device.Stop(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { ReportTrouble(ch, capture); });
   if (capture.Headers) {
     for (int i = 0; i < capture.BufferCount; ++i)
-      TrappedStep([&] { device.Unprepare(capture.Headers[i]); });
+      TrappedStep([&]() VARN_PROGRAM_THREAD { device.Unprepare(capture.Headers[i]); });
   }
-  TrappedStep([&] { device.Close(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { device.Close(); });
   capture.Device.reset();
   capture.HeldBuffer = -1;
 }
 
 bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
-                       WaveService& service, ChannelRecorder* recorder) {
+                       WaveService& service, ChannelRecorder* recorder) VARN_PROGRAM_THREAD {
   // A device left open by an earlier start whose device did not start.
   ReleaseDevice(ch, capture);
 
@@ -159,7 +159,7 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, WaveService& service,
                   ChannelRecorder* recorder) {
   const bool ok =
-      Trapped(false, [&] { return StartCaptureSteps(ch, capture, archive, service, recorder); });
+      Trapped(false, [&]() VARN_PROGRAM_THREAD { return StartCaptureSteps(ch, capture, archive, service, recorder); });
   if (!ok && archive.Capturing == 0 && (capture.Device || capture.ArchiveStarted))
     StopCapture(ch, capture, archive, recorder);
   return ok;
@@ -168,7 +168,7 @@ bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, Wave
 int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, bool archiveOn,
                       ChannelRecorder* recorder, double now) {
   if (archive.Capturing == 0) return -1;
-  TrappedStep([&] { ReportTrouble(ch, capture); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { ReportTrouble(ch, capture); });
   const int32_t b = capture.BufferCount;
   if (!capture.Device || !capture.Headers || b <= 0) return -1;
   if (capture.NextBuffer < 0 || capture.NextBuffer >= b) capture.NextBuffer = 0;
@@ -251,7 +251,7 @@ void StopCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   ReleaseDevice(ch, capture);
   if (recorder && capture.ArchiveStarted) {
     // Closes the encoder (its last frames included) and flushes the disk buffer.
-    TrappedStep([&] { recorder->StopArchive(); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { recorder->StopArchive(); });
   }
   capture.ArchiveStarted = false;
   archive.Capturing = 0;
@@ -259,7 +259,7 @@ void StopCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 
 int ShowWaveError(int code, bool isOutput, bool toLog, const WaveService& service) {
   if (code == kWaveOk) return 0;
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const std::string text = service.ErrorText(code, isOutput);
     if (toLog)
       WriteLogLine(text, true);

@@ -14,6 +14,8 @@
 #include "audio/gain_copy.h"
 #include "audio/wave_service.h"
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 inline constexpr std::string_view kBufferIrregularText = "Buffer irregular ";
@@ -34,7 +36,7 @@ inline constexpr uint64_t kMaxCaptureSamples = uint64_t{1} << 28;
 // archive.Capturing is then 1. On failure everything it opened is released
 // and the reason is shown (open failure) or logged (start failure).
 bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, WaveService& service,
-                  ChannelRecorder* recorder);
+                  ChannelRecorder* recorder) VARN_PROGRAM_THREAD;
 
 // Handles every completed buffer in ring order from NextBuffer: logs an
 // irregular completion, advances NextBuffer by one, gives the archive the
@@ -44,13 +46,13 @@ bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, Wave
 // frame was captured. Returns the last buffer handled, or -1 when none was
 // complete.
 int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, bool archiveOn,
-                      ChannelRecorder* recorder, double now = -1.0);
+                      ChannelRecorder* recorder, double now = -1.0) VARN_PROGRAM_THREAD;
 
 // Resets, stops and closes the device and stops the archive. Never fails;
 // buffers the reset returns are not archived. The blocks stay allocated
 // (the monitor output may still point into them until it is stopped).
 void StopCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive,
-                 ChannelRecorder* recorder);
+                 ChannelRecorder* recorder) VARN_PROGRAM_THREAD;
 
 // With a non-zero code: the service's text for it, in a message box or
 // (toLog) in the diagnostics file; returns 1. Returns 0 for code 0.

@@ -20,6 +20,7 @@
 
 #include "audio/wave_header.h"
 #include "util/spsc_ring.h"
+#include "util/thread_role.h"
 
 namespace varn {
 
@@ -33,32 +34,32 @@ class HeaderQueue {
   // ---- the program's thread
   // Marks the header usable on this stream and makes room for it in the
   // ring (while nothing is queued: prepare every header before queuing).
-  int Prepare(WaveHeader& header);
-  int Unprepare(WaveHeader& header);
+  int Prepare(WaveHeader& header) VARN_PROGRAM_THREAD;
+  int Unprepare(WaveHeader& header) VARN_PROGRAM_THREAD;
   // Clears the done flag and bytes recorded and puts the header at the end.
-  int Add(WaveHeader& header);
+  int Add(WaveHeader& header) VARN_PROGRAM_THREAD;
   // Frames lost in each overrun that has ended since the last call, oldest
   // first.
-  std::vector<uint64_t> TakeOverruns();
+  std::vector<uint64_t> TakeOverruns() VARN_PROGRAM_THREAD;
 
   // ---- the backend's thread
   // Capture: copies `bytes` (silence when `data` is null) into the queued
   // headers in order; a full header is returned done. What finds no header
   // is lost and counted as an overrun. Returns the bytes lost.
-  size_t Fill(const uint8_t* data, size_t bytes);
+  size_t Fill(const uint8_t* data, size_t bytes) VARN_AUDIO_THREAD;
 
   // Playback: hands up to `maxBytes` of the queued headers, in order, to
   // `sink(const uint8_t*, size_t)`; a header whose last byte went out is
   // returned done. Returns the bytes handed over.
   template <class Sink>
-  size_t Drain(size_t maxBytes, Sink&& sink);
+  size_t Drain(size_t maxBytes, Sink&& sink) VARN_AUDIO_THREAD;
 
   // Backend side too, called by the program's thread only while the
   // backend's thread is held off. Returns the first header done when
   // anything was recorded into it.
-  void CompletePartial();
+  void CompletePartial() VARN_AUDIO_THREAD;
   // Returns every queued header done and ends a running overrun.
-  void ReturnAll();
+  void ReturnAll() VARN_AUDIO_THREAD;
 
   bool Empty() const { return queue_.Empty(); }
   size_t Size() const { return queue_.Size(); }
@@ -68,19 +69,19 @@ class HeaderQueue {
 
  private:
   static void MarkDone(WaveHeader& h) { h.flags.fetch_or(kWaveDone, std::memory_order_release); }
-  void EndOverrun();
+  void EndOverrun() VARN_AUDIO_THREAD;
 
   SpscRing<WaveHeader*> queue_;
-  size_t prepared_ = 0;               // the program's: headers prepared on the stream
-  size_t drainOffset_ = 0;            // the backend's: bytes of the first header already played
-  uint64_t lostBytes_ = 0;            // the backend's: bytes lost in the running overrun
+  size_t prepared_ VARN_PROGRAM_OWNED = 0;  // headers prepared on the stream
+  size_t drainOffset_ VARN_AUDIO_OWNED = 0;  // bytes of the first header already played
+  uint64_t lostBytes_ VARN_AUDIO_OWNED = 0;  // bytes lost in the running overrun
   uint32_t frameBytes_ = 1;           // set before the stream runs
   SpscRing<uint64_t> endedOverruns_;  // backend -> program: frames of each overrun
   std::atomic<uint64_t> spilledFrames_{0};  // overruns that found that ring full
 };
 
 template <class Sink>
-size_t HeaderQueue::Drain(size_t maxBytes, Sink&& sink) {
+size_t HeaderQueue::Drain(size_t maxBytes, Sink&& sink) VARN_AUDIO_THREAD {
   size_t handed = 0;
   while (WaveHeader** front = queue_.Front()) {
     WaveHeader& h = **front;

@@ -17,7 +17,7 @@ void ClearFlags(WaveHeader& h) { h.flags.store(0, std::memory_order_release); }
 
 // Queues `bytes` of silence as pieces of `piece` bytes, the first taking
 // what is left over.
-void QueueLeadIn(MonitorOutput& monitor, WaveOutStream& out, int32_t bytes, uint32_t piece) {
+void QueueLeadIn(MonitorOutput& monitor, WaveOutStream& out, int32_t bytes, uint32_t piece) VARN_PROGRAM_THREAD {
   int32_t count = 0;
   if (bytes > 0)
     count = piece > 0
@@ -44,7 +44,7 @@ void QueueLeadIn(MonitorOutput& monitor, WaveOutStream& out, int32_t bytes, uint
 // to the newest, `g`. `behind` is what waited, in segments and lead-in
 // pieces; `unplayed` the segments before `g` that hold current audio and
 // were not played.
-int32_t SkipAhead(MonitorOutput& monitor, int32_t g, int32_t behind, int32_t unplayed) {
+int32_t SkipAhead(MonitorOutput& monitor, int32_t g, int32_t behind, int32_t unplayed) VARN_PROGRAM_THREAD {
   monitor.OutDevice->Reset();  // every queued header comes back done
   std::fill(monitor.Queued.begin(), monitor.Queued.end(), 0);
   const int32_t count = monitor.HeaderCount;
@@ -83,7 +83,7 @@ int32_t LeadInLimit(const CaptureChannel& capture) {
 void SelectMonitorChannel(MonitorOutput& monitor, int ch, bool forceOff, CaptureChannel& capture,
                           const ArchiveChannel& archive, WaveService& service,
                           MonitorButtonLook* look) {
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     if (ch == monitor.MonitorChannel || forceOff) {
       StopMonitor(monitor, false);
       monitor.MonitorChannel = -1;
@@ -103,7 +103,7 @@ void SelectMonitorChannel(MonitorOutput& monitor, int ch, bool forceOff, Capture
 }
 
 void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& service) {
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     if (monitor.MonitorChannel == -1 || !capture.Device) return;
     const WaveFormat& format = capture.Format;
     if (monitor.OutDevice && (monitor.OutFormat.samplesPerSec != format.samplesPerSec ||
@@ -176,19 +176,19 @@ void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& 
 void StopMonitor(MonitorOutput& monitor, bool close) {
   if (!monitor.OutDevice) return;
   WaveOutStream& out = *monitor.OutDevice;
-  TrappedStep([&] { out.Reset(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { out.Reset(); });
   for (int i = 0; i < monitor.HeaderCount && monitor.Headers; ++i) {
-    TrappedStep([&] { out.Unprepare(monitor.Headers[i]); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { out.Unprepare(monitor.Headers[i]); });
     ClearFlags(monitor.Headers[i]);
   }
   std::fill(monitor.Queued.begin(), monitor.Queued.end(), 0);
   for (int i = 0; i < monitor.LeadInCount; ++i) {
-    TrappedStep([&] { out.Unprepare(monitor.LeadIn[i]); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { out.Unprepare(monitor.LeadIn[i]); });
     ClearFlags(monitor.LeadIn[i]);
   }
   monitor.LeadInCount = 0;
   if (close) {
-    TrappedStep([&] { out.Close(); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { out.Close(); });
     monitor.OutDevice.reset();
   }
   monitor.LastWritten = -1;
@@ -196,7 +196,7 @@ void StopMonitor(MonitorOutput& monitor, bool close) {
 }
 
 void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position) {
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const int32_t count = monitor.HeaderCount;
     if (!monitor.OutDevice || monitor.MonitorChannel == -1 || !monitor.Headers || count <= 0)
       return;

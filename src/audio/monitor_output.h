@@ -15,6 +15,8 @@
 #include "audio/capture_channel.h"
 #include "audio/wave_service.h"
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 // The longest silence lead-in that is ever set up; the channel's ring may
@@ -74,16 +76,16 @@ int32_t LeadInLimit(const CaptureChannel& capture);
 // `capture` and `archive` are ch's records; `look` may be null.
 void SelectMonitorChannel(MonitorOutput& monitor, int ch, bool forceOff, CaptureChannel& capture,
                           const ArchiveChannel& archive, WaveService& service,
-                          MonitorButtonLook* look);
+                          MonitorButtonLook* look) VARN_PROGRAM_THREAD;
 
 // Opens (or reuses, when rate and channels match) the output device for the
 // monitored channel, whose capture record is `capture`, prepares a header
 // per segment and queues the silence lead-in.
-void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& service);
+void StartMonitor(MonitorOutput& monitor, CaptureChannel& capture, WaveService& service) VARN_PROGRAM_THREAD;
 
 // Stops playback and unprepares every header; with `close` also closes the
 // device.
-void StopMonitor(MonitorOutput& monitor, bool close);
+void StopMonitor(MonitorOutput& monitor, bool close) VARN_PROGRAM_THREAD;
 
 // The analysis has finished segment `segment` of block `bufferIndex`, which
 // lies at `position` in the run's stream of segments: queues every segment
@@ -96,6 +98,6 @@ void StopMonitor(MonitorOutput& monitor, bool close);
 // the lead-in's length before this segment, as far back as the ring allows
 // and never to a segment played or older than the first written; the skip
 // is noted in the diagnostics file and counted in Skips.
-void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position);
+void MonitorWrite(MonitorOutput& monitor, int bufferIndex, int segment, int64_t position) VARN_PROGRAM_THREAD;
 
 }  // namespace varn

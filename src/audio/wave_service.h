@@ -52,10 +52,10 @@ class WaveInStream {
   WaveInStream(const WaveInStream&) = delete;
   WaveInStream& operator=(const WaveInStream&) = delete;
 
-  int Prepare(WaveHeader& header) { return queue_.Prepare(header); }
-  int Unprepare(WaveHeader& header) { return queue_.Unprepare(header); }
+  int Prepare(WaveHeader& header) VARN_PROGRAM_THREAD { return queue_.Prepare(header); }
+  int Unprepare(WaveHeader& header) VARN_PROGRAM_THREAD { return queue_.Unprepare(header); }
   // Queues a prepared header; it is filled after every header queued before it.
-  int AddBuffer(WaveHeader& header);
+  int AddBuffer(WaveHeader& header) VARN_PROGRAM_THREAD;
   // Starts delivering audio into the queued headers.
   virtual int Start() = 0;
   // Stops delivering; a partly filled header is returned done.
@@ -72,7 +72,7 @@ class WaveInStream {
 
   // Frames lost in each overrun (no queued header) that has ended since the
   // last call, oldest first. Reset and Close end a running overrun.
-  std::vector<uint64_t> TakeOverruns() { return queue_.TakeOverruns(); }
+  std::vector<uint64_t> TakeOverruns() VARN_PROGRAM_THREAD { return queue_.TakeOverruns(); }
 
   const std::string& DeviceName() const { return deviceName_; }
   const WaveFormat& Format() const { return format_; }
@@ -97,11 +97,11 @@ class WaveOutStream {
   WaveOutStream(const WaveOutStream&) = delete;
   WaveOutStream& operator=(const WaveOutStream&) = delete;
 
-  int Prepare(WaveHeader& header) { return queue_.Prepare(header); }
-  int Unprepare(WaveHeader& header) { return queue_.Unprepare(header); }
+  int Prepare(WaveHeader& header) VARN_PROGRAM_THREAD { return queue_.Prepare(header); }
+  int Unprepare(WaveHeader& header) VARN_PROGRAM_THREAD { return queue_.Unprepare(header); }
   // Queues a prepared header behind those written before; a header still
   // queued is refused.
-  int Write(WaveHeader& header);
+  int Write(WaveHeader& header) VARN_PROGRAM_THREAD;
   // Stops playback and returns every queued header done.
   virtual int Reset() = 0;
   virtual int Close() = 0;

@@ -97,7 +97,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
   const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, c.lane);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.
-    TrappedStep([&] { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
     c.awaitingDevice = false;
     c.retryNotes.clear();
     c.afterLoss = false;
@@ -109,7 +109,7 @@ bool Engine::StartChannel(int ch, bool quiet) {
     c.fillingBytes = 0;
     c.loss.Start(c.capture.LostFrames + c.lane->LostFrames(), c.capture.Format.samplesPerSec);
     ButtonLook(ch);
-    if (s_.view) TrappedStep([&] { s_.view->ChannelStarted(ch); });
+    if (s_.view) TrappedStep([&]() VARN_PROGRAM_THREAD { s_.view->ChannelStarted(ch); });
     s_.log->LogEvent(kRecordStartText, ch);
     if (c.onDefaultDevice) {
       s_.log->LogEvent(kDefaultDeviceText, ch);
@@ -129,9 +129,9 @@ void Engine::StopChannel(int ch) {
   if (ch < 0 || ch >= ChannelCount()) return;
   ChannelRecord& c = Rec(ch);
   StopCapture(ch, c.capture, c.archive, c.lane);
-  TrappedStep([&] { EndLossIncident(ch); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { EndLossIncident(ch); });
   ButtonLook(ch);
-  if (s_.view) TrappedStep([&] { s_.view->ResetViews(ch); });
+  if (s_.view) TrappedStep([&]() VARN_PROGRAM_THREAD { s_.view->ResetViews(ch); });
   if (monitor_.MonitorChannel == ch)
     varn::SelectMonitorChannel(monitor_, ch, true, c.capture, c.archive, *s_.audio, s_.view);
   s_.log->LogEvent(kRecordStopText, ch);

@@ -19,6 +19,7 @@ namespace varn {
 Engine::Engine(EngineServices services) : s_(std::move(services)), events_(*s_.log) {}
 
 Engine::~Engine() {
+  OnProgramThread();  // whoever drives the engine ends it
   const auto began = std::chrono::steady_clock::now();
   // Devices first: no backend thread may outlive the blocks it fills. Then
   // the worker, which writes out what is queued, before the archives go.
@@ -103,17 +104,20 @@ void Engine::Build() {
     analysisRefs_.push_back({&c->capture, &c->archive, &c->analysis});
     c->lane = &worker_->AddLane(c->writer);
   }
+  // Told by WriteNotes, on the program's thread.
   worker_->onFileFinished = [this](int32_t ch, const std::string& path) {
+    OnProgramThread();
     if (hooks_) hooks_->FileFinished(ch, path);
   };
   worker_->onFileBegun = [this](int32_t ch, const std::string& path) {
+    OnProgramThread();
     if (ch >= 0 && ch < ChannelCount()) Rec(ch).archive.CurrentPath = path;
   };
   if (s_.archiveThread) worker_->Start();
 
   // Channel 0's codec object answers for every channel whether MP3 is
   // possible; asked once here, before the worker ever uses that object.
-  TrappedStep([&] { channels_[0]->writer.Encoder().Init(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { channels_[0]->writer.Encoder().Init(); });
   mp3Available_ = channels_[0]->writer.Encoder().EncAvailable() != 0;
 
   monitor_.MonitorChannel = -1;
@@ -194,11 +198,11 @@ void Engine::CloseChannels() {
     c.awaitingDevice = false;
     c.restartPending = false;
     // As by the record button, so the event file shows when each archive ended.
-    if (c.archive.Capturing == 1) TrappedStep([&] { StopChannel(ch); });
+    if (c.archive.Capturing == 1) TrappedStep([&]() VARN_PROGRAM_THREAD { StopChannel(ch); });
   }
   {
     SettingsBatch batch;
-    for (int ch = 0; ch < ChannelCount(); ++ch) TrappedStep([&] { StoreDisplayChoices(ch); });
+    for (int ch = 0; ch < ChannelCount(); ++ch) TrappedStep([&]() VARN_PROGRAM_THREAD { StoreDisplayChoices(ch); });
   }
   if (monitor_.OutDevice) StopMonitor(monitor_, true);
 }
@@ -234,7 +238,7 @@ bool Engine::RestartQueued(int ch) const {
 
 void Engine::GetMiscSetting() {
   s_.timer->Disarm();
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     ApplyMiscSettings();
     // Each running channel in turn, carried out by the ticks.
     for (int ch = 0; ch < ChannelCount(); ++ch)
@@ -248,7 +252,7 @@ SettingsReload Engine::ReloadSettings() {
   SettingsReload result;
   result.storedChannelCount = ChannelCount();
   s_.timer->Disarm();
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const MonitorSettings before = misc_.monitoring;
     std::vector<CaptureKeys> now(channels_.size());
     {
@@ -329,7 +333,7 @@ CaptureKeys Engine::ReadCaptureKeys(int ch) const {
 void Engine::SetFmt(int ch) {
   ChannelRecord& c = Rec(ch);
   SettingsBatch batch;
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const CaptureKeys k = ReadCaptureKeys(ch);
     c.formatKeys = k;
     CaptureChannel& cap = c.capture;

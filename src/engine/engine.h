@@ -27,6 +27,7 @@
 #include "engine/tick_timer.h"
 #include "log/event_log.h"
 #include "util/clock.h"
+#include "util/thread_role.h"
 #include "util/timing.h"
 
 namespace varn {
@@ -115,67 +116,67 @@ class Engine {
   // switches and the channel count (1..8), makes every channel record, runs
   // the encoder check on channel 0's codec object, GetMiscSetting and SetFmt
   // for every channel, and reads each channel's display choices.
-  void Build();
+  void Build() VARN_PROGRAM_THREAD;
   // The end of start-up: arms the update timer, starts every channel when
   // `startAll` (no record buttons, or headless) and logs the start line.
-  void BeginRunning(bool startAll);
+  void BeginRunning(bool startAll) VARN_PROGRAM_THREAD;
 
   // Shutdown before the window goes: stops every running channel, stores
   // each channel's display choices and stops the monitor output.
-  void CloseChannels();
+  void CloseChannels() VARN_PROGRAM_THREAD;
   // After CloseChannels: lets the archive worker write out what it holds
   // for at most `seconds`. Returns a line for each channel whose archive it
   // could not finish (the disk does not answer): the program must then end
   // without waiting for it.
-  std::vector<std::string> FinishArchives(double seconds);
+  std::vector<std::string> FinishArchives(double seconds) VARN_PROGRAM_THREAD;
   // The last line of a run.
-  void LogEndLine();
+  void LogEndLine() VARN_PROGRAM_THREAD;
 
   // Reloads the global and monitoring settings and restarts every running
   // channel with them, one after another: stop, a pause of 200 ms, start.
   // It returns at once; the ticks carry the restarts out, so the window
   // goes on meanwhile.
-  void GetMiscSetting();
+  void GetMiscSetting() VARN_PROGRAM_THREAD;
   // The settings file changed under a running monitor (SIGHUP): applies the
   // global and monitoring settings as GetMiscSetting does, but restarts
   // (the same way) only the running channels whose own capture settings
   // changed; the others record on without a gap, their detectors given
   // changed monitoring settings in place. Channel names apply at once.
-  SettingsReload ReloadSettings();
+  SettingsReload ReloadSettings() VARN_PROGRAM_THREAD;
   // The waveform trace scales again, from the view's present size (the
   // window calls it once its panels are laid out).
-  void UpdateTraceScales();
+  void UpdateTraceScales() VARN_PROGRAM_THREAD;
   // Loads channel ch's format and archive settings into its records.
-  void SetFmt(int ch);
+  void SetFmt(int ch) VARN_PROGRAM_THREAD;
 
   // Starts channel ch (only refreshes its button when it runs already).
   // On failure "録音開始失敗" goes to the operator unless `quiet`.
-  bool StartChannel(int ch, bool quiet = false);
-  void StopChannel(int ch);
+  bool StartChannel(int ch, bool quiet = false) VARN_PROGRAM_THREAD;
+  void StopChannel(int ch) VARN_PROGRAM_THREAD;
   // Button 0 of a record pair: toggles channel ch, or with shiftState 1
   // (Shift alone) every channel, each by its own state.
-  void ToggleChannels(int ch, int shiftState);
+  void ToggleChannels(int ch, int shiftState) VARN_PROGRAM_THREAD;
   // A channel that should run but does not: tried again every few seconds
   // until it starts or the operator stops it. Does nothing to a running channel.
-  void AwaitDevice(int ch);
+  void AwaitDevice(int ch) VARN_PROGRAM_THREAD;
   // Button 1 of a record pair: monitor ch, or stop monitoring it.
-  void SelectMonitorChannel(int ch);
+  void SelectMonitorChannel(int ch) VARN_PROGRAM_THREAD;
   // Stops monitoring whatever channel is monitored (the audio dialog opens).
-  void StopMonitoring();
+  void StopMonitoring() VARN_PROGRAM_THREAD;
 
   // The stereo menu's rule: a mono 16-bit capture stays MonoLeft.
-  void SetStereoMode(int ch, int mode);
+  void SetStereoMode(int ch, int mode) VARN_PROGRAM_THREAD;
   // Lufs only while the loudness view is on; otherwise it reads as Rms.
-  void SetMeterTextMode(int ch, int mode);
-  void SetFftOffset(int ch, float percent);
+  void SetMeterTextMode(int ch, int mode) VARN_PROGRAM_THREAD;
+  void SetFftOffset(int ch, float percent) VARN_PROGRAM_THREAD;
   // The operator's name for channel ch; stored as ChName_ at once.
-  void RenameChannel(int ch, const std::string& name);
+  void RenameChannel(int ch, const std::string& name) VARN_PROGRAM_THREAD;
 
   // One run of the update cycle. It never handles window messages: a
   // command that arrives meanwhile runs after it. Ticks never overlap (a
   // tick asked for from inside one does nothing), and no tick runs after
   // CloseChannels.
-  void Tick();
+  void Tick() VARN_PROGRAM_THREAD;
 
   int ChannelCount() const { return static_cast<int>(channels_.size()); }
   // What a channel is doing, for the window and the tests to read; only
@@ -189,7 +190,7 @@ class Engine {
   int ClockSynchronised() const { return clockSynced_; }
   // Frames channel ch lost since the program started: capture overruns,
   // blocks the archive lane could not take, writes the disk refused.
-  uint64_t LostFrames(int ch) const;
+  uint64_t LostFrames(int ch) const VARN_PROGRAM_THREAD;
   const MonitorOutput& Monitor() const { return monitor_; }
   bool Started() const { return started_; }
   const EngineServices& Services() const { return s_; }
@@ -202,29 +203,29 @@ class Engine {
 
  private:
   ChannelRecord& Rec(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
-  void CollectBuffers();
-  void NoteArrival(ChannelRecord& c);
+  void CollectBuffers() VARN_PROGRAM_THREAD;
+  void NoteArrival(ChannelRecord& c) VARN_PROGRAM_THREAD;
   static uint32_t FillingBytes(const CaptureChannel& capture);
-  void WatchInputs();
-  void EndLossIncident(int ch);
+  void WatchInputs() VARN_PROGRAM_THREAD;
+  void EndLossIncident(int ch) VARN_PROGRAM_THREAD;
   // Seconds on the steady clock: every duration the engine measures.
   double RunNow() const { return s_.clock->Steady(); }
-  void HandleDeviceLoss(int ch);
-  void RetryLostDevices();
-  void AdvanceRestarts();
+  void HandleDeviceLoss(int ch) VARN_PROGRAM_THREAD;
+  void RetryLostDevices() VARN_PROGRAM_THREAD;
+  void AdvanceRestarts() VARN_PROGRAM_THREAD;
   // The global and monitoring settings, as both reloads read them.
-  void ApplyMiscSettings();
-  CaptureKeys ReadCaptureKeys(int ch) const;
+  void ApplyMiscSettings() VARN_PROGRAM_THREAD;
+  CaptureKeys ReadCaptureKeys(int ch) const VARN_PROGRAM_THREAD;
   // Stopped for a restart, or waiting for its turn.
-  bool RestartQueued(int ch) const;
-  void ConfigureHooks();
-  void OncePerSecond(const ClockReading& now, bool wallStepped);
+  bool RestartQueued(int ch) const VARN_PROGRAM_THREAD;
+  void ConfigureHooks() VARN_PROGRAM_THREAD;
+  void OncePerSecond(const ClockReading& now, bool wallStepped) VARN_PROGRAM_THREAD;
   // A step of the wall clock since the last tick (seconds, 0 for none).
-  double WallStep(const ClockReading& now);
-  void WatchClockSync();
-  void StartNewFiles();
-  void ButtonLook(int ch);
-  void StoreDisplayChoices(int ch);
+  double WallStep(const ClockReading& now) VARN_PROGRAM_THREAD;
+  void WatchClockSync() VARN_PROGRAM_THREAD;
+  void StartNewFiles() VARN_PROGRAM_THREAD;
+  void ButtonLook(int ch) VARN_PROGRAM_THREAD;
+  void StoreDisplayChoices(int ch) VARN_PROGRAM_THREAD;
 
   EngineServices s_;
   std::vector<std::unique_ptr<ChannelRecord>> channels_;

@@ -108,7 +108,7 @@ std::string ChannelList(const std::vector<int>& channels) {
 
 // Reads the settings file again and says what that did, on standard error
 // (the service's journal) and in the diagnostics file.
-void ReloadAndReport(Engine& engine, std::ostream& err) {
+void ReloadAndReport(Engine& engine, std::ostream& err) VARN_PROGRAM_THREAD {
   const SettingsReload reload = engine.ReloadSettings();
   std::string line = "Settings reloaded: ";
   if (reload.restarting.empty())
@@ -133,6 +133,8 @@ void ReloadAndReport(Engine& engine, std::ostream& err) {
 }  // namespace
 
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+  // This thread is the program's: it owns the engine and every decision.
+  ThreadRoleScope programThread(gProgramThreadRole);
   const auto launched = SteadyClock::now();
   ProgramStart start;
   if (!start.Begin(options.appFolder)) {

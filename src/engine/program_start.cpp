@@ -15,6 +15,7 @@
 namespace varn {
 
 ProgramStart::~ProgramStart() {
+  OnProgramThread();  // made and ended by the program's thread
   if (program_ && !finished_) Finish(3.0, false);
 }
 

@@ -30,7 +30,7 @@ class ProgramStart {
 
   // False when another monitor runs on the program folder (or its lock file
   // cannot be made); `Message` then says so in one line.
-  bool Begin(const std::string& appFolder);
+  bool Begin(const std::string& appFolder) VARN_PROGRAM_THREAD;
   // The audio backend ("pulse", "sim" or "auto"); `AudioNote` says which.
   void OpenAudio(const std::string& choice);
 
@@ -44,7 +44,7 @@ class ProgramStart {
   // The end of the program: after a clean end the marker goes; then the
   // log's thread writes out what it holds within `seconds`. Returns a line
   // for what it could not write.
-  std::vector<std::string> Finish(double seconds, bool clean);
+  std::vector<std::string> Finish(double seconds, bool clean) VARN_PROGRAM_THREAD;
   ProgramServices& Program() { return *program_; }
   WaveService& Audio() { return *audio_; }
 

@@ -21,7 +21,7 @@ void Engine::CollectBuffers() {
   for (int ch = 0; ch < ChannelCount(); ++ch) {
     ChannelRecord& c = Rec(ch);
     if (c.archive.Capturing != 1) continue;
-    TrappedStep([&] {
+    TrappedStep([&]() VARN_PROGRAM_THREAD {
       // The lane takes every block while the run archives or its loudness
       // is measured.
       const bool feed = c.archive.ArcOn != 0 || (c.lane && c.lane->Measuring());
@@ -76,10 +76,10 @@ void Engine::StartNewFiles() {
     if (c->archive.Capturing != 1) continue;
     if (c->archive.ArcOn != 1 || !c->lane->Archiving()) {
       // The hour ends for the loudness whether or not the line archives.
-      TrappedStep([&] { c->lane->EndHour(); });
+      TrappedStep([&]() VARN_PROGRAM_THREAD { c->lane->EndHour(); });
       continue;
     }
-    TrappedStep([&] { c->lane->BeginNewFile(FramesInFlight(c->capture)); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD { c->lane->BeginNewFile(FramesInFlight(c->capture)); });
   }
 }
 
@@ -114,18 +114,18 @@ void Engine::OncePerSecond(const ClockReading& now, bool wallStepped) {
   const HourlyRollover::Step step = rollover_.Advance(now);
   // A file's name says when it began, and its length how long it ran: after
   // a step of the wall clock a new file begins under the new time.
-  if (wallStepped) TrappedStep([&] { StartNewFiles(); });
+  if (wallStepped) TrappedStep([&]() VARN_PROGRAM_THREAD { StartNewFiles(); });
   if (!step.newSecond) return;
-  if (step.newHour && !wallStepped) TrappedStep([&] { StartNewFiles(); });
-  TrappedStep([&] { WatchClockSync(); });
+  if (step.newHour && !wallStepped) TrappedStep([&]() VARN_PROGRAM_THREAD { StartNewFiles(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { WatchClockSync(); });
   if (!s_.runMarker.empty())
-    TrappedStep([&] {
+    TrappedStep([&]() VARN_PROGRAM_THREAD {
       s_.log->ReplaceFile(s_.runMarker, GetDateTimeText(now, DateTimeStyle::Plain,
                                                         DateTimeParts::DateAndTime) +
                                             "\n");
     });
-  TrappedStep([&] { s_.log->WriteSeparatorIfDue(); });
-  if (s_.observer) TrappedStep([&] { s_.observer->EverySecond(*this); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { s_.log->WriteSeparatorIfDue(); });
+  if (s_.observer) TrappedStep([&]() VARN_PROGRAM_THREAD { s_.observer->EverySecond(*this); });
 }
 
 void Engine::Tick() {
@@ -136,11 +136,12 @@ void Engine::Tick() {
 
   if (!channels_.empty()) CollectBuffers();
 
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const AnalysisContext ctx{&misc_.monitoring, s_.clock, &events_, s_.view};
     AnalysisPassHooks hooks;
     hooks.monitoredChannel = monitor_.MonitorChannel;
     hooks.monitorWrite = [this](int bufferIndex, int segment, int64_t position) {
+      OnProgramThread();  // the analysis pass runs it inside the tick
       MonitorWrite(monitor_, bufferIndex, segment, position);
     };
     AnalyseNewBlocks(analysisRefs_, ctx, hooks);
@@ -148,15 +149,15 @@ void Engine::Tick() {
 
   // Blocks go to the worker as they are collected; what it has written or
   // failed to write since the last tick reaches the event log here.
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     for (auto& c : channels_) c->lane->Flush();
     if (!worker_->Threaded()) worker_->RunQueued();
     worker_->WriteNotes();
   });
 
-  TrappedStep([&] { WatchInputs(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { WatchInputs(); });
 
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const double late = RunNow() - lastTickTime_;
     if (late > kWatchdogSec) s_.log->LogEvent(std::string(kWatchdogText) + FormatFixed(late, 3));
   });
@@ -168,10 +169,10 @@ void Engine::Tick() {
     WriteLogLine(std::string(kWallStepText) + FormatFixed(wallStep, 3) +
                      " s; the running archive files end and new ones begin",
                  true);
-  TrappedStep([&] { OncePerSecond(now, wallStep != 0.0); });
-  TrappedStep([&] { RetryLostDevices(); });
-  TrappedStep([&] { AdvanceRestarts(); });
-  if (hooks_) TrappedStep([&] { hooks_->Report(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { OncePerSecond(now, wallStep != 0.0); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { RetryLostDevices(); });
+  TrappedStep([&]() VARN_PROGRAM_THREAD { AdvanceRestarts(); });
+  if (hooks_) TrappedStep([&]() VARN_PROGRAM_THREAD { hooks_->Report(); });
 
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
@@ -179,7 +180,7 @@ void Engine::Tick() {
   stats_.totalMs += ms;
   stats_.longestMs = std::max(stats_.longestMs, ms);
   stats_.lastMs = ms;
-  if (s_.observer) TrappedStep([&] { s_.observer->AfterTick(*this); });
+  if (s_.observer) TrappedStep([&]() VARN_PROGRAM_THREAD { s_.observer->AfterTick(*this); });
   // A close handled inside this tick leaves the timer off.
   if (!closed_) s_.timer->Arm(misc_.updateIntervalMs);
   inTick_ = false;

@@ -69,7 +69,7 @@ std::string UtcDateTimeText(const ClockReading& now) {
 EventLog::EventLog(const Clock& clock) : clock_(clock) {}
 
 void EventLog::LogEvent(std::string_view message, int channel, int side) {
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const ClockReading now = clock_.Now();
     const std::string local =
         GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
@@ -117,7 +117,7 @@ void EventLog::Tell(const ClockReading& now, int channel, int side, std::string_
   }
   // A listener may log in turn (a hook that fails): take a copy.
   const std::vector<EventListener*> listeners = listeners_;
-  for (EventListener* l : listeners) TrappedStep([&] { l->OnEvent(event); });
+  for (EventListener* l : listeners) TrappedStep([&]() VARN_PROGRAM_THREAD { l->OnEvent(event); });
 }
 
 std::string EventLog::CurrentFilePath(bool toDiagnostics) const {
@@ -137,11 +137,11 @@ void EventLog::WriteLogLine(std::string_view text, bool toDiagnostics) {
 
 void EventLog::WriteLine(std::string_view text, bool toDiagnostics, const ClockReading& now) {
   if (!enabled_ && !(echo_ && !toDiagnostics)) return;
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     std::string line = GetDateTimeText(now, DateTimeStyle::Plain, DateTimeParts::DateAndTime);
     line += ' ';
     line += text;
-    if (echo_ && !toDiagnostics) TrappedStep([&] { echo_(line); });
+    if (echo_ && !toDiagnostics) TrappedStep([&]() VARN_PROGRAM_THREAD { echo_(line); });
     if (!enabled_) return;
     const std::string folder = folder_.empty() ? AppFolder() + "log" : folder_;
     const std::string ext = toDiagnostics ? ".err" : (extension_.empty() ? ".log" : extension_);
@@ -164,7 +164,7 @@ void EventLog::ReplaceFile(const std::string& path, const std::string& text) {
     writer_->Replace(path, text);
     return;
   }
-  TrappedStep([&] {
+  TrappedStep([&]() VARN_PROGRAM_THREAD {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return;
     (void)!write(fd, text.data(), text.size());
@@ -182,18 +182,24 @@ bool EventLog::WriteSeparatorIfDue() {
 void SetActiveLog(EventLog* log) { gActiveLog = log; }
 EventLog* ActiveLog() { return gActiveLog; }
 
+// A thread that is not the program's hands its lines over through its
+// redirect; the program's thread has none.
 void LogEvent(std::string_view message, int channel, int side) {
-  if (tRedirect)
+  if (tRedirect) {
     tRedirect->Event(message, channel, side);
-  else if (gActiveLog)
+  } else if (gActiveLog) {
+    OnProgramThread();
     gActiveLog->LogEvent(message, channel, side);
+  }
 }
 
 void WriteLogLine(std::string_view text, bool toDiagnostics) {
-  if (tRedirect)
+  if (tRedirect) {
     tRedirect->Line(text, toDiagnostics);
-  else if (gActiveLog)
+  } else if (gActiveLog) {
+    OnProgramThread();
     gActiveLog->WriteLogLine(text, toDiagnostics);
+  }
 }
 
 void SetThreadRedirect(LineRedirect* redirect) { tRedirect = redirect; }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "util/clock.h"
+#include "util/thread_role.h"
 
 namespace varn {
 
@@ -76,7 +77,7 @@ class EventLog {
   void SetWriter(LogFileWriter* writer) { writer_ = writer; }
   LogFileWriter* Writer() const { return writer_; }
   // Replaces a small file of the program's (the run marker) the same way.
-  void ReplaceFile(const std::string& path, const std::string& text);
+  void ReplaceFile(const std::string& path, const std::string& text) VARN_PROGRAM_THREAD;
   // Receives every event-file line as written (without the line end), even
   // while file writing is off: the headless monitor prints them.
   void SetEcho(std::function<void(std::string_view line)> echo) { echo_ = std::move(echo); }
@@ -86,9 +87,9 @@ class EventLog {
   const Clock& GetClock() const { return clock_; }
 
   // One event: pCh is the 0-based channel or -1, pLR 0 left, 1 right, -1 none.
-  void LogEvent(std::string_view message, int channel = -1, int side = -1);
+  void LogEvent(std::string_view message, int channel = -1, int side = -1) VARN_PROGRAM_THREAD;
   // One line of the caller's text, to the event file or the diagnostics file.
-  void WriteLogLine(std::string_view text, bool toDiagnostics);
+  void WriteLogLine(std::string_view text, bool toDiagnostics) VARN_PROGRAM_THREAD;
 
   // Time of the last event line (seconds since midnight), or -1 when none
   // was logged since the last separator.
@@ -96,7 +97,7 @@ class EventLog {
   void ResetLastLogTime() { lastLogTime_ = -1; }
   // Closes a burst of events with the dashed line once more than 3 s have
   // passed since its last line. Returns true when it wrote the line.
-  bool WriteSeparatorIfDue();
+  bool WriteSeparatorIfDue() VARN_PROGRAM_THREAD;
 
   // The path the next line of that kind would go to.
   std::string CurrentFilePath(bool toDiagnostics) const;
@@ -106,7 +107,8 @@ class EventLog {
   bool enabled_ = true;
   std::string folder_;
   std::string extension_ = ".txt";
-  void WriteLine(std::string_view text, bool toDiagnostics, const ClockReading& now);
+  void WriteLine(std::string_view text, bool toDiagnostics, const ClockReading& now)
+      VARN_PROGRAM_THREAD;
   void Tell(const ClockReading& now, int channel, int side, std::string_view message);
 
   LogSink* sink_ = nullptr;

@@ -47,7 +47,7 @@ class LogFileWriter {
   bool Finish(double seconds) VARN_PROGRAM_THREAD;
   std::vector<std::string> Backlog() const VARN_PROGRAM_THREAD;
   // Lines dropped because the queue outgrew its limit.
-  uint64_t Dropped() const { return dropped_; }
+  uint64_t Dropped() const VARN_PROGRAM_THREAD { return dropped_; }
 
  private:
   enum class Kind : uint8_t { Append, Replace, Remove };
@@ -65,9 +65,9 @@ class LogFileWriter {
   bool Do(const Item& item) VARN_LOG_THREAD;
 
   SpscRing<Item> ring_;
-  std::deque<Item> waiting_;  // the program's: what the ring could not take yet
-  uint64_t queued_ = 0;       // items handed to the ring
-  uint64_t dropped_ = 0;
+  std::deque<Item> waiting_ VARN_PROGRAM_OWNED;  // what the ring could not take yet
+  uint64_t queued_ VARN_PROGRAM_OWNED = 0;       // items handed to the ring
+  uint64_t dropped_ VARN_PROGRAM_OWNED = 0;
   std::atomic<uint64_t> done_{0};
   std::atomic<uint32_t> work_{0};
   std::atomic<bool> quit_{false};

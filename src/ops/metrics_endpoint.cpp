@@ -9,7 +9,7 @@ namespace varn {
 
 namespace {
 
-void Tell(EventLog& log, std::ostream* err, const std::string& text) {
+void Tell(EventLog& log, std::ostream* err, const std::string& text) VARN_PROGRAM_THREAD {
   if (err) *err << "varn: " << text << std::endl;
   log.WriteLogLine(text, true);
 }

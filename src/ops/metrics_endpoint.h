@@ -14,6 +14,8 @@
 #include "ops/metrics_publisher.h"
 #include "ops/metrics_server.h"
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 inline constexpr std::string_view kMetricsListenKey = "MetricsListen";
@@ -25,7 +27,7 @@ class MetricsEndpoint {
   // cannot be listened on: that is said on `err` (may be null) and in the
   // diagnostics file, and the program runs on without it.
   static std::unique_ptr<MetricsEndpoint> Start(const std::string& cliListen, EventLog& log,
-                                                std::ostream* err);
+                                                std::ostream* err) VARN_PROGRAM_THREAD;
 
   // What the engine tells, for EngineServices::observer.
   TickObserver* Observer() { return &publisher_; }

@@ -13,11 +13,14 @@
 #include "ui/main_window/stop_signal_notifier.h"
 #include "ui/services/message_box_notice.h"
 #include "util/text.h"
+#include "util/thread_role.h"
 #include "util/user_notice.h"
 
 namespace varn {
 
 int RunWindow(const WindowOptions& options, int& argc, char** argv) {
+  // This thread is the program's: Qt's event loop runs the engine here.
+  ThreadRoleScope programThread(gProgramThreadRole);
   ProgramStart start;
   // A second monitor on the same folder ends before any window shows.
   if (!start.Begin(options.appFolder)) return kExitAlreadyRunning;

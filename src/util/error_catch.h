@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 int ErrorCatch();
@@ -30,8 +32,11 @@ void NoteTrappedError(const std::source_location& where) noexcept;
 
 // Runs body and returns its result; on an exception returns `neutral` while
 // ErrorCatch is 0, and lets the exception through otherwise.
+// Both run the body at once on the calling thread: a body that says which
+// thread it needs is checked where it is written, not here.
 template <class T, class Body>
-T Trapped(T neutral, Body&& body, std::source_location where = std::source_location::current()) {
+T Trapped(T neutral, Body&& body,
+          std::source_location where = std::source_location::current()) VARN_NO_THREAD_ANALYSIS {
   if (ErrorCatch() != 0) return std::forward<Body>(body)();
   try {
     return std::forward<Body>(body)();
@@ -43,7 +48,8 @@ T Trapped(T neutral, Body&& body, std::source_location where = std::source_locat
 
 // The same for a step without a result: the step is skipped on an error.
 template <class Body>
-void TrappedStep(Body&& body, std::source_location where = std::source_location::current()) {
+void TrappedStep(Body&& body,
+                 std::source_location where = std::source_location::current()) VARN_NO_THREAD_ANALYSIS {
   if (ErrorCatch() != 0) {
     std::forward<Body>(body)();
     return;

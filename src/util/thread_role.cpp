@@ -5,5 +5,6 @@ namespace varn {
 ThreadRole gProgramThreadRole;
 ThreadRole gArchiveThreadRole;
 ThreadRole gLogThreadRole;
+ThreadRole gAudioThreadRole;
 
 }  // namespace varn

@@ -10,6 +10,9 @@
 //                         every decision about files and events
 //   the archive thread    names, encodes and writes the archive files
 //   the log thread        appends the event and diagnostics lines
+//   an audio thread       a backend's thread: fills or drains the queued
+//                         headers (or the program's thread, while it holds
+//                         the backend's thread off)
 
 #if defined(__clang__)
 #define VARN_TSA(x) __attribute__((x))
@@ -23,6 +26,8 @@
 #define VARN_ACQUIRE(...) VARN_TSA(acquire_capability(__VA_ARGS__))
 #define VARN_RELEASE(...) VARN_TSA(release_capability(__VA_ARGS__))
 #define VARN_GUARDED_BY(x) VARN_TSA(guarded_by(x))
+#define VARN_ASSERT_CAPABILITY(x) VARN_TSA(assert_capability(x))
+#define VARN_NO_THREAD_ANALYSIS VARN_TSA(no_thread_safety_analysis)
 
 namespace varn {
 
@@ -31,6 +36,7 @@ class VARN_CAPABILITY("thread role") ThreadRole {};
 extern ThreadRole gProgramThreadRole;
 extern ThreadRole gArchiveThreadRole;
 extern ThreadRole gLogThreadRole;
+extern ThreadRole gAudioThreadRole;
 
 // Takes on a role for the rest of a scope: where a thread's work begins.
 class VARN_SCOPED_CAPABILITY ThreadRoleScope {
@@ -41,10 +47,19 @@ class VARN_SCOPED_CAPABILITY ThreadRoleScope {
   ThreadRoleScope& operator=(const ThreadRoleScope&) = delete;
 };
 
+// The code from here on runs on the program's thread: a lambda that a
+// program-thread function runs at once (the analysis looks at a lambda as a
+// function of its own), or the one place where a dispatch decides by its
+// own rule that it is on that thread.
+inline void OnProgramThread() VARN_ASSERT_CAPABILITY(gProgramThreadRole) {}
+inline void OnArchiveThread() VARN_ASSERT_CAPABILITY(gArchiveThreadRole) {}
+
 }  // namespace varn
 
 #define VARN_PROGRAM_THREAD VARN_REQUIRES(::varn::gProgramThreadRole)
 #define VARN_ARCHIVE_THREAD VARN_REQUIRES(::varn::gArchiveThreadRole)
 #define VARN_LOG_THREAD VARN_REQUIRES(::varn::gLogThreadRole)
+#define VARN_AUDIO_THREAD VARN_REQUIRES(::varn::gAudioThreadRole)
 #define VARN_PROGRAM_OWNED VARN_GUARDED_BY(::varn::gProgramThreadRole)
 #define VARN_ARCHIVE_OWNED VARN_GUARDED_BY(::varn::gArchiveThreadRole)
+#define VARN_AUDIO_OWNED VARN_GUARDED_BY(::varn::gAudioThreadRole)

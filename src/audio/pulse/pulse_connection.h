@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 inline constexpr int kPulseConnectTimeoutMs = 1500;
@@ -30,10 +32,14 @@ class PulseConnection {
   pa_context* Context() const { return context_; }
 
   // The main loop's lock, held for the life of the object.
-  class Lock {
+  // Holding the main loop's lock keeps its thread (the one that fills and
+  // drains the queues) away: the holder stands in for it.
+  class VARN_SCOPED_CAPABILITY Lock {
    public:
-    explicit Lock(const PulseConnection& c) : loop_(c.loop_) { pa_threaded_mainloop_lock(loop_); }
-    ~Lock() { pa_threaded_mainloop_unlock(loop_); }
+    explicit Lock(const PulseConnection& c) VARN_ACQUIRE(gAudioThreadRole) : loop_(c.loop_) {
+      pa_threaded_mainloop_lock(loop_);
+    }
+    ~Lock() VARN_RELEASE() { pa_threaded_mainloop_unlock(loop_); }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 

@@ -139,6 +139,7 @@ void PulseInStream::OnState(pa_stream* s, void* self) {
 }
 
 void PulseInStream::OnRead(pa_stream* s, size_t, void* self) {
+  ThreadRoleScope audio(gAudioThreadRole);  // the main loop's thread
   auto* me = static_cast<PulseInStream*>(self);
   for (;;) {
     const void* data = nullptr;
@@ -192,6 +193,8 @@ int PulseInStream::Close() {
     PulseConnection::Lock lock(*connection_);
     ReleaseLocked();
   }
+  // The stream is gone: no callback of the main loop touches the queue again.
+  ThreadRoleScope released(gAudioThreadRole);
   queue_.ReturnAll();
   closed_ = true;
   return kWaveOk;
@@ -234,6 +237,7 @@ void PulseOutStream::OnState(pa_stream* s, void* self) {
 }
 
 void PulseOutStream::OnWrite(pa_stream*, size_t bytes, void* self) {
+  ThreadRoleScope audio(gAudioThreadRole);  // the main loop's thread
   static_cast<PulseOutStream*>(self)->PumpLocked(bytes);
 }
 
@@ -294,6 +298,8 @@ int PulseOutStream::Close() {
     PulseConnection::Lock lock(*connection_);
     ReleaseLocked();
   }
+  // The stream is gone: no callback of the main loop touches the queue again.
+  ThreadRoleScope released(gAudioThreadRole);
   queue_.ReturnAll();
   closed_ = true;
   return kWaveOk;

@@ -70,7 +70,7 @@ class PulseOutStream final : public WaveOutStream {
  private:
   static void OnState(pa_stream* s, void* self);
   static void OnWrite(pa_stream* s, size_t bytes, void* self);
-  void PumpLocked(size_t bytes);
+  void PumpLocked(size_t bytes) VARN_AUDIO_THREAD;
   void ReleaseLocked();
 
   std::shared_ptr<PulseConnection> connection_;

@@ -8,18 +8,23 @@
 #include <atomic>
 #include <thread>
 
+#include "util/thread_role.h"
+
 namespace varn {
 
 class DeviceGate {
  public:
   // The device's thread: true when it may touch the queue; Leave after.
-  bool TryEnter() {
+  bool TryEnter() VARN_TSA(try_acquire_capability(true, gAudioThreadRole))
+      VARN_NO_THREAD_ANALYSIS {
     inside_.store(true, std::memory_order_seq_cst);
     if (held_.load(std::memory_order_seq_cst) == 0) return true;
     inside_.store(false, std::memory_order_release);
     return false;
   }
-  void Leave() { inside_.store(false, std::memory_order_release); }
+  void Leave() VARN_RELEASE(gAudioThreadRole) VARN_NO_THREAD_ANALYSIS {
+    inside_.store(false, std::memory_order_release);
+  }
 
   // The program's thread: from Hold to Release the device stays out.
   void Hold() {
@@ -33,11 +38,12 @@ class DeviceGate {
   std::atomic<int> held_{0};
 };
 
-// Holds a gate for a scope.
-class GateHold {
+// Holds a gate for a scope: the program's thread then works on the
+// device's side of the queue, in the device thread's stead.
+class VARN_SCOPED_CAPABILITY GateHold {
  public:
-  explicit GateHold(DeviceGate& gate) : gate_(gate) { gate_.Hold(); }
-  ~GateHold() { gate_.Release(); }
+  explicit GateHold(DeviceGate& gate) VARN_ACQUIRE(gAudioThreadRole) : gate_(gate) { gate_.Hold(); }
+  ~GateHold() VARN_RELEASE() { gate_.Release(); }
   GateHold(const GateHold&) = delete;
   GateHold& operator=(const GateHold&) = delete;
 

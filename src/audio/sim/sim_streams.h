@@ -61,7 +61,7 @@ class SimInStream final : public WaveInStream, public SimPaced {
   void Pace() override;
 
  private:
-  size_t ProduceFrames(size_t frames);
+  size_t ProduceFrames(size_t frames) VARN_AUDIO_THREAD;
   void Shutdown();
 
   std::unique_ptr<SimSignal> signal_;
