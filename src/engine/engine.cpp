@@ -16,11 +16,20 @@
 
 namespace varn {
 
+namespace {
+// The real steady clock: the shutdown's budget is the service manager's
+// time, whatever clock the engine was given.
+double SteadyNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
 Engine::Engine(EngineServices services) : s_(std::move(services)), events_(*s_.log) {}
 
 Engine::~Engine() {
   OnProgramThread();  // whoever drives the engine ends it
-  const auto began = std::chrono::steady_clock::now();
+  // The shutdown's budget counts from the channels' close, when there was one.
+  const double began = shutdownBegan_ >= 0.0 ? shutdownBegan_ : SteadyNow();
   // Devices first: no backend thread may outlive the blocks it fills. Then
   // the worker, which writes out what is queued, before the archives go.
   StopMonitor(monitor_, true);
@@ -41,8 +50,7 @@ Engine::~Engine() {
   if (hooks_) {
     // The runs of the files just closed (and of the last lines) may
     // finish, within what the end of the program has left.
-    const double spent =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const double spent = SteadyNow() - began;
     hooks_->WaitIdle(std::clamp(kShutdownBudgetSec - kLastLinesSec - spent, 0.0,
                                 kHookShutdownWaitSec));
     hooks_->Report();
@@ -188,6 +196,7 @@ void Engine::StoreDisplayChoices(int ch) {
 }
 
 void Engine::CloseChannels() {
+  if (shutdownBegan_ < 0.0) shutdownBegan_ = SteadyNow();
   s_.timer->Disarm();
   started_ = false;
   closed_ = true;

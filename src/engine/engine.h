@@ -248,6 +248,7 @@ class Engine {
   // The worker could not finish in time: it and what it uses are left to
   // the end of the process.
   bool archivesAbandoned_ = false;
+  double shutdownBegan_ = -1.0;  // steady seconds of CloseChannels
   bool started_ = false;
   bool inTick_ = false;
   bool closed_ = false;        // after CloseChannels no tick runs again
