@@ -16,7 +16,11 @@ namespace varn {
 namespace {
 
 constexpr std::string_view kMetricsPath = "/metrics";
-constexpr unsigned kConnectionLimit = 16;
+// One address (a scanner, a stuck client) holds at most a few connections,
+// so however many it opens, a scrape from another address still gets in;
+// a connection that says nothing for the timeout is closed.
+constexpr unsigned kConnectionLimit = 64;
+constexpr unsigned kPerAddressLimit = 4;
 constexpr unsigned kConnectionTimeoutSec = 10;
 
 MHD_Result Reply(MHD_Connection* connection, unsigned status, std::string_view body,
@@ -93,10 +97,10 @@ std::unique_ptr<MetricsServer> MetricsServer::Start(const ListenAddress& address
   server->port_ = BoundPort(fd);
   unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD;
   if (address.ipv6) flags |= MHD_USE_IPv6;
-  server->daemon_ =
-      MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, server.get(), MHD_OPTION_LISTEN_SOCKET,
-                       fd, MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit,
-                       MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSec, MHD_OPTION_END);
+  server->daemon_ = MHD_start_daemon(
+      flags, 0, nullptr, nullptr, &Answer, server.get(), MHD_OPTION_LISTEN_SOCKET, fd,
+      MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+      kPerAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutSec, MHD_OPTION_END);
   if (!server->daemon_) {
     close(fd);
     error = "cannot start the HTTP server on " + address.Text();

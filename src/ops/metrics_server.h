@@ -2,7 +2,9 @@
 // The metrics endpoint's HTTP server (libmicrohttpd, one thread of its own):
 // GET /metrics answers with the page, any other path 404 and any other
 // method on /metrics 405. It reads nothing of the program but what the page
-// function returns.
+// function returns. One client address holds at most four connections at a
+// time, so clients that open many and say nothing cannot keep a scrape from
+// another address out.
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,10 @@
 // The metrics endpoint as the runners start it: where it listens (the
-// command line over the setting), what it says when it cannot, and scrapes
-// over HTTP while the engine ticks, which the tsan stage checks for races.
+// command line over the setting), what it says when it cannot, slow clients
+// that must not keep scrapes out, and scrapes over HTTP while the engine
+// ticks, which the tsan stage checks for races.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -67,6 +69,22 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
   EXPECT_EQ(counts.size(), static_cast<size_t>(kScrapes));
   EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
   EXPECT_GT(counts.back(), counts.front());  // the snapshots moved on meanwhile
+}
+
+// Clients that open connections and never finish a request (sixteen of
+// them filled every slot) keep their own address's few slots only: a
+// scrape from another address answers at once.
+TEST_F(MetricsEndpointTest, SlowClientsOfOneAddressDoNotKeepAScrapeFromAnotherOut) {
+  ASSERT_TRUE(StartEndpoint("127.0.0.1:" + Port())) << err.str();
+  Build("NumRec=1\n");
+  std::vector<int> slow;
+  for (int i = 0; i < 16; ++i) slow.push_back(OpenSlowConnection("127.0.0.1", "127.0.0.1", port));
+  EXPECT_EQ(std::count(slow.begin(), slow.end(), -1), 0);
+  const HttpReply scrape = HttpRequestFrom("127.0.0.2", "127.0.0.1", port, "GET", "/metrics", 1.0);
+  EXPECT_EQ(scrape.status, 200);
+  EXPECT_TRUE(scrape.body.starts_with("# HELP varn_build_info")) << scrape.body;
+  for (int fd : slow)
+    if (fd >= 0) close(fd);
 }
 
 TEST_F(MetricsEndpointTest, TheSettingIsUsedUnlessTheCommandLineNamesAnAddress) {

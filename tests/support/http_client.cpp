@@ -11,21 +11,60 @@
 
 namespace varn::test {
 
-HttpReply HttpRequest(const std::string& host, uint16_t port, const std::string& method,
-                      const std::string& path, double timeoutSec) {
-  HttpReply reply;
+namespace {
+
+addrinfo* NumericAddress(const std::string& host, uint16_t port) {
   addrinfo hints{};
   hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return reply;
-  const int fd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool connected = fd >= 0 && connect(fd, found->ai_addr, found->ai_addrlen) == 0;
-  freeaddrinfo(found);
-  if (!connected) {
-    if (fd >= 0) close(fd);
-    return reply;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return nullptr;
+  return found;
+}
+
+// A connected socket to host:port, from the local address `from` when one
+// is given; -1 when it cannot be had.
+int Connect(const std::string& from, const std::string& host, uint16_t port) {
+  addrinfo* to = NumericAddress(host, port);
+  if (!to) return -1;
+  int fd = socket(to->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool ok = fd >= 0;
+  if (ok && !from.empty()) {
+    addrinfo* local = NumericAddress(from, 0);
+    ok = local && bind(fd, local->ai_addr, local->ai_addrlen) == 0;
+    if (local) freeaddrinfo(local);
   }
+  ok = ok && connect(fd, to->ai_addr, to->ai_addrlen) == 0;
+  freeaddrinfo(to);
+  if (!ok && fd >= 0) {
+    close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+HttpReply HttpRequest(const std::string& host, uint16_t port, const std::string& method,
+                      const std::string& path, double timeoutSec) {
+  return HttpRequestFrom("", host, port, method, path, timeoutSec);
+}
+
+int OpenSlowConnection(const std::string& from, const std::string& host, uint16_t port) {
+  const int fd = Connect(from, host, port);
+  const std::string start = "GET /metrics HTTP/1.1\r\n";
+  if (fd >= 0 && send(fd, start.data(), start.size(), MSG_NOSIGNAL) < 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+HttpReply HttpRequestFrom(const std::string& from, const std::string& host, uint16_t port,
+                          const std::string& method, const std::string& path, double timeoutSec) {
+  HttpReply reply;
+  const int fd = Connect(from, host, port);
+  if (fd < 0) return reply;
   const std::string request =
       method + " " + path + " HTTP/1.0\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
   if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=

@@ -17,9 +17,18 @@ struct HttpReply {
 // closes the connection.
 HttpReply HttpRequest(const std::string& host, uint16_t port, const std::string& method,
                       const std::string& path, double timeoutSec = 5.0);
+// The same, sent from the local address `from` ("" for any).
+HttpReply HttpRequestFrom(const std::string& from, const std::string& host, uint16_t port,
+                          const std::string& method, const std::string& path,
+                          double timeoutSec = 5.0);
 inline HttpReply HttpGet(uint16_t port, const std::string& path) {
   return HttpRequest("127.0.0.1", port, "GET", path);
 }
+
+// A client that connects from `from` to host:port, sends the first line of
+// a request and then nothing more, as a slow or hostile client does. Its
+// socket, for the caller to close; -1 when it could not connect.
+int OpenSlowConnection(const std::string& from, const std::string& host, uint16_t port);
 
 // A loopback TCP port nothing listened on a moment ago.
 uint16_t FreeTcpPort();
