@@ -236,6 +236,11 @@ std::string ArchiveLane::Backlog() const {
   return path.empty() ? line : line + " for " + path;
 }
 
+std::optional<double> ArchiveLane::LastHourLufs() const {
+  const double v = lastHourLufs_.load(std::memory_order_relaxed);
+  return v == kNoFigure ? std::nullopt : std::optional<double>(v);
+}
+
 // ---- lane, the worker's side
 
 bool ArchiveLane::RunOne() {
@@ -303,6 +308,9 @@ void ArchiveLane::EndLoudnessHour(const Job& job, bool runEnds) {
   if (!loudness_.Measuring()) return;
   LoudnessFigures figures;
   TrappedStep([&]() VARN_ARCHIVE_THREAD { figures = runEnds ? loudness_.Stop() : loudness_.EndHour(); });
+  // Only a top of the hour ends an hour; a stop ends a run part way through one.
+  if (!runEnds)
+    lastHourLufs_.store(figures.integratedLufs.value_or(kNoFigure), std::memory_order_relaxed);
   if (job.logLoudness)
     worker_.Note(ArchiveNote{ArchiveNote::Kind::Event, false, archive_.Channel(), -1,
                              LoudnessMessage(figures)});

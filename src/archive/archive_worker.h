@@ -20,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,6 +109,10 @@ class ArchiveLane final : public ChannelRecorder {
   void Flush() VARN_PROGRAM_THREAD;
   // The run's loudness, measured on the worker's thread; readable anywhere.
   const LiveLoudness& Loudness() const { return loudness_; }
+  // The integrated loudness of the last hour that ended (the figure of its
+  // hourly loudness line); empty before the first top of the hour and after
+  // an hour that had none (silence). Readable anywhere.
+  std::optional<double> LastHourLufs() const;
 
   // ---- the worker's thread
   // Does the oldest queued job; false when there is none.
@@ -168,6 +173,8 @@ class ArchiveLane final : public ChannelRecorder {
   uint64_t lossRunFrames_ VARN_PROGRAM_OWNED = 0;
   // Shared.
   LiveLoudness loudness_;  // started and fed by the worker, read anywhere
+  static constexpr double kNoFigure = -1.0e300;
+  std::atomic<double> lastHourLufs_{kNoFigure};  // set by the worker, read anywhere
   SpscRing<Job> jobs_;
   std::atomic<uint64_t> jobsDone_{0};
 };

@@ -31,6 +31,7 @@ int32_t ChannelArchive::Append(const uint8_t* source, int32_t length, const std:
   const uint64_t before = buffer_.Written;
   const int32_t accepted = WriteDiskBuffer(buffer_, ch_, source, length, fileName, flush);
   bytesWritten_.fetch_add(buffer_.Written - before, std::memory_order_relaxed);
+  writeFailing_.store(buffer_.WriteFailing, std::memory_order_relaxed);
   return accepted;
 }
 
@@ -67,6 +68,7 @@ int32_t ChannelArchive::StartArchiveAt(const ArchiveStart& start, const ClockRea
     if (!archiving_) {
       // Nothing is named, written or encoded in this run.
       buffer_ = DiskBuffer{};
+      writeFailing_.store(false, std::memory_order_relaxed);
       return bitRate_;
     }
     if (bitRate_ > 0) {

@@ -81,6 +81,9 @@ class ChannelArchive final : public ChannelRecorder {
   // Frames of audio the disk could not take (writes that failed) since the
   // program started; any thread may read it.
   uint64_t DiskLostFrames() const { return diskLost_.load(std::memory_order_relaxed); }
+  // True from the first write the disk refused until one succeeds again (the
+  // disk buffer's WriteFailing); any thread may read it.
+  bool WriteFailing() const { return writeFailing_.load(std::memory_order_relaxed); }
   // The channel's encoder, made on first use and kept.
   C_mp3acm& Encoder();
   const Clock& GetClock() const { return clock_; }
@@ -127,6 +130,7 @@ class ChannelArchive final : public ChannelRecorder {
   uint64_t silenceBuffered_ = 0;  // silence frames given since the last flush
   std::atomic<uint64_t> bytesWritten_{0};
   std::atomic<uint64_t> diskLost_{0};
+  std::atomic<bool> writeFailing_{false};
 };
 
 // Starts a new file for every channel that captures and archives.

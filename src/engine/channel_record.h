@@ -49,6 +49,7 @@ struct ChannelRecord {
   ChannelAnalysis analysis;
 
   std::string name;         // ChName_
+  bool expectAudio = true;  // ExpectAudio_: 0 for a line meant to be silent at times
   CaptureKeys formatKeys;   // as SetFmt last loaded them: every start does
   float fftOffset = 50.0f;  // FFTOffset_: spectrum marker height in percent
 

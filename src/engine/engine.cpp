@@ -136,6 +136,7 @@ void Engine::Build() {
     ChannelRecord& c = Rec(ch);
     c.analysis.stereoMode = StereoModeFromInt(ReadKeyInt(ChannelKey("StereoMode_", ch)));
     c.name = ReadKeyText(ChannelKey("ChName_", ch));
+    c.expectAudio = ReadKeyInt(ChannelKey("ExpectAudio_", ch)) != 0;
     c.fftOffset = std::clamp(ReadKeyReal(ChannelKey("FFTOffset_", ch)), 0.0f, 100.0f);
     c.analysis.meterTextMode =
         MeterTextModeFromInt(ReadKeyInt(ChannelKey("VUValueShows_", ch)), misc_.loudnessView);
@@ -270,6 +271,7 @@ SettingsReload Engine::ReloadSettings() {
       result.storedChannelCount = std::clamp(ReadKeyInt("NumRec"), 1, kMaxChannels);
       for (int ch = 0; ch < ChannelCount(); ++ch) {
         Rec(ch).name = ReadKeyText(ChannelKey("ChName_", ch));
+        Rec(ch).expectAudio = ReadKeyInt(ChannelKey("ExpectAudio_", ch)) != 0;
         now[static_cast<size_t>(ch)] = ReadCaptureKeys(ch);
       }
     }
@@ -384,6 +386,11 @@ void Engine::SetFftOffset(int ch, float percent) {
 LoudnessReadings Engine::Loudness(int ch) const {
   const ChannelRecord& c = Channel(ch);
   return c.lane ? c.lane->Loudness().Read() : LoudnessReadings{};
+}
+
+std::optional<double> Engine::LastHourLoudness(int ch) const {
+  const ChannelRecord& c = Channel(ch);
+  return c.lane ? c.lane->LastHourLufs() : std::nullopt;
 }
 
 }  // namespace varn

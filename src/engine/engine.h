@@ -200,6 +200,14 @@ class Engine {
   // Channel ch's loudness now (every figure empty while it does not run);
   // from the program's thread or any other.
   LoudnessReadings Loudness(int ch) const;
+  // The integrated loudness of channel ch's last hour that ended, in LUFS
+  // (empty before one has ended, or when it had none); from any thread.
+  std::optional<double> LastHourLoudness(int ch) const;
+  // Whether the disk refuses channel ch's archive writes: from the first
+  // failed write until one succeeds (told by the archive worker).
+  bool ArchiveWriteFailing(int ch) const { return Channel(ch).writer.WriteFailing(); }
+  // The wall-clock time of the last tick, as Unix seconds (0 before one).
+  double LastTickUnixTime() const { return lastTickUnixTime_; }
 
  private:
   ChannelRecord& Rec(int ch) { return *channels_.at(static_cast<size_t>(ch)); }
@@ -244,6 +252,8 @@ class Engine {
   double lastTickTime_ = 0.0;  // RunNow at the end of the last tick, for the watchdog
   double wallOffset_ = 0.0;    // local wall time less RunNow, at the last tick
   bool wallOffsetKnown_ = false;
+  // The wall clock (UTC) at the last tick, in Unix seconds.
+  double lastTickUnixTime_ = 0.0;
   int clockSynced_ = -1;
   // The worker could not finish in time: it and what it uses are left to
   // the end of the process.

@@ -43,6 +43,7 @@ MiscSettings ReadMiscSettings(DeviceDirectory& devices, const WaveViewMetrics& v
   m.deviceFallback = ReadKeyInt("DeviceFallback") != 0;
   m.loudnessLog = ReadKeyInt("LoudnessLog") != 0;
   m.loudnessView = ReadKeyInt("LoudnessView") != 0;
+  m.loudnessTarget = std::clamp(static_cast<double>(ReadKeyReal("LoudnessTarget")), -70.0, 0.0);
   return m;
 }
 

@@ -26,6 +26,7 @@ struct MiscSettings {
   bool loudnessLog = true;        // LoudnessLog: each hour's loudness line per channel
   bool loudnessView = false;      // LoudnessView: the meter offers its LUFS mode
   bool deviceFallback = true;     // DeviceFallback: a missing named input records the default
+  double loudnessTarget = -23.0;  // LoudnessTarget: LUFS each line's hour should have
 };
 
 // Channel 0's waveform view, for the trace scales.

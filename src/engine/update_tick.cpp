@@ -164,6 +164,7 @@ void Engine::Tick() {
 
   lastTickTime_ = RunNow();
   const ClockReading now = s_.clock->Now();
+  lastTickUnixTime_ = static_cast<double>(EpochMsFromDateTime(now.utc)) / 1000.0;
   const double wallStep = WallStep(now);
   if (wallStep != 0.0)
     WriteLogLine(std::string(kWallStepText) + FormatFixed(wallStep, 3) +

@@ -116,6 +116,21 @@ void AddLoudnessMetrics(MetricSet& metrics, const Engine& engine) {
   for (int ch = 0; ch < channels; ++ch)
     if (const auto& v = readings[static_cast<size_t>(ch)].truePeakDbtp)
       peak.Add(ChannelOnly(ch), *v);
+
+  MetricFamily& lastHour = metrics.Family(
+      "varn_loudness_last_hour_lufs",
+      "EBU R128 integrated loudness of the last hour that ended (its hourly loudness line), in "
+      "LUFS. Running channels only.",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch)
+    if (engine.Capturing(ch))
+      if (const std::optional<double> v = engine.LastHourLoudness(ch))
+        lastHour.Add(ChannelOnly(ch), *v);
+  metrics
+      .Family("varn_loudness_target_lufs",
+              "LoudnessTarget: the integrated loudness each line's hour should have, in LUFS.",
+              MetricType::Gauge)
+      .Add({}, engine.Misc().loudnessTarget);
 }
 
 }  // namespace varn

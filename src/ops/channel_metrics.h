@@ -12,8 +12,9 @@ class Engine;
 // their meters show), varn_audio_lost_seconds_total, varn_input_stalled,
 // varn_archive_bytes_total and the loudness below.
 void AddChannelMetrics(MetricSet& metrics, const Engine& engine);
-// varn_loudness_lufs{window}, varn_loudness_range_lu and varn_true_peak_dbtp
-// of the figures that exist (AddChannelMetrics adds them too).
+// varn_loudness_lufs{window}, varn_loudness_range_lu, varn_true_peak_dbtp
+// and varn_loudness_last_hour_lufs of the figures that exist, and
+// varn_loudness_target_lufs (AddChannelMetrics adds them too).
 void AddLoudnessMetrics(MetricSet& metrics, const Engine& engine);
 
 }  // namespace varn

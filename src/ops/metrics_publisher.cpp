@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "ops/channel_metrics.h"
+#include "ops/line_state_metrics.h"
 #include "ops/monitor_metrics.h"
 
 namespace varn {
@@ -31,6 +32,13 @@ void MetricsPublisher::Publish(const Engine* engine) {
       events_.Seed(seededChannels_);
     }
     AddChannelMetrics(m, *engine);
+    AddLineStateMetrics(m, *engine);
+    // Taken with the snapshot: a program thread that stops ticking leaves
+    // the time standing while the endpoint goes on answering.
+    m.Family("varn_last_tick_timestamp_seconds",
+             "Wall-clock time (Unix seconds) of the update tick that published this snapshot.",
+             MetricType::Gauge)
+        .Add({}, engine->LastTickUnixTime());
     // No sample while it cannot be told: an absent series, not a guess.
     if (engine->ClockSynchronised() >= 0)
       m.Family("varn_clock_synchronized",

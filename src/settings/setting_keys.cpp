@@ -67,6 +67,8 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"LogWindowWidth", Global, Real, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"LogWindowState", Global, Short, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"TabWidth_LV_", Column, Integer, "900"},
+  // The loudness each line's hour should have, in LUFS (for the alert rules).
+  SettingKeyInfo{"LoudnessTarget", Global, Real, "-23", DefaultKind::Fixed, DialogRange{-70, 0, "0.0"}},
   // Channel keys.
   SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
   SettingKeyInfo{"DeviceName_", Channel, Text, ""},
@@ -79,6 +81,8 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"StereoMode_", Channel, Integer, "0", DefaultKind::Fixed, std::nullopt, kStereoModes},
   SettingKeyInfo{"VUValueShows_", Channel, Integer, "0", DefaultKind::Fixed, std::nullopt, kMeterModes},
   SettingKeyInfo{"FFTOffset_", Channel, Real, "50"},
+  // 0: the line may be silent at times (the alert rules leave its silence alone).
+  SettingKeyInfo{"ExpectAudio_", Channel, Integer, "1", DefaultKind::Fixed, kFlag},
   // Setting-set keys.
   SettingKeyInfo{"WaveRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
   SettingKeyInfo{"FFTRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},

@@ -14,6 +14,7 @@
 #include "ops/prometheus_text.h"
 #include "support/text_lines.h"
 #include "util/io_gate.h"
+#include "util/text.h"
 
 namespace varn::test {
 namespace {
@@ -161,9 +162,10 @@ bool FullDiskForCh1(const std::string& path) {
 }
 
 // What a full disk took is lost audio like any other: counted, told in the
-// event file, and silence in the archive; the device a line really opened
-// and the clock's synchronisation are there to see.
-TEST_F(MetricsPublisherTest, AFullDiskIsLostAudioTooAndTheDeviceAndClockAreNamed) {
+// event file, and silence in the archive; the archive shows as failing from
+// the first refused write until one succeeds; the device a line really
+// opened and the clock's synchronisation are there to see.
+TEST_F(MetricsPublisherTest, AFullDiskIsLostAudioAndFailingWritesAndTheDeviceAndClockAreNamed) {
   clockSynchronised = false;
   BuildOne();
   Run(1.5, {kToneDevice}, kPublisherRate);
@@ -172,13 +174,19 @@ TEST_F(MetricsPublisherTest, AFullDiskIsLostAudioTooAndTheDeviceAndClockAreNamed
                            "fallback=\"0\"}"),
             1);
   EXPECT_EQ(SeriesValue(m, "varn_clock_synchronized"), 0);
+  const std::string failing = "varn_archive_write_failing{channel=\"1\"}";
+  EXPECT_EQ(SeriesValue(m, failing), 0);
   SetIoGate(FullDiskForCh1);
   gDiskFull = true;
   Run(5.0, {kToneDevice}, kPublisherRate);  // a 4 s disk buffer fails to go out
+  EXPECT_EQ(SeriesValue(Scrape(), failing), 1);
   gDiskFull = false;
-  Run(6.0, {kToneDevice}, kPublisherRate);
+  Run(1.0, {kToneDevice}, kPublisherRate);  // no write tried since: it still counts as failing
+  EXPECT_EQ(SeriesValue(Scrape(), failing), 1);
+  Run(5.0, {kToneDevice}, kPublisherRate);
   SetIoGate(nullptr);
   m = Scrape();
+  EXPECT_EQ(SeriesValue(m, failing), 0);
   const double lost = SeriesValue(m, "varn_audio_lost_seconds_total{channel=\"1\"}");
   EXPECT_GT(lost, 3.5);
   EXPECT_LT(lost, 9.0);
@@ -189,6 +197,115 @@ TEST_F(MetricsPublisherTest, AFullDiskIsLostAudioTooAndTheDeviceAndClockAreNamed
   // The file still covers the whole run: what was dropped is silence.
   uint64_t bytes = FolderBytes(dir / "data/ch1/");
   EXPECT_NEAR(static_cast<double>(bytes - 44) / (kPublisherRate * 4), 12.5, 0.35);
+}
+
+// The detectors' own state, side by side with their event lines: the
+// tone on line 1 goes over and under thresholds a reload moves; line 2 is
+// digital silence on its left side only (the right is not watched).
+TEST_F(MetricsPublisherTest, LowAndOverLevelShowWhileTheirDetectorsReportThem) {
+  Build(
+      "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\n"
+      "DeviceName_2=Sim Silence\nRecFreq_2=8000\nBitRate_2=0\nStereoMode_2=2\n");
+  engine->BeginRunning(true);
+  const auto state = [&](const char* family, int channel, const char* side) {
+    return SeriesValue(Scrape(), std::string(family) + "{channel=\"" + std::to_string(channel) +
+                                     "\",side=\"" + side + "\"}");
+  };
+  const auto run = [&](double seconds) {
+    Run(seconds, {kToneDevice, kSilenceDevice}, kPublisherRate);
+  };
+  run(1.5);
+  for (const char* side : {"L", "R"}) {
+    EXPECT_EQ(state("varn_low_level_active", 1, side), 0) << side;
+    EXPECT_EQ(state("varn_over_level_active", 1, side), 0) << side;
+  }
+  EXPECT_EQ(state("varn_low_level_active", 2, "L"), 1);
+  EXPECT_EQ(state("varn_over_level_active", 2, "L"), 0);
+  EXPECT_TRUE(std::isnan(state("varn_low_level_active", 2, "R")));
+
+  // The -20 dBFS tone (RMS -23) is now over -30 and under -10.
+  WriteSetting("MaxGateLevel_1", "-30");
+  WriteSetting("MinGateLevel_1", "-10");
+  engine->ReloadSettings();
+  run(1.1);
+  for (const char* side : {"L", "R"}) {
+    EXPECT_EQ(state("varn_over_level_active", 1, side), 1) << side;
+    EXPECT_EQ(state("varn_low_level_active", 1, side), 1) << side;
+  }
+  EXPECT_EQ(CountEvents("ch1 Lch レベルUP"), 1);
+  EXPECT_EQ(CountEvents("ch1 Rch レベルDOWN"), 1);
+
+  WriteSetting("MaxGateLevel_1", "0");
+  WriteSetting("MinGateLevel_1", "-90");
+  engine->ReloadSettings();
+  run(1.1);
+  for (const char* side : {"L", "R"}) {
+    EXPECT_EQ(state("varn_over_level_active", 1, side), 0) << side;
+    EXPECT_EQ(state("varn_low_level_active", 1, side), 0) << side;
+  }
+  EXPECT_EQ(state("varn_low_level_active", 2, "L"), 1);
+
+  // A stopped line's detectors know nothing: no sample at all.
+  engine->StopChannel(1);
+  Run(1.0, {kToneDevice}, kPublisherRate);
+  EXPECT_TRUE(std::isnan(state("varn_low_level_active", 2, "L")));
+  EXPECT_EQ(state("varn_low_level_active", 1, "L"), 0);
+}
+
+TEST_F(MetricsPublisherTest, WhatTheOperatorExpectsOfTheLinesFollowsTheSettings) {
+  Build("NumRec=2\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\nExpectAudio_2=0\n");
+  Run(1.0, {}, kPublisherRate);
+  std::string m = Scrape();
+  EXPECT_EQ(SeriesValue(m, "varn_channel_expect_audio{channel=\"1\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_channel_expect_audio{channel=\"2\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_loudness_target_lufs"), -23);
+
+  WriteSetting("ExpectAudio_2", "1");
+  WriteSetting("ExpectAudio_1", "0");
+  WriteSetting("LoudnessTarget", "-16");
+  engine->ReloadSettings();
+  Run(1.0, {}, kPublisherRate);
+  m = Scrape();
+  EXPECT_EQ(SeriesValue(m, "varn_channel_expect_audio{channel=\"1\"}"), 0);
+  EXPECT_EQ(SeriesValue(m, "varn_channel_expect_audio{channel=\"2\"}"), 1);
+  EXPECT_EQ(SeriesValue(m, "varn_loudness_target_lufs"), -16);
+}
+
+// The snapshot carries the wall-clock time (UTC, not the local time of day)
+// of the tick that took it: a program thread that stops ticking leaves it
+// standing while scrapes go on.
+TEST_F(MetricsPublisherTest, TheSnapshotCarriesItsTicksWallTime) {
+  BuildOne();  // 2026-03-14 10:20:00 local, UTC+9
+  Run(1.0, {kToneDevice}, kPublisherRate);
+  const double first =
+      static_cast<double>(EpochMsFromDateTime(DateTime{2026, 3, 14, 1, 20, 1, 0})) / 1000.0;
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_last_tick_timestamp_seconds"), first);
+  clock.Advance(30.0);  // no tick meanwhile
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_last_tick_timestamp_seconds"), first);
+  TickAfter(0.0);
+  EXPECT_EQ(SeriesValue(Scrape(), "varn_last_tick_timestamp_seconds"), first + 30.0);
+}
+
+// The hour's integrated loudness, as its hourly line gives it, from the top
+// of the hour on; nothing before, and nothing while the line is stopped.
+TEST_F(MetricsPublisherTest, TheLastHoursLoudnessAppearsOnceAnHourHasEnded) {
+  clock.Set(DateTime{2026, 3, 14, 10, 59, 54, 0});
+  Build("NumRec=1\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\nArcOn_1=0\n");
+  engine->BeginRunning(true);
+  const std::string series = "varn_loudness_last_hour_lufs{channel=\"1\"}";
+  Run(5.0, {kToneDevice}, kPublisherRate);
+  EXPECT_TRUE(std::isnan(SeriesValue(Scrape(), series)));
+  Run(2.0, {kToneDevice}, kPublisherRate);  // past 11:00:00
+  const double lastHour = SeriesValue(Scrape(), series);
+  EXPECT_NEAR(lastHour, -20.0, 0.3);  // a -20 dBFS stereo sine
+  std::string line;
+  for (const std::string& t : EventTexts())
+    if (t.starts_with("ch1 ラウドネス I ")) line = t;
+  ASSERT_FALSE(line.empty()) << Events();
+  EXPECT_EQ(line.substr(std::string("ch1 ラウドネス I ").size(), 5), FormatFixed(lastHour, 1));
+  engine->StopChannel(0);
+  TickAfter(1.0);
+  EXPECT_TRUE(std::isnan(SeriesValue(Scrape(), series)));
 }
 
 }  // namespace
