@@ -152,7 +152,11 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   for (const char* family : {"varn_build_info gauge", "varn_channel_recording gauge",
                              "varn_level_dbfs gauge", "varn_events_total counter",
                              "varn_audio_lost_seconds_total counter", "varn_input_stalled gauge",
-                             "varn_archive_bytes_total counter", "varn_tick_seconds histogram"})
+                             "varn_archive_bytes_total counter", "varn_tick_seconds histogram",
+                             "varn_low_level_active gauge", "varn_over_level_active gauge",
+                             "varn_archive_write_failing gauge", "varn_channel_expect_audio gauge",
+                             "varn_loudness_target_lufs gauge",
+                             "varn_last_tick_timestamp_seconds gauge"})
     EXPECT_NE(text.find(std::string("# TYPE ") + family + "\n"), std::string::npos) << family;
   EXPECT_NEAR(test::SeriesValue(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}"),
               -20, 0.2);
@@ -201,11 +205,21 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   EXPECT_EQ(perChannel.count("1") ? perChannel.at("1") : "", "1") << events;
   EXPECT_EQ(perChannel.count("2") ? perChannel.at("2") : "", "1") << events;
   EXPECT_EQ(Results(query("varn_events_total{event=\"start\"}"), "channel")[""], "1");
-  // The rules' joins work on these labels: both lines are loud and recording.
-  const auto loud = Results(query("max by (instance, channel) (varn_level_dbfs{kind=\"peak\"}) > "
-                                  "-50 and on (instance, channel) varn_channel_recording == 1"),
-                            "channel");
-  EXPECT_EQ(loud.size(), 2u);
+  // The rules' joins work on these labels: both lines record, are meant to
+  // carry audio and have their detectors' say; each keeps its name.
+  const std::string lines =
+      query("(min without (side) (varn_low_level_active) >= 0)"
+            " * ignoring (name) group_left (name) (varn_channel_recording == 1)"
+            " and ignoring (name) (varn_channel_expect_audio == 1)");
+  const auto named = Results(lines, "name");
+  EXPECT_EQ(named.size(), 2u) << lines;
+  EXPECT_EQ(named.count("系統名2"), 1u) << lines;
+  // The snapshot each scrape read was taken a moment before it.
+  const std::string age =
+      query("timestamp(varn_last_tick_timestamp_seconds) - varn_last_tick_timestamp_seconds");
+  const std::string ageValue = Results(age, "job")["varn"];
+  ASSERT_FALSE(ageValue.empty()) << age;
+  EXPECT_LT(std::abs(std::stod(ageValue)), 2.0) << age;
   std::string rules;
   EXPECT_TRUE(test::WaitFor(
       [&] {
