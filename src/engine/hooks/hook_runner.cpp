@@ -93,9 +93,12 @@ HookRunner::~HookRunner() {
 }
 
 bool HookRunner::Submit(HookRun run) {
-  if (eventsWaiting_.load(std::memory_order_acquire) >= kHooksWaiting) return false;
-  if (!waiting_.TryPush(std::move(run))) return false;
-  eventsWaiting_.fetch_add(1, std::memory_order_acq_rel);
+  // Counted before the runner can see it, so its start never counts first.
+  if (eventsWaiting_.fetch_add(1, std::memory_order_acq_rel) >= kHooksWaiting ||
+      !waiting_.TryPush(std::move(run))) {
+    eventsWaiting_.fetch_sub(1, std::memory_order_acq_rel);
+    return false;
+  }
   submitted_.fetch_add(1, std::memory_order_release);
   work_.fetch_add(1, std::memory_order_release);
   work_.notify_one();

@@ -107,9 +107,14 @@ void HookService::Configure(const HookSettings& settings) {
 void HookService::OnEvent(const EventRecord& event) {
   OnProgramThread();  // the event log tells its listeners on the program's thread
   if (settings_.eventCommand.empty()) return;
-  Line line{
-      event.localTime,        event.utcTime, event.channel, event.side, std::string(event.message),
-      std::string(event.kind)};
+  // The record's texts last only for this call.
+  Line line;
+  line.localTime = event.localTime;
+  line.utcTime = event.utcTime;
+  line.channel = event.channel;
+  line.side = event.side;
+  line.message = event.message;
+  line.kind = event.kind;
   const WindowKey key{event.channel, event.side, std::string(HookCondition(event.kind))};
   Window& w = windows_[key];
   if (w.opened >= 0.0 && now_() - w.opened < kHookRepeatSec) {
