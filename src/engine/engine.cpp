@@ -49,11 +49,11 @@ Engine::~Engine() {
   worker_.reset();
   if (hooks_) {
     // The runs of the files just closed (and of the last lines) may
-    // finish, within what the end of the program has left.
+    // finish, within their time-out and what the end of the program has
+    // left; archive runs that do not are kept for the next start.
     const double spent = SteadyNow() - began;
-    hooks_->WaitIdle(std::clamp(kShutdownBudgetSec - kLastLinesSec - spent, 0.0,
-                                kHookShutdownWaitSec));
-    hooks_->Report();
+    hooks_->Finish(
+        std::clamp(kShutdownBudgetSec - kLastLinesSec - spent, 0.0, hooks_->Settings().timeoutSec));
     s_.log->RemoveListener(hooks_.get());
     hooks_.reset();
   }
@@ -61,7 +61,7 @@ Engine::~Engine() {
 
 void Engine::ConfigureHooks() {
   std::string refusal;
-  const HookSettings settings = ReadHookSettings(&refusal);
+  HookSettings settings = ReadHookSettings(&refusal);
   const bool wanted = !settings.eventCommand.empty() || !settings.archiveCommand.empty();
   if (refusal != hookRefusal_) {
     hookRefusal_ = refusal;
@@ -70,22 +70,20 @@ void Engine::ConfigureHooks() {
                        " (whoever can write it could run programs as varn)",
                    true);
   }
-  if (!wanted || !refusal.empty()) {
-    if (hooks_) s_.log->RemoveListener(hooks_.get());
-    hooks_.reset();
-    return;
+  if (!refusal.empty()) settings.eventCommand = settings.archiveCommand = "";
+  if (!hooks_) {
+    if (!wanted || !refusal.empty()) return;
+    hooks_ = std::make_unique<HookService>(
+        [this](int ch) {
+          return ch >= 0 && ch < ChannelCount() ? Channel(ch).name : std::string();
+        },
+        [this] { return RunNow(); }, s_.dataFolder);
+    s_.log->AddListener(hooks_.get());
   }
-  if (hooks_ && hooks_->Settings().eventCommand == settings.eventCommand &&
-      hooks_->Settings().archiveCommand == settings.archiveCommand) {
-    hooks_->SetTimeout(settings.timeoutSec);
-    return;
-  }
-  if (hooks_) s_.log->RemoveListener(hooks_.get());
-  hooks_ = std::make_unique<HookService>(
-      settings,
-      [this](int ch) { return ch >= 0 && ch < ChannelCount() ? Channel(ch).name : std::string(); },
-      [this] { return RunNow(); });
-  s_.log->AddListener(hooks_.get());
+  // Once there, the service stays to the end of the program: runs going
+  // (an upload) finish whatever a reload changed, and archive runs still
+  // waiting take the command in force when they start.
+  hooks_->Configure(settings);
 }
 
 void Engine::Build() {

@@ -240,7 +240,7 @@ class Engine {
   // Made after the channel records and gone before them: its lanes point
   // at their archives.
   std::unique_ptr<ArchiveWorker> worker_;
-  // The event and archive hooks; only while one is set and may run.
+  // The event and archive hooks: from the first time one is set and may run.
   std::unique_ptr<HookService> hooks_;
   std::string hookRefusal_;  // why the hooks may not run, as last written
   std::vector<AnalysisChannelRefs> analysisRefs_;

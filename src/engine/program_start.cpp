@@ -9,6 +9,7 @@
 #include "log/event_log.h"
 #include "settings/folders.h"
 #include "util/keep_until_exit.h"
+#include "util/process_priority.h"
 #include "util/text.h"
 #include "util/text_file.h"
 

@@ -1,10 +1,12 @@
 #include "log/event_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "log/event_kinds.h"
 #include "log/log_writer.h"
@@ -159,17 +161,28 @@ void EventLog::WriteLine(std::string_view text, bool toDiagnostics, const ClockR
   });
 }
 
-void EventLog::ReplaceFile(const std::string& path, const std::string& text) {
+void EventLog::ReplaceFile(const std::string& path, const std::string& text, bool ownerOnly) {
   if (writer_) {
-    writer_->Replace(path, text);
+    writer_->Replace(path, text, ownerOnly);
     return;
   }
   TrappedStep([&]() VARN_PROGRAM_THREAD {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (ownerOnly ? O_NOFOLLOW : 0),
+             ownerOnly ? 0600 : 0666);
     if (fd < 0) return;
+    if (ownerOnly) (void)fchmod(fd, 0600);
     (void)!write(fd, text.data(), text.size());
     close(fd);
   });
+}
+
+void EventLog::RemoveFile(const std::string& path) {
+  if (writer_) {
+    writer_->Remove(path);
+    return;
+  }
+  std::remove(path.c_str());
 }
 
 bool EventLog::WriteSeparatorIfDue() {

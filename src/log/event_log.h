@@ -76,8 +76,12 @@ class EventLog {
   // before the call returns.
   void SetWriter(LogFileWriter* writer) { writer_ = writer; }
   LogFileWriter* Writer() const { return writer_; }
-  // Replaces a small file of the program's (the run marker) the same way.
-  void ReplaceFile(const std::string& path, const std::string& text) VARN_PROGRAM_THREAD;
+  // Replaces a small file of the program's (the run marker, the archive
+  // hook's queue) the same way; `ownerOnly` as LogFileWriter::Replace.
+  void ReplaceFile(const std::string& path, const std::string& text, bool ownerOnly = false)
+      VARN_PROGRAM_THREAD;
+  // Removes such a file, in turn with the lines and files queued before.
+  void RemoveFile(const std::string& path) VARN_PROGRAM_THREAD;
   // Receives every event-file line as written (without the line end), even
   // while file writing is off: the headless monitor prints them.
   void SetEcho(std::function<void(std::string_view line)> echo) { echo_ = std::move(echo); }

@@ -1,6 +1,7 @@
 #include "log/log_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,10 +19,13 @@ constexpr size_t kRingItems = 4096;
 
 // One write per line, so a line is never interleaved with another writer's.
 // Returns 0, or the errno of the failure.
-int WriteAll(const std::string& path, const std::string& text, int flags) {
+int WriteAll(const std::string& path, const std::string& text, int flags, bool ownerOnly = false) {
   if (!PassIoGate(path)) return ENOSPC;
-  const int fd = open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int fd =
+      open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC | (ownerOnly ? O_NOFOLLOW : 0),
+           ownerOnly ? 0600 : 0666);
   if (fd < 0) return errno;
+  if (ownerOnly) (void)fchmod(fd, 0600);
   size_t done = 0;
   int error = 0;
   while (done < text.size()) {
@@ -55,8 +59,9 @@ void LogFileWriter::Append(std::string folder, std::string path, std::string tex
   Queue(Item{Kind::Append, std::move(folder), std::move(path), std::move(text)});
 }
 
-void LogFileWriter::Replace(std::string path, std::string text) {
-  Queue(Item{Kind::Replace, {}, std::move(path), std::move(text)});
+void LogFileWriter::Replace(std::string path, std::string text, bool ownerOnly) {
+  Queue(Item{
+      ownerOnly ? Kind::ReplaceOwnerOnly : Kind::Replace, {}, std::move(path), std::move(text)});
 }
 
 void LogFileWriter::Remove(std::string path) { Queue(Item{Kind::Remove, {}, std::move(path), {}}); }
@@ -136,6 +141,9 @@ bool LogFileWriter::Do(const Item& item) {
       break;
     case Kind::Replace:
       error = WriteAll(item.path, item.text, O_TRUNC);
+      break;
+    case Kind::ReplaceOwnerOnly:
+      error = WriteAll(item.path, item.text, O_TRUNC, true);
       break;
     case Kind::Remove:
       if (!PassIoGate(item.path)) return false;

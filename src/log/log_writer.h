@@ -34,8 +34,10 @@ class LogFileWriter {
   // ---- the program's thread; none of these waits
   // Appends `text` to `path`, making `folder` first when it is missing.
   void Append(std::string folder, std::string path, std::string text) VARN_PROGRAM_THREAD;
-  // Replaces the whole of `path` with `text`.
-  void Replace(std::string path, std::string text) VARN_PROGRAM_THREAD;
+  // Replaces the whole of `path` with `text`; `ownerOnly` makes it (and
+  // keeps it) readable and writable by its owner alone, and never follows
+  // a symbolic link.
+  void Replace(std::string path, std::string text, bool ownerOnly = false) VARN_PROGRAM_THREAD;
   // Removes `path`.
   void Remove(std::string path) VARN_PROGRAM_THREAD;
   // Waits at most `seconds` until everything queued so far is done (tests).
@@ -50,7 +52,7 @@ class LogFileWriter {
   uint64_t Dropped() const VARN_PROGRAM_THREAD { return dropped_; }
 
  private:
-  enum class Kind : uint8_t { Append, Replace, Remove };
+  enum class Kind : uint8_t { Append, Replace, ReplaceOwnerOnly, Remove };
   struct Item {
     Kind kind = Kind::Append;
     std::string folder;

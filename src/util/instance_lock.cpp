@@ -2,19 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace varn {
-
-namespace {
-// As far up as an ordinary service would go: above desktop programs, below
-// the sound server's real-time threads.
-constexpr int kHighNice = -10;
-}  // namespace
 
 InstanceLock::~InstanceLock() {
   if (fd_ >= 0) close(fd_);
@@ -39,11 +32,6 @@ bool InstanceLock::Acquire(const std::string& folder, std::string* error) {
   }
   fd_ = fd;
   return true;
-}
-
-void RaiseProcessPriority() {
-  const int now = getpriority(PRIO_PROCESS, 0);
-  if (now > kHighNice) (void)setpriority(PRIO_PROCESS, 0, kHighNice);
 }
 
 }  // namespace varn

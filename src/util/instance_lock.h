@@ -26,8 +26,4 @@ class InstanceLock {
   int fd_ = -1;
 };
 
-// Lowers the process's nice value so ticks keep pace with capture; a refusal
-// (no permission) is ignored.
-void RaiseProcessPriority();
-
 }  // namespace varn
