@@ -1,6 +1,7 @@
 # The Debian package (scripts/package.sh): the program, its systemd units,
-# desktop entry, icon, manual page and the fleet alert rules, with the
-# copyright file and changelog Debian asks for. The manual page is made by the varn_manpage target only,
+# desktop entry, icon, manual page, the fleet alert rules and the drop-in
+# for a desktop user's sound server, with the copyright file and changelog
+# Debian asks for. The manual page is made by the varn_manpage target only,
 # so a normal build needs no help2man.
 
 include(GNUInstallDirs)
@@ -12,7 +13,7 @@ install(FILES contrib/systemd/varn.service contrib/systemd/varn@.service
 install(FILES contrib/desktop/varn.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES contrib/desktop/varn.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES contrib/prometheus/varn-alerts.yml
+install(FILES contrib/prometheus/varn-alerts.yml contrib/systemd/varn-user-pulse.conf
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varn/examples)
 install(FILES contrib/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varn)
 # Only tags that come from how the package is made and published; each says why.

@@ -33,6 +33,9 @@ PACKAGES=(
   # dependencies (dpkg-shlibdeps), the check of its desktop entry, and
   # Debian's own check of the whole package (the package test runs it)
   help2man dpkg-dev desktop-file-utils lintian
+  # systemd-analyze: the units' check and their sandbox's rating (installed
+  # on any Debian with systemd; listed for a container without it)
+  systemd
   # promtool for the alert rules' and the metrics' tests, and a server the
   # metrics test starts on its own; the packaged one is not left running (below)
   prometheus

@@ -45,6 +45,7 @@ sort >"$tmp/expected" <<'LIST'
 ./usr/share/doc/varn/changelog.Debian.gz
 ./usr/share/doc/varn/copyright
 ./usr/share/doc/varn/examples/varn-alerts.yml
+./usr/share/doc/varn/examples/varn-user-pulse.conf
 ./usr/share/icons/hicolor/scalable/apps/varn.svg
 ./usr/share/lintian/overrides/varn
 ./usr/share/man/man1/varn.1.gz
@@ -95,13 +96,16 @@ for word in analyze wavinfo mpeginfo encode decode devices config app-folder var
   grep -q -- "$word" "$tmp/varn.1" || fail "the manual page does not mention $word"
 done
 
-# The units as systemd reads them, with the unpacked program and manual page.
+# The units as systemd reads them, with the unpacked program and manual
+# page, varn.service with the desktop user's drop-in.
 if command -v systemd-analyze >/dev/null; then
   mkdir "$tmp/units"
   for unit in varn.service varn@.service; do
     sed "s|/usr/bin/varn|$exe|" "$root/usr/lib/systemd/system/$unit" >"$tmp/units/$unit"
   done
   cp "$tmp/units/varn@.service" "$tmp/units/varn@studio1.service"
+  mkdir "$tmp/units/varn.service.d"
+  cp "$root/usr/share/doc/varn/examples/varn-user-pulse.conf" "$tmp/units/varn.service.d/"
   (cd "$tmp/units" && MANPATH="$root/usr/share/man" \
      systemd-analyze verify ./varn.service ./varn@studio1.service) >"$tmp/verify.log" 2>&1 ||
     { cat "$tmp/verify.log"; fail "systemd-analyze verify"; }
