@@ -32,7 +32,11 @@ VARN_BUILD_DIR="$build" "$src/scripts/package.sh" "$tmp/out" >"$tmp/package.log"
 shopt -s nullglob
 debs=("$tmp/out/varn_${version}-"*"_$(dpkg --print-architecture).deb")
 shopt -u nullglob
-[ ${#debs[@]} -eq 1 ] || { ls -l "$tmp/out"; echo "FAIL: no varn_${version}-REVISION_ARCH.deb"; exit 1; }
+if [ ${#debs[@]} -ne 1 ]; then
+  ls -l "$tmp/out"
+  echo "FAIL: no varn_${version}-REVISION_ARCH.deb (contrib/debian/changelog needs an entry for $version on top)"
+  exit 1
+fi
 deb="${debs[0]}"
 
 # Exactly these files, nothing from the build or the tests.
