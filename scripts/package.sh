@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package OUTDIR/varn_VERSION_ARCH.deb with CPack.
+# Builds the Debian package OUTDIR/varn_VERSION-REVISION_ARCH.deb with CPack
+# (REVISION: the top entry of contrib/debian/changelog).
 #   scripts/package.sh OUTDIR                        a Release build in build-package/
 #   VARN_BUILD_DIR=build scripts/package.sh OUTDIR   packages an existing build tree
 # Needs help2man (the manual page) and dpkg-shlibdeps (dpkg-dev, the
@@ -21,7 +22,7 @@ else
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DVARN_TESTS=OFF -DVARN_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" --target varn varn_manpage
+cmake --build "$build" --target varn varn_manpage varn_changelog
 
 # CPack stages the install tree in a work folder of its own; only the
 # package lands in OUTDIR.

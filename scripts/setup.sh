@@ -30,8 +30,12 @@ PACKAGES=(
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16
   # the Debian package (scripts/package.sh): its manual page, its library
-  # dependencies (dpkg-shlibdeps), the check of its desktop entry
-  help2man dpkg-dev desktop-file-utils
+  # dependencies (dpkg-shlibdeps), the check of its desktop entry, and
+  # Debian's own check of the whole package (the package test runs it)
+  help2man dpkg-dev desktop-file-utils lintian
+  # systemd-analyze: the units' check and their sandbox's rating (installed
+  # on any Debian with systemd; listed for a container without it)
+  systemd
   # promtool for the alert rules' and the metrics' tests, and a server the
   # metrics test starts on its own; the packaged one is not left running (below)
   prometheus
