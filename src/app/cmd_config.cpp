@@ -60,7 +60,7 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
     // The endpoint's address is the engine layer's to read; empty turns it off.
     if (check.ok && FindSettingKey(*key)->name == kMetricsListenKey && !check.stored.empty())
       if (const ListenParse p = ParseListenAddress(check.stored); !p.address)
-        check = {false, "", std::string(kMetricsListenKey) + " " + p.error};
+        check = {false, "", std::string(kMetricsListenKey) + " " + p.error, ""};
     if (!check.ok) {
       std::cerr << "varn: " << check.message << "\n";
       exitCode = 2;

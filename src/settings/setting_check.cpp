@@ -20,10 +20,10 @@ std::string Bound(double v) {
 }
 
 SettingCheck Refuse(std::string_view key, const std::string& what) {
-  return {false, "", std::string(key) + " must be " + what};
+  return {false, "", std::string(key) + " must be " + what, what};
 }
 
-SettingCheck Accept(std::string stored) { return {true, std::move(stored), ""}; }
+SettingCheck Accept(std::string stored) { return {true, std::move(stored), "", ""}; }
 
 bool Whole(double v) { return std::floor(v) == v; }
 
@@ -74,6 +74,13 @@ SettingCheck CheckKind(std::string_view key, SettingType type, std::string_view 
 
 }  // namespace
 
+std::string LengthRefusal(std::string_view key, std::string_view value) {
+  const size_t limit = SettingValueLimit(key);
+  if (value.size() <= limit) return "";
+  return std::string(key) + " holds at most " + std::to_string(limit) + " bytes; this value has " +
+         std::to_string(value.size());
+}
+
 bool IsKnownSetting(std::string_view key) {
   int number = 0;
   const SettingKeyInfo* info = FindSettingKey(key, &number);
@@ -82,9 +89,12 @@ bool IsKnownSetting(std::string_view key) {
 }
 
 SettingCheck CheckSettingValue(std::string_view key, std::string_view value) {
-  if (!IsKnownSetting(key)) return {false, "", "unknown setting " + std::string(key)};
+  if (!IsKnownSetting(key)) return {false, "", "unknown setting " + std::string(key), ""};
   if (value.find_first_of("\r\n") != std::string_view::npos)
-    return {false, "", std::string(key) + " cannot hold a line break"};
+    return {false, "", std::string(key) + " cannot hold a line break", "text on one line"};
+  if (std::string refusal = LengthRefusal(key, value); !refusal.empty())
+    return {false, "", refusal,
+            "at most " + std::to_string(SettingValueLimit(key)) + " bytes long"};
   const SettingKeyInfo& info = *FindSettingKey(key);
   const std::optional<double> number = ParseNumber(value);
   if (!info.choices.empty()) return CheckChoice(key, info, number);

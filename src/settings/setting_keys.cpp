@@ -52,10 +52,10 @@ constexpr std::array kCatalogue = {
   // 1: a channel whose named input is missing records the default one (and
   // says so); 0: it waits for its own device.
   SettingKeyInfo{"DeviceFallback", Global, Integer, "1", DefaultKind::Fixed, kFlag},
-  SettingKeyInfo{"EventCommand", Global, Text, ""},
-  SettingKeyInfo{"ArchiveCommand", Global, Text, ""},
+  LongValue(SettingKeyInfo{"EventCommand", Global, Text, ""}),
+  LongValue(SettingKeyInfo{"ArchiveCommand", Global, Text, ""}),
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},
-  SettingKeyInfo{"MetricsListen", Global, Text, ""},  // [ADDR:]PORT of the metrics endpoint; "" none
+  LongValue(SettingKeyInfo{"MetricsListen", Global, Text, ""}),  // [ADDR:]PORT of the metrics endpoint; "" none
   SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},
@@ -139,6 +139,11 @@ const SettingKeyInfo* FindSettingKey(std::string_view key, int* number) {
     return &info;
   }
   return nullptr;
+}
+
+size_t SettingValueLimit(std::string_view key) {
+  const SettingKeyInfo* info = FindSettingKey(key);
+  return info ? info->maxBytes : kOriginalValueBytes;
 }
 
 std::string SettingDefault(std::string_view key) {

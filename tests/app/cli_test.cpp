@@ -119,6 +119,23 @@ TEST_F(CliTest, ConfigSetTakesForTheMetricsOnlyAnAddressTheyCanListenOn) {
   EXPECT_EQ(Varn("config get MetricsListen").output, "\n");
 }
 
+TEST_F(CliTest, ConfigSetRefusesWhatItsKeyCannotHoldAndStoresLongCommandsWhole) {
+  test::WriteText(app / "varn.ini", "[conf]\n");
+  // 283 bytes: more than an original key holds, well within a command's 4096.
+  const std::string command = "/usr/local/bin/varn-alert --to ops@example.org --retries 3 " +
+                              std::string(208, 'a') + " --last-argument";
+  ASSERT_EQ(command.size(), 283u);
+  EXPECT_EQ(Varn("config set ChName_1 '" + command + "'").exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: ChName_1 holds at most 254 bytes; this value has 283\n");
+  EXPECT_EQ(Varn("config set EventCommand '" + command + "'").exitCode, 0);
+  EXPECT_EQ(Varn("config get EventCommand").output, command + "\n");
+  EXPECT_NE(test::ReadText(app / "varn.ini").find("EventCommand=" + command + "\n"),
+            std::string::npos);
+  EXPECT_EQ(Varn("config set ArchiveCommand " + std::string(4097, 'x')).exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: ArchiveCommand holds at most 4096 bytes; this value has 4097\n");
+  EXPECT_EQ(test::ReadText(app / "varn.ini").find("ArchiveCommand=x"), std::string::npos);
+}
+
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {
   EXPECT_NE(Varn("nosuchcommand").exitCode, 0);
   EXPECT_NE(Varn("wavinfo").exitCode, 0);

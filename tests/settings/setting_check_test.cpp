@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/setting_keys.h"
+
 namespace varn {
 namespace {
 
@@ -51,6 +53,21 @@ TEST(SettingCheck, RangesListsAndKindsDecideAndRoundOneDecimalValues) {
     const std::string& got = c.ok ? r.stored : r.message;
     EXPECT_EQ(got.rfind(c.storedOrMessage, 0), 0u) << c.key << "=" << c.value << ": " << got;
   }
+}
+
+TEST(SettingCheck, AValueLongerThanItsKeyHoldsIsRefusedNamingTheLimit) {
+  EXPECT_TRUE(CheckSettingValue("ChName_1", std::string(254, 'n')).ok);
+  const SettingCheck name = CheckSettingValue("ChName_1", std::string(283, 'n'));
+  EXPECT_FALSE(name.ok);
+  EXPECT_EQ(name.message, "ChName_1 holds at most 254 bytes; this value has 283");
+  for (const char* key : {"EventCommand", "ArchiveCommand", "MetricsListen"}) {
+    EXPECT_EQ(SettingValueLimit(key), 4096u) << key;
+    EXPECT_TRUE(CheckSettingValue(key, std::string(4096, 'c')).ok) << key;
+    EXPECT_EQ(CheckSettingValue(key, std::string(4097, 'c')).message,
+              std::string(key) + " holds at most 4096 bytes; this value has 4097");
+  }
+  EXPECT_EQ(SettingValueLimit("Soundpath"), 254u);  // an original key keeps its limit
+  EXPECT_EQ(SettingValueLimit("NotAKey"), 254u);
 }
 
 }  // namespace
