@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "settings/folders.h"
+#include "settings/setting_check.h"
 #include "settings/setting_value.h"
 #include "settings/settings_store.h"
 #include "util/numeric.h"
@@ -171,25 +172,33 @@ std::string SetKey(std::string_view stem, int set) {
   return std::string(stem) + std::to_string(set);
 }
 
+namespace {
+// The stored text as the program uses it: a value its key's rules refuse
+// is replaced as the check of the settings file says.
+std::string UsedText(std::string_view key, const std::string& def) {
+  return UsableSettingText(key, ReadSetting(key, def));
+}
+}  // namespace
+
 int32_t ReadKeyInt(std::string_view key) {
   const std::string def = SettingDefault(key);
   const int32_t fallback = TextToInt(def).value_or(0);
-  return TextToInt(ReadSetting(key, def)).value_or(fallback);
+  return TextToInt(UsedText(key, def)).value_or(fallback);
 }
 
 int16_t ReadKeyShort(std::string_view key) {
   const std::string def = SettingDefault(key);
   const int16_t fallback = TextToShort(def).value_or(0);
-  return TextToShort(ReadSetting(key, def)).value_or(fallback);
+  return TextToShort(UsedText(key, def)).value_or(fallback);
 }
 
 float ReadKeyReal(std::string_view key) {
   const std::string def = SettingDefault(key);
   const float fallback = TextToReal(def).value_or(0.0f);
-  return TextToReal(ReadSetting(key, def)).value_or(fallback);
+  return TextToReal(UsedText(key, def)).value_or(fallback);
 }
 
-std::string ReadKeyText(std::string_view key) { return ReadSetting(key, SettingDefault(key)); }
+std::string ReadKeyText(std::string_view key) { return UsedText(key, SettingDefault(key)); }
 
 double ClampToDialogRange(std::string_view key, double value) {
   const SettingKeyInfo* info = FindSettingKey(key);

@@ -81,7 +81,8 @@ std::string ChannelKey(std::string_view stem, int channelIndex);
 std::string SetKey(std::string_view stem, int set);
 
 // Typed reads through the active store with the catalogue's default. A
-// stored value that does not convert gives the default.
+// stored value that breaks its key's rules is read as UseStoredValue
+// (setting_check.h) says: clamped into the range, or the default.
 int32_t ReadKeyInt(std::string_view key);
 int16_t ReadKeyShort(std::string_view key);
 float ReadKeyReal(std::string_view key);

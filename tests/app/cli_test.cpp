@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "archive/wav_file.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -134,6 +136,58 @@ TEST_F(CliTest, ConfigSetRefusesWhatItsKeyCannotHoldAndStoresLongCommandsWhole) 
   EXPECT_EQ(Varn("config set ArchiveCommand " + std::string(4097, 'x')).exitCode, 2);
   EXPECT_EQ(Stderr(), "varn: ArchiveCommand holds at most 4096 bytes; this value has 4097\n");
   EXPECT_EQ(test::ReadText(app / "varn.ini").find("ArchiveCommand=x"), std::string::npos);
+}
+
+// A settings file edited by hand, as found on a machine.
+constexpr const char* kHandEdited =
+    "[conf]\nNumRec=banana\nInputTimeoutSec=0\nMaxGateLevel_1=-3 dB\nRecFreq_1=48000\n"
+    "just some words\n";
+constexpr const char* kHandEditedProblems[] = {
+    "varn.ini line 2: NumRec=banana is not a whole number from 1 to 8; using 1",
+    "varn.ini line 3: InputTimeoutSec=0 is not a number from 1 to 60; using 1.0",
+    "varn.ini line 4: MaxGateLevel_1=-3 dB is not a number from -99 to 40; using 0",
+    "varn.ini line 6: \"just some words\" is not a setting (KEY=VALUE); ignored",
+};
+
+TEST_F(CliTest, ConfigCheckNamesEveryUnusableValueAndGetPrintsTheValueUsed) {
+  test::WriteText(app / "varn.ini", kHandEdited);
+  const auto check = Varn("config check");
+  EXPECT_EQ(check.exitCode, 1);
+  std::string expected;
+  for (const char* line : kHandEditedProblems) expected += std::string(line) + "\n";
+  EXPECT_EQ(check.output, expected);
+
+  const auto get = Varn("config get NumRec");
+  EXPECT_EQ(get.exitCode, 0);
+  EXPECT_EQ(get.output, "1\n");
+  EXPECT_EQ(Stderr(), "varn: " + std::string(kHandEditedProblems[0]) + "\n");
+  EXPECT_EQ(Varn("config get RecFreq_1").output, "48000\n");
+  EXPECT_EQ(Stderr(), "");
+
+  // Once the values are set right the file is clean.
+  test::WriteText(app / "varn.ini", "[conf]\nNumRec=2\nInputTimeoutSec=5\n");
+  const auto clean = Varn("config check");
+  EXPECT_EQ(clean.exitCode, 0);
+  EXPECT_EQ(clean.output, app / "varn.ini: every stored value can be used\n");
+  // The metrics address is judged as config set judges it.
+  test::WriteText(app / "varn.ini", "[conf]\nMetricsListen=127.0.0.1:99999\n");
+  EXPECT_EQ(Varn("config check").output,
+            "varn.ini line 2: MetricsListen=127.0.0.1:99999 is not an address and port to listen "
+            "on ([ADDR:]PORT); using \"\"\n");
+}
+
+TEST_F(CliTest, TheMonitorNamesUnusableValuesAtStartOnStandardErrorAndInTheDiagnosticsFile) {
+  test::WriteText(app / "varn.ini", std::string(kHandEdited) + "ArcOn_1=0\n");
+  const auto r = Varn("--headless --audio sim --duration 0.2");
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string err = Stderr();
+  std::string diagnostics;
+  for (const auto& e : std::filesystem::directory_iterator(app / "varn_data"))
+    if (e.path().extension() == ".err") diagnostics += test::ReadText(e.path().string());
+  for (const char* line : kHandEditedProblems) {
+    EXPECT_NE(err.find("varn: " + std::string(line) + "\n"), std::string::npos) << err;
+    EXPECT_NE(diagnostics.find(std::string(line) + "\r\n"), std::string::npos) << diagnostics;
+  }
 }
 
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {

@@ -70,5 +70,36 @@ TEST(SettingCheck, AValueLongerThanItsKeyHoldsIsRefusedNamingTheLimit) {
   EXPECT_EQ(SettingValueLimit("NotAKey"), 254u);
 }
 
+// A stored value the rules refuse is read as the dialogs would have stored
+// it where they can tell (clamped into the range, rounded into the list),
+// else as the default: never as whatever a conversion makes of it.
+TEST(SettingCheck, AStoredValueTheRulesRefuseIsReplacedByWhatTheProgramUses) {
+  struct Case {
+    const char* key;
+    const char* stored;
+    const char* used;
+  };
+  const Case cases[] = {
+      {"NumRec", "banana", "1"},        {"NumRec", "99", "8"},
+      {"NumRec", "2.5", "2"},           {"InputTimeoutSec", "0", "1.0"},
+      {"MaxGateLevel_1", "-3 dB", "0"}, {"MaxGateLevel_1", "-120", "-99.0"},
+      {"BufferSec_2", "1", "3"},        {"RecFreq_1", "48000.5", "48000"},
+      {"RecFreq_1", "44000", "44100"},  {"VULevelTrim", "70", "60.0"},
+      {"TabWidth_LV_2", "9e12", "900"}, {"FFTAvrSec_1", "1e39", "0.7"},
+      {"WindowState", "70000", ""},
+  };
+  for (const Case& c : cases) {
+    const SettingUse use = UseStoredValue(c.key, c.stored);
+    EXPECT_FALSE(use.usable) << c.key << "=" << c.stored;
+    EXPECT_EQ(use.used, c.used) << c.key << "=" << c.stored;
+  }
+  EXPECT_EQ(UseStoredValue("NumRec", "banana").problem, "is not a whole number from 1 to 8");
+  // What passes is read as it stands, and keys the catalogue does not know too.
+  EXPECT_EQ(UseStoredValue("RecLevelDB_1", "6.55").used, "6.55");
+  EXPECT_TRUE(UseStoredValue("RecLevelDB_1", "6.55").usable);
+  EXPECT_EQ(UseStoredValue("NoSuchKey", "x").used, "x");
+  EXPECT_EQ(UseStoredValue("DeviceName_9", "x").used, "x");
+}
+
 }  // namespace
 }  // namespace varn
