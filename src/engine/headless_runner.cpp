@@ -147,11 +147,16 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   if (!start.Message().empty()) err << "varn: " << start.Message() << "\n";
 
   start.ReportSettingsProblems(err);
+  if (!start.DataFolderOk()) {
+    err << "varn: " << kDataFolderFailedText << ": " << start.DataFolderFailure() << std::endl;
+    for (const std::string& line : start.Finish(kLastLinesSec, true))
+      err << "varn: " << line << std::endl;
+    return kExitDataFolderFailed;
+  }
 
   RunSignals signals;
   ProgramServices& program = start.Program();
   HeadlessNotice notice(err);
-  if (!start.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
   start.OpenAudio(options.audio);
   err << "varn: " << start.AudioNote() << std::endl;
   program.Log().SetEcho([&out](std::string_view line) { out << line << std::endl; });

@@ -51,6 +51,11 @@ std::vector<std::string> SettingsProblemLines(const SettingsStore& store) {
   return lines;
 }
 
+std::string ProgramStart::DataFolderFailure() const {
+  if (!program_ || dataFolderOk_) return "";
+  return program_->DataFolder() + ": " + program_->DataFolderError();
+}
+
 void ProgramStart::ReportSettingsProblems(std::ostream& err) {
   for (const std::string& line : settingsProblems_) {
     err << "varn: " << line << std::endl;
@@ -90,7 +95,7 @@ std::vector<std::string> ProgramStart::Finish(double seconds, bool clean) {
     return lines;
   }
   log.SetWriter(nullptr);
-  if (writer_->Dropped() > 0) lines = writer_->Backlog();
+  if (writer_->Dropped() > 0 || writer_->Lost() > 0) lines = writer_->Backlog();
   writer_.reset();
   return lines;
 }

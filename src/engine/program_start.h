@@ -38,6 +38,9 @@ class ProgramStart {
   const std::string& Message() const { return message_; }
   const std::string& AudioNote() const { return audioNote_; }
   bool DataFolderOk() const { return dataFolderOk_; }
+  // The data folder and why it cannot be made or written:
+  // "/srv/varn_data/: Permission denied"; "" when it can.
+  std::string DataFolderFailure() const;
   // The stored values the program cannot use as they stand, one line each
   // ("varn.ini line 7: NumRec=banana is not ...; using 1"), found before
   // anything was read.

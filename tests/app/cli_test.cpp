@@ -1,6 +1,8 @@
 // The varn executable as an operator uses it: wavinfo and config.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -188,6 +190,26 @@ TEST_F(CliTest, TheMonitorNamesUnusableValuesAtStartOnStandardErrorAndInTheDiagn
     EXPECT_NE(err.find("varn: " + std::string(line) + "\n"), std::string::npos) << err;
     EXPECT_NE(diagnostics.find(std::string(line) + "\r\n"), std::string::npos) << diagnostics;
   }
+}
+
+TEST_F(CliTest, AHeadlessMonitorWhoseDataFolderCannotExistEndsWithTheReason) {
+  test::WriteText(app / "plain", "a file, not a folder");
+  test::WriteText(app / "varn.ini", "[conf]\nSoundpath=" + app / "plain/varn_data" + "\n");
+  const auto r = Varn("--headless --audio sim --duration 5");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: データ用フォルダを作成できません: " + app / "plain/varn_data/" +
+                          ": Not a directory\n");
+  EXPECT_FALSE(test::PathExists(app / "varn.running"));  // a clean end, not a crash
+}
+
+TEST_F(CliTest, AHeadlessMonitorWhoseDataFolderIsReadOnlyEndsWithTheReason) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes whatever the permissions say";
+  ASSERT_EQ(mkdir((app / "varn_data").c_str(), 0555), 0);
+  const auto r = Varn("--headless --audio sim --duration 5");
+  chmod((app / "varn_data").c_str(), 0755);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: データ用フォルダを作成できません: " + app / "varn_data/" +
+                          ": Permission denied\n");
 }
 
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {

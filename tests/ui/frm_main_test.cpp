@@ -185,6 +185,16 @@ TEST_F(FrmMainTest, RenameStoresTheTrimmedAnswerAndACancelChangesNothing) {
             "入力値が不正です\nChName_1 holds at most 254 bytes; this value has 300");
 }
 
+TEST_F(FrmMainTest, ADataFolderThatCannotExistIsShownWithTheReasonAndTheWindowRunsOn) {
+  test::WriteText(dir / "plain", "a file where the data folder should be");
+  Open(std::string(kThree) + "Soundpath=" + dir / "plain/data" + "\n");
+  ASSERT_TRUE(loaded);
+  ASSERT_FALSE(notices.texts.empty());
+  EXPECT_EQ(notices.texts.front(),
+            "データ用フォルダを作成できません\n" + dir / "plain/data/" + ": Not a directory");
+  EXPECT_EQ(E().ChannelCount(), 3);
+}
+
 TEST_F(FrmMainTest, AMinimisedWindowRefusesAnOrdinaryCloseButNotASessionEnd) {
   Open(kThree);
   window->RecButtonClicked(0, 0, 0);
