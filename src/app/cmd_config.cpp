@@ -1,5 +1,5 @@
-// varn config get|set|list|check: the settings of a machine without a
-// screen.
+// varn config get|set|list|check|describe: the settings of a machine
+// without a screen.
 
 #include <iostream>
 
@@ -8,6 +8,7 @@
 #include "settings/program_setup.h"
 #include "settings/setting_check.h"
 #include "settings/setting_keys.h"
+#include "settings/setting_reference.h"
 #include "settings/settings_file_check.h"
 
 namespace varn {
@@ -77,9 +78,36 @@ int RunCheck(const CommonOptions& options) {
   return problems.empty() ? 0 : 1;
 }
 
+// A key as the reference or the store writes it: "NumRec", "DeviceName_3",
+// "DeviceName_N" or the stem "DeviceName_".
+const SettingKeyInfo* DescribedKey(std::string key) {
+  if (key.size() > 1 && (key.back() == 'N' || key.back() == 'n') && key[key.size() - 2] == '_')
+    key.pop_back();
+  if (!key.empty() && key.back() == '_') key += "1";
+  return IsKnownSetting(key) ? FindSettingKey(key) : nullptr;
+}
+
+int RunDescribe(const std::string& key, bool markdown) {
+  if (key.empty()) {
+    std::cout << (markdown ? SettingsReferenceTable() : DescribeAllSettings());
+    return 0;
+  }
+  if (markdown) {
+    std::cerr << "varn: --markdown describes every setting; give no KEY with it\n";
+    return 2;
+  }
+  const SettingKeyInfo* info = DescribedKey(key);
+  if (!info) {
+    std::cerr << "varn: unknown setting " << key << "\n";
+    return 2;
+  }
+  std::cout << DescribeSetting(*info);
+  return 0;
+}
+
 const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& options,
                                          int& exitCode) {
-  auto* cmd = app.add_subcommand("config", "Read, change or check the settings");
+  auto* cmd = app.add_subcommand("config", "Read, change, check or describe the settings");
   cmd->require_subcommand(1);
   auto key = std::make_shared<std::string>();
   auto value = std::make_shared<std::string>();
@@ -103,6 +131,13 @@ const CommandRegistration kConfig(30, [](CLI::App& app, const CommonOptions& opt
       "Name every stored value the program cannot use as it stands, with its line and the value "
       "used instead; exit 1 when there is any");
   check->callback([&options, &exitCode] { exitCode = RunCheck(options); });
+
+  auto* describe = cmd->add_subcommand(
+      "describe", "Describe every setting, or one: scope, kind, values, default, unit and meaning");
+  describe->add_option("KEY", *key, "Setting key, for example NumRec, BitRate_1 or BitRate_N");
+  auto markdown = std::make_shared<bool>(false);
+  describe->add_flag("--markdown", *markdown, "Every setting as a Markdown table (the README's)");
+  describe->callback([key, markdown, &exitCode] { exitCode = RunDescribe(*key, *markdown); });
 });
 
 }  // namespace

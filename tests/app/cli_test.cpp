@@ -212,6 +212,40 @@ TEST_F(CliTest, AHeadlessMonitorWhoseDataFolderIsReadOnlyEndsWithTheReason) {
                           ": Permission denied\n");
 }
 
+TEST_F(CliTest, ConfigDescribeTellsWhatAKeyTakesAndMeans) {
+  const auto r = Varn("config describe bitrate_2");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output,
+            "BitRate_N\n"
+            "  scope    per line (N 1 to 8)\n"
+            "  kind     whole number\n"
+            "  values   one of 0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, "
+            "224, 256, 320\n"
+            "  default  160\n"
+            "  unit     kbit/s\n"
+            "  meaning  bit rate of the line's MP3 archive files; 0 archives WAV instead\n");
+  EXPECT_EQ(Varn("config describe BitRate_N").output, r.output);
+  EXPECT_EQ(Varn("config describe NoSuchKey").exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: unknown setting NoSuchKey\n");
+  EXPECT_EQ(Varn("config describe NumRec --markdown").exitCode, 2);
+}
+
+// The README's reference is written by scripts/settings_reference.sh from
+// `varn config describe --markdown`; a catalogue changed without running it
+// fails here.
+TEST_F(CliTest, TheReadmesSettingsReferenceIsTheCatalogues) {
+  const std::string readme = test::ReadText(VARN_README);
+  const std::string begin = "<!-- settings-reference:begin -->\n";
+  const std::string end = "<!-- settings-reference:end -->";
+  const size_t from = readme.find(begin);
+  const size_t to = readme.find(end);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  const std::string section = readme.substr(from + begin.size(), to - from - begin.size());
+  EXPECT_EQ(section, Varn("config describe --markdown").output)
+      << "run scripts/settings_reference.sh";
+}
+
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {
   EXPECT_NE(Varn("nosuchcommand").exitCode, 0);
   EXPECT_NE(Varn("wavinfo").exitCode, 0);
