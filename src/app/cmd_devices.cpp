@@ -1,5 +1,6 @@
 // varn devices: the input and output devices of the chosen audio backend,
-// with the numbers a stored device name resolves to.
+// with the numbers a stored device name resolves to. A backend that cannot
+// be reached fails the command: an empty list would read as "no devices".
 
 #include <iostream>
 #include <memory>
@@ -15,6 +16,10 @@ int RunDevices(const std::string& audio) {
   std::string note;
   const std::unique_ptr<WaveService> service = CreateWaveService(audio, &note);
   std::cerr << "varn: " << note << "\n";
+  if (const std::string why = service->Unreachable(); !why.empty()) {
+    std::cerr << "varn: " << why << "; no devices can be listed\n";
+    return 1;
+  }
   for (const bool isInput : {true, false}) {
     const int count = service->DeviceCount(isInput);
     std::vector<std::string> names;

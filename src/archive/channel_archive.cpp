@@ -36,8 +36,14 @@ int32_t ChannelArchive::Append(const uint8_t* source, int32_t length, const std:
 }
 
 void ChannelArchive::WriteHeader() {
-  if (WriteWavHeader(rate_, bits_, channels_, currentPath_, 0))
+  ClearFileError();
+  if (WriteWavHeader(rate_, bits_, channels_, currentPath_, 0)) {
     bytesWritten_.fetch_add(kWavHeaderBytes, std::memory_order_relaxed);
+    return;
+  }
+  // The disk buffer writes it again with its first data; the reason is
+  // for the operator now.
+  Diagnostic(WithLastFileError("WriteWavHeader err pl=" + Num(ch_) + " FN=" + currentPath_));
 }
 
 C_mp3acm& ChannelArchive::Encoder() {

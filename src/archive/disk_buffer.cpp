@@ -125,7 +125,11 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
   // the hour began) gets one first, so the audio lands in a valid file and
   // not in a headerless one whose first bytes the size patch would overwrite.
   bool headerThere = true;
-  if (wav && GetFileSizeByName(buffer.FileName) < kWavHeaderBytes) {
+  // A file not there yet is no failure: only what fails below gives the
+  // reason of the diagnostics line.
+  const bool headerMissing = wav && GetFileSizeByName(buffer.FileName) < kWavHeaderBytes;
+  ClearFileError();
+  if (headerMissing) {
     headerThere = buffer.Rate > 0 && buffer.Channels > 0 &&
                   WriteWavHeader(buffer.Rate, kArchiveBits, buffer.Channels, buffer.FileName, 0);
     if (headerThere) buffer.Written += kWavHeaderBytes;
@@ -138,8 +142,8 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
   if (!ok) {
     buffer.Dropped += static_cast<uint64_t>(buffer.Fill);
     Widen(buffer, buffer.Bytes.data(), buffer.Fill);
-    Diagnostic("WriteDiskBuffer err2 pl=" + Num(ch) + " FN=" + buffer.FileName +
-               " CurrentSize=" + Num(buffer.Fill));
+    Diagnostic(WithLastFileError("WriteDiskBuffer err2 pl=" + Num(ch) + " FN=" + buffer.FileName +
+                                 " CurrentSize=" + Num(buffer.Fill)));
     if (!buffer.WriteFailing) LogEvent(kArchiveWriteFailed, ch);
     buffer.WriteFailing = true;
   } else {

@@ -25,6 +25,11 @@ void NoteFileError(const char* action, const std::string& path, int error) {
 std::string LastFileError() { return tLastFileError; }
 void ClearFileError() { tLastFileError.clear(); }
 
+std::string WithLastFileError(std::string line) {
+  if (!tLastFileError.empty()) line += " (" + tLastFileError + ")";
+  return line;
+}
+
 OpenFile& OpenFile::operator=(OpenFile&& o) noexcept {
   if (this != &o) {
     Close();
@@ -104,6 +109,7 @@ bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile&
   if (offset == kAppend) {
     at = lseek(file.Fd(), 0, SEEK_END);
     if (at < 0) {
+      NoteFileError("cannot write", path, errno);
       file.Close();
       return false;
     }
@@ -124,8 +130,9 @@ bool WriteFileBytes(const void* source, int64_t count, int64_t offset, OpenFile&
     done += n;
   }
   lseek(file.Fd(), at + count, SEEK_SET);
-  if (closeAfter) return close(file.Release()) == 0;
-  return true;
+  if (!closeAfter || close(file.Release()) == 0) return true;
+  NoteFileError("cannot write", path, errno);
+  return false;
 }
 
 bool SeekFile(const OpenFile& file, int64_t offset) {
@@ -147,10 +154,19 @@ int64_t GetFileSizeByName(const std::string& path) {
 bool DeleteFileIfExists(const std::string& path) {
   if (IsReservedDeviceName(path)) return true;
   struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-  if (S_ISDIR(st.st_mode)) return false;
+  if (lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return true;  // cannot be there
+    NoteFileError("cannot remove", path, errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    NoteFileError("cannot remove", path, EISDIR);
+    return false;
+  }
   if (!(st.st_mode & S_IWUSR)) chmod(path.c_str(), st.st_mode | S_IWUSR);
-  return unlink(path.c_str()) == 0 || errno == ENOENT;
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  NoteFileError("cannot remove", path, errno);
+  return false;
 }
 
 bool FileExists(const std::string& path) {

@@ -54,8 +54,9 @@ OpenFile OpenForReading(const std::string& path);
 bool SeekFile(const OpenFile& file, int64_t offset);
 int64_t GetOpenFileSize(const OpenFile& file);       // -1 on failure
 int64_t GetFileSizeByName(const std::string& path);  // 0 when it cannot be opened
-// True when the file is absent, was deleted, or the name is a reserved
-// device name (which is never touched).
+// True when the file is absent (a path through a file names none), was
+// deleted, or the name is a reserved device name (which is never touched).
+// A failure is noted for LastFileError.
 bool DeleteFileIfExists(const std::string& path);
 bool FileExists(const std::string& path);
 
@@ -64,5 +65,9 @@ bool FileExists(const std::string& path);
 // directory"); "" when none since ClearFileError.
 std::string LastFileError();
 void ClearFileError();
+// `line` with LastFileError in parentheses after it, when there is one: the
+// diagnostics lines of failed file operations tell a full disk from a
+// missing folder or a permission.
+std::string WithLastFileError(std::string line);
 
 }  // namespace varn

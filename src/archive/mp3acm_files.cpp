@@ -57,7 +57,7 @@ bool C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& p
     auto append = [&](int32_t bytes) {
       if (bytes <= 0) return true;
       if (WriteFileBytes(out.data(), bytes, kAppend, target, pTargetFN, false)) return true;
-      Plain("Write Error " + pTargetFN);
+      Plain(WithLastFileError("Write Error " + pTargetFN));
       return false;
     };
     for (int64_t first = 0; first < frames; first += kEncodePieceFrames) {
@@ -71,7 +71,7 @@ bool C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& p
       const int64_t bytes = count * info.BlockAlign;
       pcm.resize(static_cast<size_t>(bytes));
       if (!ReadFileBytes(pcm.data(), bytes, info.DataOffset + first * info.BlockAlign, pSourceFN)) {
-        Plain("Read Error " + pSourceFN);
+        Plain(WithLastFileError("Read Error " + pSourceFN));
         complete = false;
         break;
       }

@@ -20,8 +20,10 @@ std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_
 std::string MakeRecordPath(int32_t ch, std::string_view dataFolder, std::string_view extension,
                            const ClockReading& at) {
   const std::string folder = NormaliseFolder(dataFolder, false) + "ch" + std::to_string(ch + 1);
-  // A folder that cannot be made shows up later as failed writes.
-  EnsureFolder(folder);
+  // A folder that cannot be made shows up later as failed writes too; the
+  // reason is only known here.
+  if (const std::string error = CreateFolderError(folder); !error.empty())
+    WriteLogLine("MakeRecordPath err folder=" + folder + " (" + error + ")", true);
   const std::string stem =
       NormaliseFolder(folder, false) +
       GetDateTimeText(at, DateTimeStyle::Compact, DateTimeParts::DateAndTime);

@@ -139,6 +139,10 @@ class WaveService : public DeviceDirectory {
  public:
   // "pulse" or "sim".
   virtual std::string BackendName() const = 0;
+  // "" when the backend answers now, else why not ("the PulseAudio server
+  // cannot be reached (Connection refused)"): an empty device list then
+  // means nothing.
+  virtual std::string Unreachable() { return ""; }
   // Opens device `deviceId` (kDefaultDevice: the system's default) with
   // `format`. On failure `stream` is left empty and the result is an error
   // code; ErrorText then names the device and the reason.

@@ -108,7 +108,10 @@ std::string ChannelList(const std::vector<int>& channels) {
 
 // Reads the settings file again and says what that did, on standard error
 // (the service's journal) and in the diagnostics file.
-void ReloadAndReport(Engine& engine, std::ostream& err) VARN_PROGRAM_THREAD {
+void ReloadAndReport(Engine& engine, const SettingsStore& store,
+                     std::ostream& err) VARN_PROGRAM_THREAD {
+  // The file as it is now, before the reload reads it (and writes defaults).
+  std::vector<std::string> lines = SettingsProblemLines(store);
   const SettingsReload reload = engine.ReloadSettings();
   std::string line = "Settings reloaded: ";
   if (reload.restarting.empty())
@@ -119,7 +122,7 @@ void ReloadAndReport(Engine& engine, std::ostream& err) VARN_PROGRAM_THREAD {
             " with changed capture settings";
   if (!reload.retuned.empty())
     line += "; new monitoring settings for " + ChannelList(reload.retuned);
-  std::vector<std::string> lines{line};
+  lines.push_back(line);
   if (reload.storedChannelCount != engine.ChannelCount())
     lines.push_back("NumRec is " + std::to_string(reload.storedChannelCount) +
                     " in the settings file; the monitor keeps its " +
@@ -143,10 +146,17 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   }
   if (!start.Message().empty()) err << "varn: " << start.Message() << "\n";
 
+  start.ReportSettingsProblems(err);
+  if (!start.DataFolderOk()) {
+    err << "varn: " << kDataFolderFailedText << ": " << start.DataFolderFailure() << std::endl;
+    for (const std::string& line : start.Finish(kLastLinesSec, true))
+      err << "varn: " << line << std::endl;
+    return kExitDataFolderFailed;
+  }
+
   RunSignals signals;
   ProgramServices& program = start.Program();
   HeadlessNotice notice(err);
-  if (!start.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
   start.OpenAudio(options.audio);
   err << "varn: " << start.AudioNote() << std::endl;
   program.Log().SetEcho([&out](std::string_view line) { out << line << std::endl; });
@@ -182,7 +192,7 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
                                               std::chrono::duration<double>(options.durationSec));
     double firstTickMs = -1.0;
     while (!signals.Stopped()) {
-      if (signals.TakeReload()) ReloadAndReport(engine, err);
+      if (signals.TakeReload()) ReloadAndReport(engine, program.Store(), err);
       const auto now = SteadyClock::now();
       if (options.durationSec > 0 && now >= end) break;
       if (timer.Armed() && now >= timer.Due()) {

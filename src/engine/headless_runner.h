@@ -12,6 +12,9 @@ namespace varn {
 
 // Exit status when another monitor runs on the same program folder.
 inline constexpr int kExitAlreadyRunning = 3;
+// Exit status when the data folder cannot be made or written: nothing the
+// monitor did would reach the disk.
+inline constexpr int kExitDataFolderFailed = 2;
 
 struct HeadlessOptions {
   std::string appFolder;       // empty: the executable's folder
@@ -21,7 +24,8 @@ struct HeadlessOptions {
 };
 
 // Runs until a stop signal (or the duration) and returns the exit status:
-// 0 after a clean shutdown, kExitAlreadyRunning for a second instance.
+// 0 after a clean shutdown, kExitAlreadyRunning for a second instance,
+// kExitDataFolderFailed when the data folder cannot be made or written.
 int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace varn

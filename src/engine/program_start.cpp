@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <ostream>
 
 #include "audio/wave_backend.h"
 #include "log/event_log.h"
+#include "ops/setting_rules.h"
 #include "settings/folders.h"
+#include "settings/settings_file_check.h"
 #include "util/keep_until_exit.h"
 #include "util/process_priority.h"
 #include "util/text.h"
@@ -28,6 +31,8 @@ bool ProgramStart::Begin(const std::string& appFolder) {
   runMarker_ = NormaliseFolder(folder, false) + kRunMarkerName;
   ReadRunMarker();
   program_ = std::make_unique<ProgramServices>(folder);
+  // Before the first read: the reads write missing defaults into varn.ini.
+  settingsProblems_ = SettingsProblemLines(program_->Store());
   dataFolderOk_ = program_->ApplyStartupSettings();
   writer_ = std::make_unique<LogFileWriter>();
   program_->Log().SetWriter(writer_.get());
@@ -38,6 +43,25 @@ bool ProgramStart::Begin(const std::string& appFolder) {
                       "\n");
   RaiseProcessPriority();
   return true;
+}
+
+std::vector<std::string> SettingsProblemLines(const SettingsStore& store) {
+  std::vector<std::string> lines;
+  for (const SettingProblem& p : CheckSettingsFile(store, CheckProgramSetting))
+    lines.push_back(p.text);
+  return lines;
+}
+
+std::string ProgramStart::DataFolderFailure() const {
+  if (!program_ || dataFolderOk_) return "";
+  return program_->DataFolder() + ": " + program_->DataFolderError();
+}
+
+void ProgramStart::ReportSettingsProblems(std::ostream& err) {
+  for (const std::string& line : settingsProblems_) {
+    err << "varn: " << line << std::endl;
+    if (program_) program_->Log().WriteLogLine(line, true);
+  }
 }
 
 void ProgramStart::ReadRunMarker() {
@@ -72,7 +96,7 @@ std::vector<std::string> ProgramStart::Finish(double seconds, bool clean) {
     return lines;
   }
   log.SetWriter(nullptr);
-  if (writer_->Dropped() > 0) lines = writer_->Backlog();
+  if (writer_->Dropped() > 0 || writer_->Lost() > 0) lines = writer_->Backlog();
   writer_.reset();
   return lines;
 }

@@ -4,6 +4,7 @@
 // settings store, the error switch and log switches, the data folder, a
 // higher process priority and the audio backend.
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,15 @@ class ProgramStart {
   const std::string& Message() const { return message_; }
   const std::string& AudioNote() const { return audioNote_; }
   bool DataFolderOk() const { return dataFolderOk_; }
+  // The data folder and why it cannot be made or written:
+  // "/srv/varn_data/: Permission denied"; "" when it can.
+  std::string DataFolderFailure() const;
+  // The stored values the program cannot use as they stand, one line each
+  // ("varn.ini line 7: NumRec=banana is not ...; using 1"), found before
+  // anything was read.
+  const std::vector<std::string>& SettingsProblems() const { return settingsProblems_; }
+  // Each of SettingsProblems on `err` and in the diagnostics file.
+  void ReportSettingsProblems(std::ostream& err) VARN_PROGRAM_THREAD;
   // The previous run's last tick ("YYYY/MM/DD HH:MM:SS") when it did not
   // end cleanly; empty after a clean end.
   const std::string& UncleanEnd() const { return uncleanEnd_; }
@@ -61,6 +71,11 @@ class ProgramStart {
   bool finished_ = false;
   std::string runMarker_;
   std::string uncleanEnd_;
+  std::vector<std::string> settingsProblems_;
 };
+
+// The same check, for a settings file read again (SIGHUP): its problems as
+// lines for ReportSettingsProblems' reader.
+std::vector<std::string> SettingsProblemLines(const SettingsStore& store);
 
 }  // namespace varn

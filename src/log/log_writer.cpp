@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "settings/folders.h"
 #include "util/io_gate.h"
@@ -124,9 +125,13 @@ bool LogFileWriter::Finish(double seconds) {
 std::vector<std::string> LogFileWriter::Backlog() const {
   std::vector<std::string> lines;
   const uint64_t inRing = queued_ - done_.load(std::memory_order_acquire);
-  if (inRing + waiting_.size() == 0 && dropped_ == 0) return lines;
+  const uint64_t lost = lost_.load(std::memory_order_acquire);
+  if (inRing + waiting_.size() == 0 && dropped_ == 0 && lost == 0) return lines;
+  const int error = lastError_.load(std::memory_order_acquire);
   lines.push_back("Log lines not written: " + std::to_string(inRing + waiting_.size()) +
-                  (dropped_ > 0 ? ", " + std::to_string(dropped_) + " dropped" : std::string()));
+                  (dropped_ > 0 ? ", " + std::to_string(dropped_) + " dropped" : std::string()) +
+                  (lost > 0 ? ", " + std::to_string(lost) + " lost" : std::string()) +
+                  (error != 0 ? " (" + std::string(std::strerror(error)) + ")" : std::string()));
   for (const Item& item : waiting_)
     if (item.kind == Kind::Append) lines.push_back(item.path + ": " + item.text);
   return lines;
@@ -152,7 +157,10 @@ bool LogFileWriter::Do(const Item& item) {
   }
   // Nowhere to write it (a folder that cannot be made, no permission): it
   // never will be; a full disk may take it later.
-  return !WorthRetrying(error);
+  if (error != 0) lastError_.store(error, std::memory_order_release);
+  if (WorthRetrying(error)) return false;
+  if (error != 0) lost_.fetch_add(1, std::memory_order_acq_rel);
+  return true;
 }
 
 void LogFileWriter::Run() {

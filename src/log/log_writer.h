@@ -50,6 +50,9 @@ class LogFileWriter {
   std::vector<std::string> Backlog() const VARN_PROGRAM_THREAD;
   // Lines dropped because the queue outgrew its limit.
   uint64_t Dropped() const VARN_PROGRAM_THREAD { return dropped_; }
+  // Items given up because their file can never be written (no such
+  // folder, no permission); Backlog names the system's reason.
+  uint64_t Lost() const { return lost_.load(std::memory_order_acquire); }
 
  private:
   enum class Kind : uint8_t { Append, Replace, ReplaceOwnerOnly, Remove };
@@ -71,6 +74,8 @@ class LogFileWriter {
   uint64_t queued_ VARN_PROGRAM_OWNED = 0;       // items handed to the ring
   uint64_t dropped_ VARN_PROGRAM_OWNED = 0;
   std::atomic<uint64_t> done_{0};
+  std::atomic<uint64_t> lost_{0};
+  std::atomic<int> lastError_{0};  // errno of the last failed write, 0 for none
   std::atomic<uint32_t> work_{0};
   std::atomic<bool> quit_{false};
   std::atomic<bool> ended_{false};

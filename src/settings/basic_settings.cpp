@@ -1,6 +1,7 @@
 #include "settings/basic_settings.h"
 
 #include "settings/number_field.h"
+#include "settings/setting_check.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 
@@ -13,6 +14,10 @@ BasicSettingsValues LoadBasicSettings() {
   v.dataFolder = ReadKeyText("Soundpath");
   for (size_t i = 0; i < v.checks.size(); ++i) v.checks[i] = ReadKeyInt(kBasicChecks[i].key) != 0;
   return v;
+}
+
+std::string BasicSettingsRefusal(const BasicSettingsValues& values) {
+  return LengthRefusal("Soundpath", values.dataFolder);
 }
 
 void StoreBasicSettings(BasicSettingsValues& values) {

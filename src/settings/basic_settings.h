@@ -37,6 +37,11 @@ struct BasicSettingsValues {
 
 BasicSettingsValues LoadBasicSettings();
 
+// "" when every text fits its key, else why the values cannot be stored
+// ("Soundpath holds at most 254 bytes; this value has 300"): the dialog
+// then stores nothing rather than a cut path.
+std::string BasicSettingsRefusal(const BasicSettingsValues& values);
+
 // Stores every value in the dialog's order. A number that is not numeric
 // leaves its key alone; the others are clamped and their texts replaced by
 // what was stored. The data folder is stored as typed.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include <vector>
@@ -74,24 +75,29 @@ bool IsInstalledFolder(std::string_view folder) {
 // included. For root that answer is nearly always yes, which is why root
 // running from /usr counts as installed by the folder's name alone
 // (IsInstalledFolder).
-bool FolderWritable(std::string_view folder) {
+namespace {
+// 0 when a file can be made in the folder, else the errno of the try.
+int FolderWriteErrno(std::string_view folder) {
   const std::string dir = NormaliseFolder(folder, false);
-  if (dir.empty()) return false;
+  if (dir.empty()) return ENOENT;
   // An unnamed file vanishes on close; without O_TMPFILE support, a named
   // one is removed at once.
   int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (fd >= 0) {
     close(fd);
-    return true;
+    return 0;
   }
-  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
   std::string name = dir + ".varn-write-XXXXXX";
   fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno;
   close(fd);
   unlink(name.c_str());
-  return true;
+  return 0;
 }
+}  // namespace
+
+bool FolderWritable(std::string_view folder) { return FolderWriteErrno(folder) == 0; }
 
 AppFolderFacts CurrentAppFolderFacts() {
   AppFolderFacts facts;
@@ -158,6 +164,29 @@ bool EnsureFolder(std::string_view path) {
   for (auto it = prefixes.rbegin(); it != prefixes.rend(); ++it)
     if (!FolderExists(*it)) MakeFolder(*it);
   return FolderExists(path);
+}
+
+std::string CreateFolderError(std::string_view path) {
+  if (FolderExists(path)) return "";
+  const std::string p = NormaliseFolder(path, false);
+  if (p.empty()) return std::strerror(ENOENT);
+  // Every level from the top, so the reason is that of the first level that
+  // could not be made (a file in the way, a folder the user cannot write).
+  for (size_t i = 1; i < p.size(); ++i) {
+    if (p[i] != '/') continue;
+    const std::string level = p.substr(0, i);
+    if (mkdir(level.c_str(), 0777) == 0 || errno == EEXIST) continue;
+    return std::strerror(errno);
+  }
+  if (FolderExists(p)) return "";
+  return std::strerror(ENOTDIR);  // a file of that name
+}
+
+std::string WritableFolderError(std::string_view path) {
+  if (std::string error = CreateFolderError(path); !error.empty()) return error;
+  const int error = FolderWriteErrno(path);
+  if (error == 0 || error == ENOSPC || error == EDQUOT) return "";
+  return std::strerror(error);
 }
 
 std::string CutAtNull(std::string_view text) {

@@ -50,6 +50,14 @@ bool FolderExists(std::string_view path);
 bool MakeFolder(std::string_view path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool EnsureFolder(std::string_view path);
+// The same, saying why not: "" when the folder exists afterwards, else the
+// system's reason for the level that could not be made ("Permission
+// denied", "Not a directory").
+std::string CreateFolderError(std::string_view path);
+// CreateFolderError, then a file made in the folder as a try: "" when that
+// works, else the system's reason ("Read-only file system"). A full disk
+// passes: it may have room later, and the writers wait for it.
+std::string WritableFolderError(std::string_view path);
 // Trims blanks at both ends, then cuts the text before its first NUL.
 std::string CutAtNull(std::string_view text);
 

@@ -124,6 +124,25 @@ bool IniDocument::Remove(std::string_view section, std::string_view key) {
   return true;
 }
 
+std::vector<IniDocument::BodyLine> IniDocument::SectionLines(std::string_view section) const {
+  std::vector<BodyLine> out;
+  const auto body = SectionBody(section);
+  if (!body) return out;
+  for (size_t i = body->first; i < body->second; ++i) {
+    const std::string t = TrimBlanks(lines_[i]);
+    if (t.empty() || t.front() == ';' || t.front() == '#') continue;
+    BodyLine line;
+    line.number = i + 1;
+    line.text = lines_[i];
+    if (auto key = KeyOf(lines_[i]); key && !key->empty()) {
+      line.key = std::move(key);
+      line.value = ValueOf(lines_[i]);
+    }
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
 std::string IniDocument::Text() const {
   std::string out;
   for (const auto& l : lines_) {

@@ -30,6 +30,16 @@ class IniDocument {
 
   std::string Text() const;
 
+  // A line of a section's body that is neither blank nor a comment.
+  struct BodyLine {
+    size_t number = 0;  // 1-based, in the file
+    std::string text;
+    std::optional<std::string> key;  // set for a "key=value" line with a key
+    std::string value;               // the key's value, as Get gives it
+  };
+  // The body of the first `section`, the one Get reads; empty without it.
+  std::vector<BodyLine> SectionLines(std::string_view section) const;
+
  private:
   struct Line {
     std::string text;

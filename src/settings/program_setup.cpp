@@ -40,8 +40,8 @@ bool ProgramServices::ApplyStartupSettings() {
   dataFolder_ = NormaliseFolder(ReadKeyText("Soundpath"), false);
   if (dataFolder_.empty()) dataFolder_ = SettingDefault("Soundpath");
   log_.SetFolder(dataFolder_);
-  EnsureFolder(dataFolder_);
-  return FolderExists(dataFolder_);
+  dataFolderError_ = WritableFolderError(dataFolder_);
+  return dataFolderError_.empty();
 }
 
 }  // namespace varn

@@ -24,19 +24,22 @@ class ProgramServices {
   // ErrorCatch (the setting, else 1 when ec.txt is in the program folder),
   // LogEnabled from "LogError", and the event log's folder: the data folder
   // ("Soundpath"), created when missing. Returns false when the data folder
-  // cannot be created.
+  // cannot be created or written (DataFolderError says why).
   bool ApplyStartupSettings();
 
   const Clock& GetClock() const { return clock_; }
   const SettingsStore& Store() const { return store_; }
   EventLog& Log() { return log_; }
   const std::string& DataFolder() const { return dataFolder_; }
+  // "" when the data folder can be written, else the system's reason.
+  const std::string& DataFolderError() const { return dataFolderError_; }
 
  private:
   SystemClock clock_;
   SettingsStore store_;
   EventLog log_;
   std::string dataFolder_;
+  std::string dataFolderError_;
 };
 
 }  // namespace varn

@@ -20,10 +20,10 @@ std::string Bound(double v) {
 }
 
 SettingCheck Refuse(std::string_view key, const std::string& what) {
-  return {false, "", std::string(key) + " must be " + what};
+  return {false, "", std::string(key) + " must be " + what, what};
 }
 
-SettingCheck Accept(std::string stored) { return {true, std::move(stored), ""}; }
+SettingCheck Accept(std::string stored) { return {true, std::move(stored), "", ""}; }
 
 bool Whole(double v) { return std::floor(v) == v; }
 
@@ -64,7 +64,8 @@ SettingCheck CheckKind(std::string_view key, SettingType type, std::string_view 
         return Refuse(key, "a whole number from -32768 to 32767");
       return Accept(WholeText(*number));
     case SettingType::Real:
-      if (!number) return Refuse(key, "a number");
+      if (!number || std::fabs(*number) > std::numeric_limits<float>::max())
+        return Refuse(key, "a number");
       return Accept(TrimBlanks(value));
     case SettingType::Text:
       return Accept(std::string(value));
@@ -72,7 +73,65 @@ SettingCheck CheckKind(std::string_view key, SettingType type, std::string_view 
   return Accept(std::string(value));
 }
 
+// One decimal as the dialogs show it; a small negative value is zero.
+std::string OneDecimal(double v) {
+  std::string text = FormatFixed(v, 1);
+  return text == "-0.0" ? "0.0" : text;
+}
+
+// What the program reads in place of a stored value that fails its check.
+std::string Fallback(std::string_view key, const SettingKeyInfo& info, std::string_view stored) {
+  const std::string def = SettingDefault(key);
+  const std::optional<double> number = ParseNumber(stored);
+  if (!number) return def;
+  if (!info.choices.empty()) {
+    const double whole = RoundHalfEven(*number);
+    for (const int32_t c : info.choices)
+      if (whole == c) return std::to_string(c);
+    return def;
+  }
+  const bool wholeKind = info.type == SettingType::Integer || info.type == SettingType::Short;
+  if (info.range) {
+    const double v = ClampToDialogRange(key, *number);
+    if (wholeKind || info.range->pattern == "0") return WholeText(RoundHalfEven(v));
+    return OneDecimal(v);
+  }
+  switch (info.type) {
+    case SettingType::Integer:
+      if (const auto v = ToInt32(*number)) return std::to_string(*v);
+      return def;
+    case SettingType::Short:
+      if (const auto v = ToInt16(*number)) return std::to_string(*v);
+      return def;
+    case SettingType::Real:
+    case SettingType::Text:
+      return def;
+  }
+  return def;
+}
+
 }  // namespace
+
+std::string LengthRefusal(std::string_view key, std::string_view value) {
+  const size_t limit = SettingValueLimit(key);
+  if (value.size() <= limit) return "";
+  return std::string(key) + " holds at most " + std::to_string(limit) + " bytes; this value has " +
+         std::to_string(value.size());
+}
+
+SettingUse UseStoredValue(std::string_view key, std::string_view stored, const SettingRule& rule) {
+  if (!IsKnownSetting(key)) return {true, std::string(stored), ""};
+  const SettingCheck check = rule(key, stored);
+  if (check.ok) return {true, std::string(stored), ""};
+  const SettingKeyInfo& info = *FindSettingKey(key);
+  const std::string problem =
+      check.rule.empty() ? "cannot be used (" + check.message + ")" : "is not " + check.rule;
+  return {false, Fallback(key, info, stored), problem};
+}
+
+std::string UsableSettingText(std::string_view key, std::string_view stored) {
+  return UseStoredValue(key, stored).used;
+}
 
 bool IsKnownSetting(std::string_view key) {
   int number = 0;
@@ -82,9 +141,12 @@ bool IsKnownSetting(std::string_view key) {
 }
 
 SettingCheck CheckSettingValue(std::string_view key, std::string_view value) {
-  if (!IsKnownSetting(key)) return {false, "", "unknown setting " + std::string(key)};
+  if (!IsKnownSetting(key)) return {false, "", "unknown setting " + std::string(key), ""};
   if (value.find_first_of("\r\n") != std::string_view::npos)
-    return {false, "", std::string(key) + " cannot hold a line break"};
+    return {false, "", std::string(key) + " cannot hold a line break", "text on one line"};
+  if (std::string refusal = LengthRefusal(key, value); !refusal.empty())
+    return {false, "", refusal,
+            "at most " + std::to_string(SettingValueLimit(key)) + " bytes long"};
   const SettingKeyInfo& info = *FindSettingKey(key);
   const std::optional<double> number = ParseNumber(value);
   if (!info.choices.empty()) return CheckChoice(key, info, number);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "settings/folders.h"
+#include "settings/setting_check.h"
 #include "settings/setting_value.h"
 #include "settings/settings_store.h"
 #include "util/numeric.h"
@@ -52,10 +53,10 @@ constexpr std::array kCatalogue = {
   // 1: a channel whose named input is missing records the default one (and
   // says so); 0: it waits for its own device.
   SettingKeyInfo{"DeviceFallback", Global, Integer, "1", DefaultKind::Fixed, kFlag},
-  SettingKeyInfo{"EventCommand", Global, Text, ""},
-  SettingKeyInfo{"ArchiveCommand", Global, Text, ""},
+  LongValue(SettingKeyInfo{"EventCommand", Global, Text, ""}),
+  LongValue(SettingKeyInfo{"ArchiveCommand", Global, Text, ""}),
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},
-  SettingKeyInfo{"MetricsListen", Global, Text, ""},  // [ADDR:]PORT of the metrics endpoint; "" none
+  LongValue(SettingKeyInfo{"MetricsListen", Global, Text, ""}),  // [ADDR:]PORT of the metrics endpoint; "" none
   SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},
@@ -145,6 +146,11 @@ const SettingKeyInfo* FindSettingKey(std::string_view key, int* number) {
   return nullptr;
 }
 
+size_t SettingValueLimit(std::string_view key) {
+  const SettingKeyInfo* info = FindSettingKey(key);
+  return info ? info->maxBytes : kOriginalValueBytes;
+}
+
 std::string SettingDefault(std::string_view key) {
   int number = 0;
   const SettingKeyInfo* info = FindSettingKey(key, &number);
@@ -170,25 +176,33 @@ std::string SetKey(std::string_view stem, int set) {
   return std::string(stem) + std::to_string(set);
 }
 
+namespace {
+// The stored text as the program uses it: a value its key's rules refuse
+// is replaced as the check of the settings file says.
+std::string UsedText(std::string_view key, const std::string& def) {
+  return UsableSettingText(key, ReadSetting(key, def));
+}
+}  // namespace
+
 int32_t ReadKeyInt(std::string_view key) {
   const std::string def = SettingDefault(key);
   const int32_t fallback = TextToInt(def).value_or(0);
-  return TextToInt(ReadSetting(key, def)).value_or(fallback);
+  return TextToInt(UsedText(key, def)).value_or(fallback);
 }
 
 int16_t ReadKeyShort(std::string_view key) {
   const std::string def = SettingDefault(key);
   const int16_t fallback = TextToShort(def).value_or(0);
-  return TextToShort(ReadSetting(key, def)).value_or(fallback);
+  return TextToShort(UsedText(key, def)).value_or(fallback);
 }
 
 float ReadKeyReal(std::string_view key) {
   const std::string def = SettingDefault(key);
   const float fallback = TextToReal(def).value_or(0.0f);
-  return TextToReal(ReadSetting(key, def)).value_or(fallback);
+  return TextToReal(UsedText(key, def)).value_or(fallback);
 }
 
-std::string ReadKeyText(std::string_view key) { return ReadSetting(key, SettingDefault(key)); }
+std::string ReadKeyText(std::string_view key) { return UsedText(key, SettingDefault(key)); }
 
 double ClampToDialogRange(std::string_view key, double value) {
   const SettingKeyInfo* info = FindSettingKey(key);

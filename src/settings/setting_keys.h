@@ -3,6 +3,7 @@
 // range the settings dialogs accept. Every reader and writer of a setting
 // goes through it, so a key's default is written in one place only.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,6 +25,12 @@ enum class DefaultKind {
   WindowCurrent,  // the window's current value (no stored default)
 };
 
+// The bytes a stored value may hold. The original keys keep the 254 their
+// values were always read back with; the commands, addresses and paths
+// added since take 4096, enough for a command line with its arguments.
+inline constexpr size_t kOriginalValueBytes = 254;
+inline constexpr size_t kLongValueBytes = 4096;
+
 struct DialogRange {
   double min;
   double max;
@@ -39,7 +46,15 @@ struct SettingKeyInfo {
   std::optional<DialogRange> range = std::nullopt;
   // The only values the program takes, for keys chosen from a list.
   std::span<const int32_t> choices = {};
+  // Longer values are refused when stored and cut when read back.
+  size_t maxBytes = kOriginalValueBytes;
 };
+
+// The entry with room for a long value (kLongValueBytes).
+constexpr SettingKeyInfo LongValue(SettingKeyInfo info) {
+  info.maxBytes = kLongValueBytes;
+  return info;
+}
 
 // How many numbered keys a scope has: channels and setting sets 1..8, log
 // columns 1..5; 0 for global keys.
@@ -52,6 +67,10 @@ std::span<const SettingKeyInfo> SettingCatalogue();
 // keys). nullptr for a key the program does not know.
 const SettingKeyInfo* FindSettingKey(std::string_view key, int* number = nullptr);
 
+// The bytes a value of `key` may hold: the catalogue's maxBytes, else
+// kOriginalValueBytes for a key the catalogue does not know.
+size_t SettingValueLimit(std::string_view key);
+
 // The default text of a full key; "" for unknown keys and for keys whose
 // default is a window's current value.
 std::string SettingDefault(std::string_view key);
@@ -62,7 +81,8 @@ std::string ChannelKey(std::string_view stem, int channelIndex);
 std::string SetKey(std::string_view stem, int set);
 
 // Typed reads through the active store with the catalogue's default. A
-// stored value that does not convert gives the default.
+// stored value that breaks its key's rules is read as UseStoredValue
+// (setting_check.h) says: clamped into the range, or the default.
 int32_t ReadKeyInt(std::string_view key);
 int16_t ReadKeyShort(std::string_view key);
 float ReadKeyReal(std::string_view key);

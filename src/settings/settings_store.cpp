@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
+#include "log/event_log.h"
 #include "settings/folders.h"
 #include "settings/ini_document.h"
+#include "settings/setting_keys.h"
 #include "util/error_catch.h"
 #include "util/text.h"
 #include "util/text_file.h"
@@ -24,12 +26,44 @@ std::string MarkerAsEmpty(std::string value) {
 
 uint64_t gFilesWritten = 0;
 
+// A value longer than its key allows is never stored: read back it would
+// come cut, and a cut command or path does something else than was meant.
+bool FitsKey(std::string_view key, std::string_view value) {
+  const size_t limit = SettingValueLimit(key);
+  if (value.size() <= limit) return true;
+  WriteLogLine("Setting " + std::string(key) + " not stored: " + std::to_string(value.size()) +
+                   " bytes, it holds at most " + std::to_string(limit),
+               true);
+  return false;
+}
+
 bool WriteFile(const std::string& path, const std::string& text) {
   ++gFilesWritten;
   return ReplaceFileContents(path, text);
 }
 
 }  // namespace
+
+size_t ReadBackLimit(StoreBackend backend, std::string_view key) {
+  const size_t limit = SettingValueLimit(key);
+  if (limit != kOriginalValueBytes) return limit;
+  return backend == StoreBackend::Ini ? kIniValueMaxBytes : kUserValueMaxBytes;
+}
+
+std::optional<std::string> StoredValueReadBack(StoreBackend backend, std::string_view key,
+                                               std::string_view raw) {
+  const size_t limit = ReadBackLimit(backend, key);
+  if (backend == StoreBackend::User) {
+    // A value that does not fit the 256-byte buffer fails the query; the
+    // default stays.
+    if (raw.size() > limit) return std::nullopt;
+    return MarkerAsEmpty(CutAtNull(raw));
+  }
+  std::string text(CutUtf8(raw, limit));
+  if (const size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  if (text == kMissingMarker) return std::nullopt;
+  return MarkerAsEmpty(std::move(text));
+}
 
 SettingsStore::BatchFile* SettingsStore::FileInBatch(const std::string& path) const {
   if (batchDepth_ == 0) return nullptr;
@@ -128,13 +162,10 @@ std::string SettingsStore::IniReadValue(std::string_view key, std::string_view d
       iniFile.empty() ? appFolder_ + std::string(kAppTitle) + ".ini" : std::string(iniFile);
   const std::string_view sec = section.empty() ? kIniSection : section;
   const auto found = LookUp(path, sec, key);
-  std::string text = found ? std::string(CutUtf8(*found, kIniValueMaxBytes)) : std::string();
-  if (const size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-  if (!found || text == kMissingMarker) {
-    text = std::string(defaultText);
-    if (writeBackDefault) IniWriteValue(key, text, path, sec);
-  }
-  return MarkerAsEmpty(std::move(text));
+  if (found)
+    if (auto text = StoredValueReadBack(StoreBackend::Ini, key, *found)) return *text;
+  if (writeBackDefault) IniWriteValue(key, defaultText, path, sec);
+  return MarkerAsEmpty(std::string(defaultText));
 }
 
 bool SettingsStore::IniWriteValue(std::string_view key, std::string_view value,
@@ -142,6 +173,7 @@ bool SettingsStore::IniWriteValue(std::string_view key, std::string_view value,
   const std::string path =
       iniFile.empty() ? appFolder_ + std::string(kAppTitle) + ".ini" : std::string(iniFile);
   const std::string_view sec = section.empty() ? kIniSection : section;
+  if (!FitsKey(key, value)) return false;
   return Edit(path, true,
               [&](IniDocument& doc) { return doc.Set(sec, key, EmptyAsMarker(value)); });
 }
@@ -155,17 +187,14 @@ std::string SettingsStore::UserStorePath(std::string_view storeName) const {
 
 std::string SettingsStore::RegReadValue(std::string_view key, std::string_view defaultText,
                                         std::string_view storeName) const {
-  std::string result(defaultText);
-  if (const auto found = LookUp(UserStorePath(storeName), kIniSection, key)) {
-    // A value that does not fit the 256-byte buffer fails the query; the
-    // default stays.
-    if (found->size() <= kUserValueMaxBytes) result = CutAtNull(*found);
-  }
-  return MarkerAsEmpty(std::move(result));
+  if (const auto found = LookUp(UserStorePath(storeName), kIniSection, key))
+    if (auto text = StoredValueReadBack(StoreBackend::User, key, *found)) return *text;
+  return MarkerAsEmpty(std::string(defaultText));
 }
 
 int SettingsStore::RegWriteValue(std::string_view key, std::string_view value,
                                  std::string_view storeName) const {
+  if (!FitsKey(key, value)) return 0;
   const std::string path = UserStorePath(storeName);
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos && !EnsureFolder(path.substr(0, slash))) return 0;

@@ -29,6 +29,9 @@ inline constexpr std::string_view kIniSection = "conf";
 inline constexpr std::string_view kCompanyName = "VarnAudio";
 inline constexpr size_t kIniValueMaxBytes = 254;   // the profile reader's 255-byte buffer
 inline constexpr size_t kUserValueMaxBytes = 255;  // the per-user store's 256-byte buffer
+// A key's own limit (SettingValueLimit) replaces these for the keys with
+// room for long values. A write longer than the key's limit is refused
+// (and noted in the diagnostics file): no value is ever stored cut.
 
 enum class StoreBackend { Ini, User };
 
@@ -36,6 +39,16 @@ struct StoreChoice {
   StoreBackend backend = StoreBackend::User;
   std::string location;  // the ini file path, or the per-user store name
 };
+
+// What a read of `key` gives for `raw`, the text after "key=" in the file
+// of `backend`: cut to the key's limit (ini) or refused when longer (the
+// per-user store), cut at a NUL byte, "***" as empty. nullopt when the key
+// counts as missing and its default is used.
+std::optional<std::string> StoredValueReadBack(StoreBackend backend, std::string_view key,
+                                               std::string_view raw);
+
+// The limit a read of `key` in `backend` keeps to.
+size_t ReadBackLimit(StoreBackend backend, std::string_view key);
 
 class SettingsStore {
  public:

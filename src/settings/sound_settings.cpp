@@ -3,6 +3,7 @@
 #include "archive/mp3acm.h"
 #include "settings/number_field.h"
 #include "settings/numeric_text.h"
+#include "settings/setting_check.h"
 #include "settings/setting_keys.h"
 #include "settings/setting_value.h"
 #include "settings/settings_store.h"
@@ -44,6 +45,16 @@ void RefreshBitRateList(C_mp3acm& codec, ChoiceList& bitRates, std::string_view 
   if (!rate) return;
   const int keep = BitRateToKeep(bitRate, bitRates.Text(bitRates.Selected()));
   codec.LoadBitRateToCombo(bitRates, *rate, formatIndex, keep);
+}
+
+std::string SoundSettingsRefusal(const SoundSettingsValues& values) {
+  for (int i = 0; i < kSoundRows; ++i) {
+    const SoundRowValues& row = values.rows[static_cast<size_t>(i)];
+    if (!row.device) continue;
+    if (std::string why = LengthRefusal(ChannelKey("DeviceName_", i), *row.device); !why.empty())
+      return why;
+  }
+  return values.monitorDevice ? LengthRefusal("MonDeviceName", *values.monitorDevice) : "";
 }
 
 int StoreSoundSettings(SoundSettingsValues& values) {

@@ -49,6 +49,10 @@ int BitRateToKeep(int bitRate, std::string_view currentText);
 void RefreshBitRateList(C_mp3acm& codec, ChoiceList& bitRates, std::string_view rateText,
                         int formatIndex, int bitRate);
 
+// "" when every device name fits its key, else why the values cannot be
+// stored: the dialog then stores nothing rather than a cut name.
+std::string SoundSettingsRefusal(const SoundSettingsValues& values);
+
 // Stores the rows in order, then the monitor delay and device. A row whose
 // format is not 16-bit stops the save there: the rows before it stay stored
 // and its index is returned. -1 when everything was stored.

@@ -24,6 +24,7 @@ int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   ProgramStart start;
   // A second monitor on the same folder ends before any window shows.
   if (!start.Begin(options.appFolder)) return kExitAlreadyRunning;
+  start.ReportSettingsProblems(std::cerr);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("varn");

@@ -1,6 +1,10 @@
 // The varn executable as an operator uses it: wavinfo and config.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "archive/wav_file.h"
 #include "support/run_command.h"
@@ -117,6 +121,129 @@ TEST_F(CliTest, ConfigSetTakesForTheMetricsOnlyAnAddressTheyCanListenOn) {
   EXPECT_EQ(Varn("config get MetricsListen").output, "[::1]:9464\n");
   EXPECT_EQ(Varn("config set MetricsListen ''").exitCode, 0);  // off again
   EXPECT_EQ(Varn("config get MetricsListen").output, "\n");
+}
+
+TEST_F(CliTest, ConfigSetRefusesWhatItsKeyCannotHoldAndStoresLongCommandsWhole) {
+  test::WriteText(app / "varn.ini", "[conf]\n");
+  // 283 bytes: more than an original key holds, well within a command's 4096.
+  const std::string command = "/usr/local/bin/varn-alert --to ops@example.org --retries 3 " +
+                              std::string(208, 'a') + " --last-argument";
+  ASSERT_EQ(command.size(), 283u);
+  EXPECT_EQ(Varn("config set ChName_1 '" + command + "'").exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: ChName_1 holds at most 254 bytes; this value has 283\n");
+  EXPECT_EQ(Varn("config set EventCommand '" + command + "'").exitCode, 0);
+  EXPECT_EQ(Varn("config get EventCommand").output, command + "\n");
+  EXPECT_NE(test::ReadText(app / "varn.ini").find("EventCommand=" + command + "\n"),
+            std::string::npos);
+  EXPECT_EQ(Varn("config set ArchiveCommand " + std::string(4097, 'x')).exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: ArchiveCommand holds at most 4096 bytes; this value has 4097\n");
+  EXPECT_EQ(test::ReadText(app / "varn.ini").find("ArchiveCommand=x"), std::string::npos);
+}
+
+// A settings file edited by hand, as found on a machine.
+constexpr const char* kHandEdited =
+    "[conf]\nNumRec=banana\nInputTimeoutSec=0\nMaxGateLevel_1=-3 dB\nRecFreq_1=48000\n"
+    "just some words\n";
+constexpr const char* kHandEditedProblems[] = {
+    "varn.ini line 2: NumRec=banana is not a whole number from 1 to 8; using 1",
+    "varn.ini line 3: InputTimeoutSec=0 is not a number from 1 to 60; using 1.0",
+    "varn.ini line 4: MaxGateLevel_1=-3 dB is not a number from -99 to 40; using 0",
+    "varn.ini line 6: \"just some words\" is not a setting (KEY=VALUE); ignored",
+};
+
+TEST_F(CliTest, ConfigCheckNamesEveryUnusableValueAndGetPrintsTheValueUsed) {
+  test::WriteText(app / "varn.ini", kHandEdited);
+  const auto check = Varn("config check");
+  EXPECT_EQ(check.exitCode, 1);
+  std::string expected;
+  for (const char* line : kHandEditedProblems) expected += std::string(line) + "\n";
+  EXPECT_EQ(check.output, expected);
+
+  const auto get = Varn("config get NumRec");
+  EXPECT_EQ(get.exitCode, 0);
+  EXPECT_EQ(get.output, "1\n");
+  EXPECT_EQ(Stderr(), "varn: " + std::string(kHandEditedProblems[0]) + "\n");
+  EXPECT_EQ(Varn("config get RecFreq_1").output, "48000\n");
+  EXPECT_EQ(Stderr(), "");
+
+  // Once the values are set right the file is clean.
+  test::WriteText(app / "varn.ini", "[conf]\nNumRec=2\nInputTimeoutSec=5\n");
+  const auto clean = Varn("config check");
+  EXPECT_EQ(clean.exitCode, 0);
+  EXPECT_EQ(clean.output, app / "varn.ini: every stored value can be used\n");
+  // The metrics address is judged as config set judges it.
+  test::WriteText(app / "varn.ini", "[conf]\nMetricsListen=127.0.0.1:99999\n");
+  EXPECT_EQ(Varn("config check").output,
+            "varn.ini line 2: MetricsListen=127.0.0.1:99999 is not an address and port to listen "
+            "on ([ADDR:]PORT); using \"\"\n");
+}
+
+TEST_F(CliTest, TheMonitorNamesUnusableValuesAtStartOnStandardErrorAndInTheDiagnosticsFile) {
+  test::WriteText(app / "varn.ini", std::string(kHandEdited) + "ArcOn_1=0\n");
+  const auto r = Varn("--headless --audio sim --duration 0.2");
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string err = Stderr();
+  std::string diagnostics;
+  for (const auto& e : std::filesystem::directory_iterator(app / "varn_data"))
+    if (e.path().extension() == ".err") diagnostics += test::ReadText(e.path().string());
+  for (const char* line : kHandEditedProblems) {
+    EXPECT_NE(err.find("varn: " + std::string(line) + "\n"), std::string::npos) << err;
+    EXPECT_NE(diagnostics.find(std::string(line) + "\r\n"), std::string::npos) << diagnostics;
+  }
+}
+
+TEST_F(CliTest, AHeadlessMonitorWhoseDataFolderCannotExistEndsWithTheReason) {
+  test::WriteText(app / "plain", "a file, not a folder");
+  test::WriteText(app / "varn.ini", "[conf]\nSoundpath=" + app / "plain/varn_data" + "\n");
+  const auto r = Varn("--headless --audio sim --duration 5");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: データ用フォルダを作成できません: " + app / "plain/varn_data/" +
+                          ": Not a directory\n");
+  EXPECT_FALSE(test::PathExists(app / "varn.running"));  // a clean end, not a crash
+}
+
+TEST_F(CliTest, AHeadlessMonitorWhoseDataFolderIsReadOnlyEndsWithTheReason) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes whatever the permissions say";
+  ASSERT_EQ(mkdir((app / "varn_data").c_str(), 0555), 0);
+  const auto r = Varn("--headless --audio sim --duration 5");
+  chmod((app / "varn_data").c_str(), 0755);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: データ用フォルダを作成できません: " + app / "varn_data/" +
+                          ": Permission denied\n");
+}
+
+TEST_F(CliTest, ConfigDescribeTellsWhatAKeyTakesAndMeans) {
+  const auto r = Varn("config describe bitrate_2");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output,
+            "BitRate_N\n"
+            "  scope    per line (N 1 to 8)\n"
+            "  kind     whole number\n"
+            "  values   one of 0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, "
+            "224, 256, 320\n"
+            "  default  160\n"
+            "  unit     kbit/s\n"
+            "  meaning  bit rate of the line's MP3 archive files; 0 archives WAV instead\n");
+  EXPECT_EQ(Varn("config describe BitRate_N").output, r.output);
+  EXPECT_EQ(Varn("config describe NoSuchKey").exitCode, 2);
+  EXPECT_EQ(Stderr(), "varn: unknown setting NoSuchKey\n");
+  EXPECT_EQ(Varn("config describe NumRec --markdown").exitCode, 2);
+}
+
+// The README's reference is written by scripts/settings_reference.sh from
+// `varn config describe --markdown`; a catalogue changed without running it
+// fails here.
+TEST_F(CliTest, TheReadmesSettingsReferenceIsTheCatalogues) {
+  const std::string readme = test::ReadText(VARN_README);
+  const std::string begin = "<!-- settings-reference:begin -->\n";
+  const std::string end = "<!-- settings-reference:end -->";
+  const size_t from = readme.find(begin);
+  const size_t to = readme.find(end);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  const std::string section = readme.substr(from + begin.size(), to - from - begin.size());
+  EXPECT_EQ(section, Varn("config describe --markdown").output)
+      << "run scripts/settings_reference.sh";
 }
 
 TEST_F(CliTest, UnknownCommandsAndOptionsFail) {

@@ -99,6 +99,28 @@ TEST_F(ChannelArchiveTest, ARestartWithinTheSameSecondKeepsTheEarlierFile) {
   EXPECT_EQ(MakeRecordPath(0, Data(), ".wav", clock), Data() + "ch1/20261206091320_3.wav");
 }
 
+// Each failed step says why, so a folder in the way reads differently from
+// a full disk or a permission.
+TEST_F(ChannelArchiveTest, AnArchiveFolderThatCannotBeMadeIsNamedWithTheReason) {
+  test::WriteText(dir / "blocked", "a file where the data folder should be");
+  ArchiveChannel second;
+  second.Capturing = 1;
+  ChannelArchive blocked(1, second, clock, dir / "blocked");
+  const ArchiveStart s = Wav(8000, 1, 2304);
+  blocked.StartArchive(s);
+  const std::string path = dir / "blocked/ch2/20261206091320.wav";
+  ASSERT_EQ(second.CurrentPath, path);
+  const std::string reason = " (cannot create " + path + ": Not a directory)";
+  EXPECT_EQ(log.CountDiagnostics("MakeRecordPath err folder=" + dir / "blocked/ch2" +
+                                 " (Not a directory)"),
+            1);
+  EXPECT_EQ(log.CountDiagnostics("WriteWavHeader err pl=1 FN=" + path + reason), 1);
+  FeedRamp(blocked, s, 14);  // one disk buffer's worth
+  EXPECT_EQ(
+      log.CountDiagnostics("WriteDiskBuffer err2 pl=1 FN=" + path + " CurrentSize=59904" + reason),
+      1);
+}
+
 TEST_F(ChannelArchiveTest, AStartWithoutAStopStillWritesOutTheLastRun) {
   const ArchiveStart s = Wav(8000, 2, 2304);
   archive.StartArchive(s);
@@ -406,6 +428,9 @@ TEST_F(FullDiskTest, TheArchiveDropsWhatCannotBeWrittenAndResumes) {
   FeedRamp(archive, s, 26);
   Unlimit();
   EXPECT_EQ(log.CountDiagnostics("WriteDiskBuffer err2 pl=0 FN=" + path + " CurrentSize=59904"), 2);
+  // The system's reason: a limit of the file's size, not a folder or a permission.
+  EXPECT_EQ(log.CountDiagnostics("CurrentSize=59904 (cannot write " + path + ": File too large)"),
+            2);
   EXPECT_EQ(log.CountEvents("ch1 録音ファイル書込失敗"), 1);
   EXPECT_EQ(GetFileSizeByName(path), 44 + 59904);  // nothing torn, sizes still right
   EXPECT_EQ(ReadWavInfo(path).DataSize, 59904);

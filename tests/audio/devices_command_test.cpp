@@ -28,6 +28,18 @@ TEST(DevicesCommand, ListsTheVirtualDevicesWithTheirNumbers) {
   EXPECT_NE(Varn("", "devices --audio alsa").exitCode, 0);
 }
 
+// An empty list would read as a machine without sound cards.
+TEST(DevicesCommand, ABackendThatCannotBeReachedFailsAndSaysSo) {
+  test::TempDir dir;
+  const auto r = test::RunCommand("PULSE_SERVER=unix:" + dir / "no-such-socket" + " " + VARN_EXE +
+                                  " devices --audio pulse 2>" + dir / "err.txt");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, "");
+  const std::string err = test::ReadText(dir / "err.txt");
+  EXPECT_NE(err.find("varn: the PulseAudio server cannot be reached ("), std::string::npos) << err;
+  EXPECT_NE(err.find("); no devices can be listed\n"), std::string::npos) << err;
+}
+
 TEST(DevicesCommand, ListsThePulseAudioDevicesWhenAServerRuns) {
   const char* wanted = std::getenv("VARN_TEST_PULSE");
   if (!wanted || !*wanted) GTEST_SKIP() << "VARN_TEST_PULSE is not set: no test server";

@@ -41,7 +41,8 @@ TEST_F(ChannelControlTest, StartAndStopLogTheirLinesAndSetTheButton) {
 }
 
 TEST_F(ChannelControlTest, AChannelThatCannotStartTellsTheOperatorAndStaysStopped) {
-  Build("RecMode_1=1\n");  // 8-bit: the device refuses it
+  Build("");
+  sim.FailDevice(true, kDefaultDevice, "unplugged");  // the device refuses to open
   ASSERT_FALSE(engine->StartChannel(0));
   EXPECT_FALSE(engine->Capturing(0));
   ASSERT_FALSE(notices.texts.empty());

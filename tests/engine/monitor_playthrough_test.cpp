@@ -148,18 +148,19 @@ TEST_F(MonitorPlaythroughTest, SwitchingOrStoppingNeverRepeatsOrReordersAFrame) 
 
 TEST_F(MonitorPlaythroughTest, ALeadInLongerThanTheRingIsCutSoNoRewrittenBlockPlays) {
   // The ring minus the block being filled: 9 blocks of 2304 frames at
-  // 8000 Hz (2592 ms), 9 of 12700 at 44100 Hz (2591.8 ms); at 8000 Hz with
-  // MP3 buffers only 1 block of 13824 frames (1728 ms), less than the
-  // dialog's 2000 ms. 3000 ms is longer than either whole ring: uncut, the
-  // ramp would break where a block had been rewritten before it played.
+  // 8000 Hz (2592 ms), 9 of 12700 at 44100 Hz (2591.8 ms), both longer than
+  // the 2000 ms BufferDelay may be (a hand-edited 3000 is read as 2000); at
+  // 8000 Hz with MP3 buffers only 1 block of 13824 frames (1728 ms), less
+  // than 2000 ms: uncut, the ramp would break where a block had been
+  // rewritten before it played.
   struct Case {
     Line line;
     size_t leadIn;  // frames played before the ramp
     bool noted;
   };
   for (const Case c :
-       {Case{{8000, 0, 2, 2500}, 20000, false}, Case{{8000, 0, 2, 3000}, 9 * 2304, true},
-        Case{{44100, 0, 2, 2591}, 114263, false}, Case{{44100, 0, 2, 3000}, 9 * 12700, true},
+       {Case{{8000, 0, 2, 2000}, 16000, false}, Case{{8000, 0, 2, 3000}, 16000, false},
+        Case{{44100, 0, 2, 2000}, 88200, false}, Case{{8000, 160, 1, 1700}, 13600, false},
         Case{{8000, 160, 1, 2000}, 13824, true}}) {
     SCOPED_TRACE(testing::Message() << c.line.rate << " Hz, " << c.line.delayMs << " ms");
     BuildLine(c.line);
@@ -178,19 +179,19 @@ TEST_F(MonitorPlaythroughTest, ALeadInLongerThanTheRingIsCutSoNoRewrittenBlockPl
 }
 
 TEST_F(MonitorPlaythroughTest, AnOutputOnAnotherClockPlaysTheRampWithNotedSkipsOnly) {
-  // Half a per cent slow, the output falls behind by 40 frames a second:
-  // from the 2500 ms lead-in past the ring minus a block (2592 ms) within
-  // half a minute, and again after each skip back to the lead-in's delay.
-  // Half a per cent fast, it runs dry now and then and waits: nothing plays
-  // twice and nothing is skipped.
+  // Three per cent slow, the output falls behind by 240 frames a second:
+  // from the 2000 ms lead-in past the ring minus a block (2592 ms) within
+  // 20 s, and again after each skip back to the lead-in's delay. Half a
+  // per cent fast, it runs dry now and then and waits: nothing plays twice
+  // and nothing is skipped.
   struct Case {
     double rate;
     double seconds;
   };
-  for (const Case c : {Case{0.995, 80.0}, Case{1.005, 10.0}}) {
+  for (const Case c : {Case{0.97, 50.0}, Case{1.005, 10.0}}) {
     SCOPED_TRACE(testing::Message() << "output at " << c.rate);
     sim.SetOutputRate(c.rate);
-    BuildLine(Line{8000, 0, 2, 2500});
+    BuildLine(Line{8000, 0, 2, 2000});
     engine->SelectMonitorChannel(0);
     Play(c.seconds);
     const uint64_t skips = engine->Monitor().Skips;

@@ -123,7 +123,7 @@ TEST_F(PulseMonitorTest, AServerThatStopsAnsweringIsAStalledInputAndItsBacklogLo
   UseAudio(std::make_unique<PulseWaveService>(server.Address()));
   Build(
       "NumRec=1\nDeviceName_1=Monitor of VarnFrozen\nRecFreq_1=44100\nBitRate_1=0\n"
-      "InputTimeoutSec=2\nBufferSec_1=1\n");  // a ring of 0.86 s
+      "InputTimeoutSec=2\nBufferSec_1=3\n");  // the smallest ring, 2.9 s: the freeze overruns it
   engine->BeginRunning(true);
   ASSERT_TRUE(engine->Capturing(0));
   const auto tickFor = [&](double seconds) {

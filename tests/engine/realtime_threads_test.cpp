@@ -47,16 +47,16 @@ TEST_F(RealTimeThreadsTest, CaptureWritesWhatTheMonitorThreadPlaysWhileTheEngine
 TEST_F(RealTimeThreadsTest, AMonitorOutputThatStallsSkipsAheadOfTheBlocksCaptureRefills) {
   // The output runs half a per cent slow on a thread of its own, as a
   // second card would, and stalls for longer than the ring minus a block
-  // (1728 ms of the 2016 ms ring): meanwhile it skips ahead, and once going
+  // (2592 ms of the 2880 ms ring): meanwhile it skips ahead, and once going
   // again it takes what fell due at once from blocks capture is done with.
   // Were it to play what waited, its thread would read blocks while the
   // capture thread writes them anew: a race the thread sanitizer reports.
   static_cast<SimWaveService&>(*otherAudio).SetOutputRate(0.995);
   Build(
-      "NumRec=1\nDeviceName_1=Sim Ramp\nRecFreq_1=8000\nBitRate_1=0\nBufferSec_1=2\n"
+      "NumRec=1\nDeviceName_1=Sim Ramp\nRecFreq_1=8000\nBitRate_1=0\nBufferSec_1=3\n"
       "BufferDelay=300\n");
   engine->BeginRunning(true);
-  ASSERT_EQ(engine->Channel(0).capture.BufferCount, 7);
+  ASSERT_EQ(engine->Channel(0).capture.BufferCount, 10);
   engine->SelectMonitorChannel(0);
   auto* out = dynamic_cast<SimOutStream*>(engine->Monitor().OutDevice.get());
   ASSERT_NE(out, nullptr);

@@ -75,7 +75,8 @@ TEST_F(RecordingTruthTest, WithoutFallbackALineWaitsForItsDeviceAndRecordsNothin
 }
 
 TEST_F(RecordingTruthTest, AStartThatFailsCreatesNothing) {
-  Build("RecMode_1=1\n");  // 8-bit: the device refuses it
+  Build("");
+  sim.FailDevice(true, kDefaultDevice, "unplugged");  // the device refuses to open
   engine->BeginRunning(false);
   EXPECT_FALSE(engine->StartChannel(0));
   for (int i = 0; i < 3; ++i) TickAfter(0.1);

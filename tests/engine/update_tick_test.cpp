@@ -243,13 +243,13 @@ TEST_F(UpdateTickTest, UnattendedAChannelThatCannotRestartIsTriedAgainUntilItSta
   BuildTwo();
   engine->StartChannel(0);
   engine->StartChannel(1);
-  const std::string mode = ReadSetting("RecMode_2", "");
-  WriteSetting("RecMode_2", "1");  // 8-bit: the device refuses it
+  WriteSetting("RecFreq_2", "16000");  // a restart, onto a device that refuses to open
+  sim.FailDevice(true, kToneDevice, "unplugged");
   EXPECT_EQ(engine->ReloadSettings().restarting, std::vector<int>{1});
   TickAfter(0.2);
   EXPECT_FALSE(engine->Capturing(1));
   EXPECT_TRUE(engine->Channel(1).awaitingDevice);
-  WriteSetting("RecMode_2", mode);
+  sim.RestoreDevice(true, kToneDevice);
   TickAfter(kDeviceRetrySec);
   EXPECT_TRUE(engine->Capturing(1));
 }

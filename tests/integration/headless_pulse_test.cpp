@@ -192,7 +192,7 @@ TEST_F(HeadlessPulseTest, AStalledSourceLeavesSilenceOfItsLengthAndTheFileKeepsT
   test::PrivatePulseServer server("varn_stall", "VarnStall");
   ASSERT_TRUE(server.Running()) << "could not start a private PulseAudio server";
   Settings("NumRec=1\nDeviceName_1=Monitor of VarnStall\nRecFreq_1=48000\nBitRate_1=0\n"
-           "InputTimeoutSec=2\nMinGateLevel_1=-100\n");
+           "InputTimeoutSec=2\nMinGateLevel_1=-99\n");
   test::VarnRun run(app.Path(), {"--headless", "--audio", "pulse"},
                     {"PULSE_SERVER=" + server.Address()});
   ASSERT_TRUE(run.WaitForOutput("ch1 録音開始", 10)) << run.Err();

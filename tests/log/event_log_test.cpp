@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "log/log_writer.h"
 #include "settings/folders.h"
 #include "support/temp_dir.h"
 
@@ -102,6 +103,21 @@ TEST_F(EventLogTest, AnUnwritableFolderDropsTheLineQuietly) {
   log.LogEvent("lost", 0, 0);
   EXPECT_EQ(sink.rows.size(), 1u);  // the window still shows it
   EXPECT_NE(log.LastLogTime(), -1);
+}
+
+// A line whose file can never be written is given up, and the end of the
+// program says how many and why.
+TEST(LogFileWriter, LinesThatCanNeverBeWrittenAreCountedWithTheSystemsReason) {
+  test::TempDir dir;
+  test::WriteText(dir / "plain", "a file where the folder should be");
+  LogFileWriter writer;
+  writer.Append(dir / "plain/data", dir / "plain/data/varn20261206.txt", "line\r\n");
+  writer.Append(dir / "data", dir / "data/varn20261206.txt", "kept\r\n");
+  ASSERT_TRUE(writer.WaitIdle(5.0));
+  EXPECT_EQ(writer.Lost(), 1u);
+  EXPECT_EQ(test::ReadText(dir / "data/varn20261206.txt"), "kept\r\n");
+  EXPECT_EQ(writer.Backlog(),
+            std::vector<std::string>{"Log lines not written: 0, 1 lost (Not a directory)"});
 }
 
 TEST_F(EventLogTest, WithoutAFolderLinesGoToLogUnderTheProgramFolder) {

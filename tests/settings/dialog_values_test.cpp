@@ -76,6 +76,25 @@ TEST_F(SettingsValuesTest, BitRateIsZeroForWavAndAMissingChoiceKeepsTheStoredOne
   EXPECT_EQ(Stored("MonDeviceName"), "Desk");
 }
 
+// A name or path longer than its key holds would come back cut: the
+// dialogs refuse it (and store nothing) rather than store it.
+TEST_F(SettingsValuesTest, TextsLongerThanTheirKeysAreRefusedNamingTheKey) {
+  BasicSettingsValues basic = LoadBasicSettings();
+  EXPECT_EQ(BasicSettingsRefusal(basic), "");
+  basic.dataFolder = "/srv/" + std::string(250, 'd');
+  EXPECT_EQ(BasicSettingsRefusal(basic), "Soundpath holds at most 254 bytes; this value has 255");
+
+  SoundSettingsValues sound = SixteenBitRows();
+  EXPECT_EQ(SoundSettingsRefusal(sound), "");
+  sound.rows[6].device = std::string(300, 'm');
+  EXPECT_EQ(SoundSettingsRefusal(sound),
+            "DeviceName_7 holds at most 254 bytes; this value has 300");
+  sound.rows[6].device.reset();
+  sound.monitorDevice = std::string(255, 'o');
+  EXPECT_EQ(SoundSettingsRefusal(sound),
+            "MonDeviceName holds at most 254 bytes; this value has 255");
+}
+
 TEST(SoundSettings, RefreshedBitRatesComeFromTheCodecAndKeepTheChoice) {
   C_mp3acm codec;
   VectorChoiceList list;

@@ -1,6 +1,8 @@
 #include "settings/folders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -87,6 +89,24 @@ TEST(FolderWritable, TriesAndLeavesNothing) {
   test::WriteText(dir / "plain", "x");
   EXPECT_FALSE(FolderWritable(dir / "plain"));
   EXPECT_FALSE(FolderWritable("/proc/self"));  // a folder nobody can create files in
+}
+
+TEST(FolderErrors, SayWhyAFolderCannotBeMadeOrWritten) {
+  test::TempDir dir;
+  EXPECT_EQ(WritableFolderError(dir / "a/b"), "");
+  EXPECT_TRUE(FolderExists(dir / "a/b"));
+  test::WriteText(dir / "plain", "x");
+  EXPECT_EQ(CreateFolderError(dir / "plain/sub/deeper"), "Not a directory");
+  EXPECT_EQ(WritableFolderError(dir / "plain"), "Not a directory");
+  EXPECT_NE(WritableFolderError("/proc/self"), "");  // no file can be made there
+  if (geteuid() == 0) GTEST_SKIP() << "root writes whatever the permissions say";
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0555), 0);
+  EXPECT_EQ(CreateFolderError(dir / "c"), "Permission denied");
+  EXPECT_EQ(WritableFolderError(dir / "a"), "");  // its own permissions still allow it
+  ASSERT_EQ(chmod((dir / "a").c_str(), 0555), 0);
+  EXPECT_EQ(WritableFolderError(dir / "a"), "Permission denied");
+  chmod((dir / "a").c_str(), 0755);
+  chmod(dir.Path().c_str(), 0755);
 }
 
 TEST(CutAtNull, TrimsThenCuts) {

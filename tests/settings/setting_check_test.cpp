@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/setting_keys.h"
+
 namespace varn {
 namespace {
 
@@ -51,6 +53,52 @@ TEST(SettingCheck, RangesListsAndKindsDecideAndRoundOneDecimalValues) {
     const std::string& got = c.ok ? r.stored : r.message;
     EXPECT_EQ(got.rfind(c.storedOrMessage, 0), 0u) << c.key << "=" << c.value << ": " << got;
   }
+}
+
+TEST(SettingCheck, AValueLongerThanItsKeyHoldsIsRefusedNamingTheLimit) {
+  EXPECT_TRUE(CheckSettingValue("ChName_1", std::string(254, 'n')).ok);
+  const SettingCheck name = CheckSettingValue("ChName_1", std::string(283, 'n'));
+  EXPECT_FALSE(name.ok);
+  EXPECT_EQ(name.message, "ChName_1 holds at most 254 bytes; this value has 283");
+  for (const char* key : {"EventCommand", "ArchiveCommand", "MetricsListen"}) {
+    EXPECT_EQ(SettingValueLimit(key), 4096u) << key;
+    EXPECT_TRUE(CheckSettingValue(key, std::string(4096, 'c')).ok) << key;
+    EXPECT_EQ(CheckSettingValue(key, std::string(4097, 'c')).message,
+              std::string(key) + " holds at most 4096 bytes; this value has 4097");
+  }
+  EXPECT_EQ(SettingValueLimit("Soundpath"), 254u);  // an original key keeps its limit
+  EXPECT_EQ(SettingValueLimit("NotAKey"), 254u);
+}
+
+// A stored value the rules refuse is read as the dialogs would have stored
+// it where they can tell (clamped into the range, rounded into the list),
+// else as the default: never as whatever a conversion makes of it.
+TEST(SettingCheck, AStoredValueTheRulesRefuseIsReplacedByWhatTheProgramUses) {
+  struct Case {
+    const char* key;
+    const char* stored;
+    const char* used;
+  };
+  const Case cases[] = {
+      {"NumRec", "banana", "1"},        {"NumRec", "99", "8"},
+      {"NumRec", "2.5", "2"},           {"InputTimeoutSec", "0", "1.0"},
+      {"MaxGateLevel_1", "-3 dB", "0"}, {"MaxGateLevel_1", "-120", "-99.0"},
+      {"BufferSec_2", "1", "3"},        {"RecFreq_1", "48000.5", "48000"},
+      {"RecFreq_1", "44000", "44100"},  {"VULevelTrim", "70", "60.0"},
+      {"TabWidth_LV_2", "9e12", "900"}, {"FFTAvrSec_1", "1e39", "0.7"},
+      {"WindowState", "70000", ""},
+  };
+  for (const Case& c : cases) {
+    const SettingUse use = UseStoredValue(c.key, c.stored);
+    EXPECT_FALSE(use.usable) << c.key << "=" << c.stored;
+    EXPECT_EQ(use.used, c.used) << c.key << "=" << c.stored;
+  }
+  EXPECT_EQ(UseStoredValue("NumRec", "banana").problem, "is not a whole number from 1 to 8");
+  // What passes is read as it stands, and keys the catalogue does not know too.
+  EXPECT_EQ(UseStoredValue("RecLevelDB_1", "6.55").used, "6.55");
+  EXPECT_TRUE(UseStoredValue("RecLevelDB_1", "6.55").usable);
+  EXPECT_EQ(UseStoredValue("NoSuchKey", "x").used, "x");
+  EXPECT_EQ(UseStoredValue("DeviceName_9", "x").used, "x");
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "settings/setting_value.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace varn {
@@ -71,18 +74,42 @@ TEST_F(SettingsStoreTest, IsDefaultStoredInTheFileCountsAsMissing) {
   EXPECT_NE(test::ReadText(IniPath()).find("BufferDelay=300"), std::string::npos);
 }
 
-TEST_F(SettingsStoreTest, IniValuesComeBackCutTo254BytesOnACharacterBoundary) {
-  test::WriteText(IniPath(), "[conf]\n");
-  SettingsStore ini(app.Path(), home.Path());
-  ini.ChooseAtStartup();
-  ini.WriteSetting("Long", std::string(300, 'a'));
-  EXPECT_EQ(ini.ReadSetting("Long", ""), std::string(254, 'a'));
+TEST_F(SettingsStoreTest, HandEditedIniValuesComeBackCutToTheirKeysLimitOnACharacterBoundary) {
   std::string jp;
   for (int i = 0; i < 100; ++i) jp += "系";  // 300 bytes
-  ini.WriteSetting("Name", jp);
-  const std::string back = ini.ReadSetting("Name", "");
+  test::WriteText(IniPath(), "[conf]\nLong=" + std::string(300, 'a') + "\nChName_1=" + jp +
+                                 "\nEventCommand=" + std::string(5000, 'c') + "\n");
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  EXPECT_EQ(ini.ReadSetting("Long", ""), std::string(254, 'a'));
+  const std::string back = ini.ReadSetting("ChName_1", "");
   EXPECT_EQ(back.size(), 252u);  // 84 whole characters
   EXPECT_EQ(back, jp.substr(0, 252));
+  EXPECT_EQ(ini.ReadSetting("EventCommand", ""), std::string(4096, 'c'));
+}
+
+TEST_F(SettingsStoreTest, AValueLongerThanItsKeyHoldsIsNeverStoredCutInEitherStore) {
+  test::WriteText(IniPath(), "[conf]\nChName_1=old\n");
+  test::LogCapture log;
+  SettingsStore ini(app.Path(), home.Path());
+  ini.ChooseAtStartup();
+  const std::string command = "/usr/local/bin/alert " + std::string(4000, 'x');
+  ini.WriteSetting("EventCommand", command);
+  EXPECT_EQ(ini.ReadSetting("EventCommand", ""), command);
+  ini.WriteSetting("ChName_1", std::string(255, 'n'));
+  ini.WriteSetting("EventCommand", std::string(4097, 'y'));
+  EXPECT_EQ(ini.ReadSetting("ChName_1", ""), "old");
+  EXPECT_EQ(ini.ReadSetting("EventCommand", ""), command);
+  EXPECT_EQ(log.CountDiagnostics("Setting ChName_1 not stored: 255 bytes, it holds at most 254"),
+            1);
+
+  SettingsStore user(app.Path(), home.Path());  // no varn.ini at its start: the per-user store
+  std::filesystem::remove(IniPath());
+  user.ChooseAtStartup();
+  EXPECT_EQ(user.RegWriteValue("ArchiveCommand", command), 1);
+  EXPECT_EQ(user.ReadSetting("ArchiveCommand", ""), command);
+  EXPECT_EQ(user.RegWriteValue("ChName_2", std::string(255, 'n')), 0);
+  EXPECT_EQ(user.ReadSetting("ChName_2", "default"), "default");
 }
 
 TEST_F(SettingsStoreTest, PerUserValuesAreTrimmedAndTooLongOnesGiveTheDefault) {

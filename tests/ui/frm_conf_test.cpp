@@ -63,6 +63,22 @@ TEST_F(FrmConfTest, OkClampsShowsAndStoresTheTypedValuesThenApplies) {
   EXPECT_TRUE(test::Gone(open));
 }
 
+TEST_F(FrmConfTest, ADataFolderLongerThanItsKeyHoldsIsRefusedAndNothingIsStored) {
+  const QPointer<QWidget> open = Open();
+  test::TypeOver(dialog->TextValue(1), "5");
+  const std::string tooLong = "/srv/" + std::string(295, 'd');
+  dialog->TextSoundpath()->SetText(QString::fromStdString(tooLong));
+  test::ClickBarButton(dialog->OKCancelButtons(), 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.toStdString(),
+            "入力値が不正です\nSoundpath holds at most 254 bytes; this value has 300");
+  EXPECT_EQ(Stored("NumRec"), "1");  // the default, written back when the dialog read it
+  EXPECT_EQ(Stored("Soundpath"), app.Path() + "varn_data/");
+  EXPECT_EQ(applied, 0);
+  EXPECT_FALSE(test::Gone(open));  // still open, to put it right
+  dialog->close();
+}
+
 TEST_F(FrmConfTest, EscapeAndCancelStoreNothing) {
   QPointer<QWidget> open = Open();
   test::TypeOver(dialog->TextValue(1), "5");

@@ -173,6 +173,26 @@ TEST_F(FrmMainTest, RenameStoresTheTrimmedAnswerAndACancelChangesNothing) {
   };
   window->RenameChannel(0);
   EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  // A name the setting cannot hold whole is refused, not stored cut.
+  window->askText = [](const QString&, const QString&, const QString&) {
+    return std::optional<QString>(QString(100, QChar(0x7CFB)));  // 系: 300 bytes
+  };
+  window->RenameChannel(0);
+  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(ReadSetting("ChName_1", ""), "スタジオA");
+  ASSERT_FALSE(notices.texts.empty());
+  EXPECT_EQ(notices.texts.back(),
+            "入力値が不正です\nChName_1 holds at most 254 bytes; this value has 300");
+}
+
+TEST_F(FrmMainTest, ADataFolderThatCannotExistIsShownWithTheReasonAndTheWindowRunsOn) {
+  test::WriteText(dir / "plain", "a file where the data folder should be");
+  Open(std::string(kThree) + "Soundpath=" + dir / "plain/data" + "\n");
+  ASSERT_TRUE(loaded);
+  ASSERT_FALSE(notices.texts.empty());
+  EXPECT_EQ(notices.texts.front(),
+            "データ用フォルダを作成できません\n" + dir / "plain/data/" + ": Not a directory");
+  EXPECT_EQ(E().ChannelCount(), 3);
 }
 
 TEST_F(FrmMainTest, AMinimisedWindowRefusesAnOrdinaryCloseButNotASessionEnd) {

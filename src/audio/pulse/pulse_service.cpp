@@ -43,6 +43,12 @@ std::shared_ptr<PulseConnection> PulseWaveService::Connection(std::string* error
   return connection_;
 }
 
+std::string PulseWaveService::Unreachable() {
+  std::string reason;
+  if (Connection(&reason)) return "";
+  return "the PulseAudio server cannot be reached (" + reason + ")";
+}
+
 bool PulseWaveService::ReadDevices(bool isInput) {
   std::vector<Device>& list = devices_[isInput ? 1 : 0];
   list.clear();

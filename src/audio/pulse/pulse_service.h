@@ -21,6 +21,7 @@ class PulseWaveService final : public WaveService {
                             std::shared_ptr<PulseConnection> connection = nullptr);
 
   std::string BackendName() const override { return "pulse"; }
+  std::string Unreachable() override;
   int DeviceCount(bool isInput) override;
   std::string DeviceName(bool isInput, int id) override;
   int OpenIn(int deviceId, const WaveFormat& format,

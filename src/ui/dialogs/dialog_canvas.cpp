@@ -50,6 +50,12 @@ void DialogCanvas::Confirm(const std::function<bool()>& store) {
   close();
 }
 
+void DialogCanvas::ShowInvalidInput(const std::string& reason) {
+  ShowBox(QString::fromUtf8(kInvalidInputText) + "\n" + QString::fromStdString(reason),
+          QMessageBox::NoIcon,
+          QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
+}
+
 void DialogCanvas::ShowBox(const QString& text, QMessageBox::Icon icon, const QString& caption) {
   if (showBox) showBox(text, icon, QMessageBox::Ok, caption, this);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace varn {
@@ -49,6 +50,9 @@ class DialogCanvas : public QWidget {
   // records the text instead of waiting for a button.
   BoxFunction showBox;
   void ShowBox(const QString& text, QMessageBox::Icon icon, const QString& caption);
+  // The box of an input the dialog cannot store ("入力値が不正です"), with
+  // the reason on a line of its own.
+  void ShowInvalidInput(const std::string& reason);
 
   // Enter on `control` confirms the dialog instead of acting on the control
   // (a check box would toggle).

@@ -104,6 +104,10 @@ void FrmConf::OkClicked() {
   values.dataFolder = textSoundpath_->Text().toStdString();
   for (size_t i = 0; i < checks_.size(); ++i) values.checks[i] = checks_[i]->Value();
   Confirm([&] {
+    if (const std::string why = BasicSettingsRefusal(values); !why.empty()) {
+      ShowInvalidInput(why);
+      return false;
+    }
     StoreBasicSettings(values);
     for (size_t i = 0; i < textValue_.size(); ++i)
       textValue_[i]->setText(QString::fromStdString(values.numbers[i]));

@@ -253,6 +253,10 @@ void FrmConfSound::OkClicked() {
     if (comboMonDev_->currentIndex() >= 0)
       values.monitorDevice = comboMonDev_->currentText().toStdString();
 
+    if (const std::string why = SoundSettingsRefusal(values); !why.empty()) {
+      ShowInvalidInput(why);
+      return false;
+    }
     const int stoppedAt = StoreSoundSettings(values);
     for (size_t r = 0; r < values.rows.size(); ++r) {
       textRecLevelDb_[r]->setText(QString::fromStdString(values.rows[r].level));

@@ -97,7 +97,13 @@ bool FrmMain::FormLoad() {
 
 void FrmMain::TimerStart() {
   startTimer_.stop();
-  if (!start_.DataFolderOk()) ShowNotice(kDataFolderFailedText, kAppTitle, NoticeIcon::Error);
+  // The operator can still choose another folder in the settings and
+  // start again; the reason tells a typo from a permission.
+  if (!start_.DataFolderOk()) {
+    std::string text(kDataFolderFailedText);
+    text.append("\n").append(start_.DataFolderFailure());
+    ShowNotice(text, kAppTitle, NoticeIcon::Error);
+  }
 
   tickTimer_ = std::make_unique<QtTickTimer>([this] {
     if (!engine_) return;

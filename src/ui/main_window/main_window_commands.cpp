@@ -7,14 +7,17 @@
 
 #include "analysis/level_math.h"
 #include "settings/folders.h"
+#include "settings/setting_check.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
+#include "ui/dialogs/dialog_canvas.h"
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
 #include "util/text.h"
+#include "util/user_notice.h"
 
 namespace varn {
 
@@ -67,6 +70,13 @@ void FrmMain::RenameChannel(int ch) {
               panel.Name()->text());
   if (!answer || answer->isEmpty()) return;
   const std::string name = TrimBlanks(answer->toStdString());
+  // Stored cut, the name would change at the next start.
+  if (const std::string why = LengthRefusal(ChannelKey("ChName_", ch), name); !why.empty()) {
+    std::string text(kInvalidInputText);
+    text.append("\n").append(why);
+    ShowNotice(text, kAppTitle, NoticeIcon::None);
+    return;
+  }
   panel.Name()->ShowName(QString::fromStdString(name));
   engine_->RenameChannel(ch, name);
 }
