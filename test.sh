@@ -5,8 +5,9 @@
 #   threads   Clang's thread-safety analysis: which thread may call what
 #   soak      the headless monitor on eight virtual lines (60 s; --long: 10 minutes)
 #   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
-#   tsan      the audio backend and engine tests, built with ThreadSanitizer
-#   fuzz      every fuzz target for 10 s from its seed corpus (--long: 20 s)
+#   tsan      the tests where threads meet (audio backends, the engine's
+#             threaded tests), built with ThreadSanitizer
+#   fuzz      every fuzz target for 6 s from its seed corpus (--long: 20 s)
 #   asan-realtime  the real-time ramp test under AddressSanitizer, once the
 #             checking builds no longer compete with it
 # The last three stages' builds (scripts/sanitizer_builds.sh) run in the
@@ -19,7 +20,7 @@ cd "$(dirname "$0")"
 
 QUICK=0
 SOAK_ARGS=()
-FUZZ_SECONDS=10
+FUZZ_SECONDS=6
 for arg in "$@"; do
   case $arg in
     --quick) QUICK=1 ;;
@@ -153,7 +154,9 @@ RAMP_TEST=ARampPlayedThroughArrivesWithoutABreak
 
 asan_stage() {
   wait_build asan || return 1
-  ctest_in build-asan -E "$RAMP_TEST"
+  # Most of the longest tests wait on real time: three at once keep two
+  # cores busy.
+  ctest_in build-asan -E "$RAMP_TEST" -j3
 }
 
 asan_realtime_stage() {
@@ -171,7 +174,7 @@ tsan_stage() {
   # Only these programs are built here; the others' placeholders are left
   # out. A ramp heard without a break needs real-time speed, which the
   # sanitizer does not leave: that test runs in the other stages.
-  ctest_in build-tsan -E "_NOT_BUILT\$|$RAMP_TEST"
+  ctest_in build-tsan -E "_NOT_BUILT\$|$RAMP_TEST" -j3
 }
 
 fuzz_stage() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the checking folders one after another:
 #   asan   build-asan, every program, with AddressSanitizer and UndefinedBehaviorSanitizer
-#   tsan   build-tsan, the backend and engine test programs, with ThreadSanitizer
+#   tsan   build-tsan, the tests where threads meet (the audio backends, the
+#          engine's threaded tests), with ThreadSanitizer
 #   fuzz   build-fuzz, the libFuzzer targets (scripts/fuzz_smoke.sh --build-only)
 #
 #   scripts/sanitizer_builds.sh STATUS_DIR
@@ -48,7 +49,7 @@ asan_build() {
 
 tsan_build() {
   configure_in build-tsan -DVARN_SANITIZE=thread &&
-    cmake --build build-tsan --target test_audio test_engine test_engine_pulse -- -j"$JOBS"
+    cmake --build build-tsan --target test_audio test_threads test_engine_pulse -- -j"$JOBS"
 }
 
 fuzz_build() {
