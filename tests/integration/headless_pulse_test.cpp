@@ -18,6 +18,7 @@
 #include "support/run_command.h"
 #include "support/signal_generator.h"
 #include "support/temp_dir.h"
+#include "support/wait_for.h"
 #include "varn_run.h"
 
 namespace varn {
@@ -115,9 +116,13 @@ TEST_F(HeadlessPulseTest, ADeviceThatGoesAwayAndComesBackStopsAndRestartsItsChan
 
   ASSERT_EQ(server.Pactl("unload-module module-null-sink"), 0);
   ASSERT_TRUE(run.WaitForOutput("ch1 録音停止", 2.5)) << run.Out();
-  EXPECT_EQ(test::CountLines(test::DiagnosticsFiles(app.Path()),
-                             "Capture device failed ch1 (Monitor of VarnGone): "),
-            1)
+  // The diagnostics file is written by the log's own thread: a moment later.
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        return test::CountLines(test::DiagnosticsFiles(app.Path()),
+                                "Capture device failed ch1 (Monitor of VarnGone): ") == 1;
+      },
+      3))
       << test::DiagnosticsFiles(app.Path());
 
   ASSERT_EQ(server.Pactl("load-module module-null-sink sink_name=varn_gone "
