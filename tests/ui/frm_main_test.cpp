@@ -284,5 +284,37 @@ TEST_F(FrmMainTest, SwitchingTheLoudnessViewOffTakesALufsMeterBackToRms) {
   EXPECT_EQ(window->Panel(0).Vu().NumValue(), 1);
 }
 
+// A line whose device is missing: recording the default in its place gets
+// the badge; waiting for its own device, the grey frame and "デバイス異常".
+// With 警報表示 off neither shows.
+TEST_F(FrmMainTest, AMissingDeviceShowsTheDefaultDeviceBadgeAndAlarmViewOffHidesIt) {
+  Open("NumRec=2\nShowRecButton=0\nDeviceName_1=Missing Mixer\nDeviceName_2=Sim Tone 1kHz\n"
+       "BitRate_1=0\nBitRate_2=0\n");
+  ASSERT_TRUE(E().Capturing(0));
+  window->UpdateAlarms();
+  ChannelPanel& missing = window->Panel(0);
+  ASSERT_NE(missing.DefaultDeviceBadge(), nullptr);
+  EXPECT_FALSE(missing.DefaultDeviceBadge()->isHidden());
+  EXPECT_EQ(missing.ShownAlarm().frame, AlarmColour::None);
+  EXPECT_EQ(window->Panel(1).ShownAlarm(), AlarmLook{});
+
+  WriteSetting("AlarmView", 0);  // as the basic settings dialog's OK does
+  window->ReadAlarmView();
+  EXPECT_TRUE(missing.DefaultDeviceBadge()->isHidden());
+  window->UpdateAlarms();  // the conditions still hold, but are not shown
+  EXPECT_TRUE(missing.DefaultDeviceBadge()->isHidden());
+}
+
+TEST_F(FrmMainTest, ALineWaitingForItsOwnDeviceIsFramedGreyWithTheDeviceFault) {
+  Open("NumRec=1\nShowRecButton=0\nDeviceFallback=0\nDeviceName_1=Missing Mixer\nBitRate_1=0\n");
+  ASSERT_FALSE(E().Capturing(0));
+  window->UpdateAlarms();
+  const AlarmLook& look = window->Panel(0).ShownAlarm();
+  EXPECT_EQ(look.frame, AlarmColour::Grey);
+  EXPECT_FALSE(look.latched);
+  EXPECT_EQ(look.inputText, kDeviceFailedText);
+  EXPECT_FALSE(window->Panel(0).InputText()->isHidden());
+}
+
 }  // namespace
 }  // namespace varn

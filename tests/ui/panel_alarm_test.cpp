@@ -1,0 +1,195 @@
+// The alarm frames: what the look follows (start, end, latch, count,
+// acknowledge, the ten minutes) and how a panel draws it: a frame per
+// colour round the panel and the name in the same colour, the input's
+// trouble over the waveform, the badges, and nothing at all left behind
+// once the look is empty again.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QTest>
+
+#include "display_pixels.h"
+#include "qstring_print.h"
+#include "ui/main_window/channel_panel.h"
+#include "ui/main_window/panel_alarm.h"
+#include "ui/twips.h"
+
+namespace varn {
+namespace {
+
+TEST(PanelAlarm, AConditionFramesWhileItHoldsThenLatchesWithItsCountUntilSeenOrTenMinutes) {
+  PanelAlarm alarm;
+  LineConditions c;
+  EXPECT_FALSE(alarm.Update(c, 0.0));
+  EXPECT_EQ(alarm.Look(), AlarmLook{});
+
+  c.lowLevel = true;
+  EXPECT_TRUE(alarm.Update(c, 1.0));
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Amber);
+  EXPECT_FALSE(alarm.Look().latched);
+  EXPECT_FALSE(alarm.Update(c, 2.0));  // nothing changed: nothing to redraw
+
+  c.overLevel = true;  // the more urgent colour wins while both hold
+  alarm.Update(c, 3.0);
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Red);
+  c.overLevel = false;
+  alarm.Update(c, 4.0);
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Amber);  // what holds beats what is latched
+  c.lowLevel = false;
+  alarm.Update(c, 5.0);
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Red);  // both latched: the more urgent shows
+  EXPECT_TRUE(alarm.Look().latched);
+  EXPECT_EQ(alarm.Look().count, 1);
+  c.overLevel = true;
+  alarm.Update(c, 6.0);
+  c.overLevel = false;
+  alarm.Update(c, 7.0);
+  EXPECT_EQ(alarm.Look().count, 2);
+
+  // Seen: everything ended clears at once.
+  EXPECT_TRUE(alarm.Acknowledge());
+  EXPECT_EQ(alarm.Look(), AlarmLook{});
+
+  // Unseen, a latched frame goes ten minutes after its condition ended.
+  c.stalled = true;
+  alarm.Update(c, 10.0);
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Grey);
+  EXPECT_EQ(alarm.Look().inputText, kStalledText);
+  c.stalled = false;
+  alarm.Update(c, 20.0);
+  EXPECT_TRUE(alarm.Look().latched);
+  EXPECT_TRUE(alarm.Look().inputText.empty());
+  EXPECT_FALSE(alarm.Update(c, 20.0 + kAlarmLatchSec - 1.0));
+  EXPECT_TRUE(alarm.Update(c, 20.0 + kAlarmLatchSec));
+  EXPECT_EQ(alarm.Look(), AlarmLook{});
+
+  // A condition that holds is not acknowledged away; the badges follow
+  // their conditions alone.
+  c.deviceFailed = true;
+  c.writeFailing = true;
+  c.onDefaultDevice = true;
+  alarm.Update(c, 700.0);
+  alarm.Acknowledge();
+  EXPECT_EQ(alarm.Look().frame, AlarmColour::Grey);
+  EXPECT_EQ(alarm.Look().inputText, kDeviceFailedText);
+  EXPECT_TRUE(alarm.Look().writeFailBadge);
+  EXPECT_TRUE(alarm.Look().defaultDeviceBadge);
+  c = LineConditions{};
+  alarm.Update(c, 701.0);
+  EXPECT_FALSE(alarm.Look().writeFailBadge);
+  EXPECT_FALSE(alarm.Look().defaultDeviceBadge);
+  EXPECT_EQ(alarm.Look().count, 1);
+}
+
+class PanelAlarmLookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetTwipsPerPixel(15);
+    PanelLayoutInput in;
+    in.clientWidth = 1600 * 15;
+    in.clientHeight = 1000 * 15;
+    in.channels = 8;
+    layout_ = LayoutPanels(in);
+    container_.resize(layout_.all.width / 15, layout_.all.height / 15);
+    panel_ = std::make_unique<ChannelPanel>(5, &container_, layout_.panels[5], layout_,
+                                            PanelOptions{});
+    panel_->Name()->ShowName("系統6");
+    panel_->ShowIdleViews(48000, 50.0f);
+    container_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&container_));
+  }
+  QImage Screen() {
+    QCoreApplication::processEvents();
+    return container_.screen()
+        ->grabWindow(container_.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  }
+  // A pixel of the frame's top edge (4 pixels wide, 2 above the panel) and
+  // of the name's background.
+  int FramePixel(const QImage& s) {
+    const QRect name = panel_->Name()->geometry();
+    return test::PixelBgr(s, name.center().x(), name.top() - 4);
+  }
+  int NameBack(const QImage& s) {
+    const QRect name = panel_->Name()->geometry();
+    return test::PixelBgr(s, name.right() - 1, name.top() + 1);
+  }
+
+  PanelLayout layout_;
+  QWidget container_;
+  std::unique_ptr<ChannelPanel> panel_;
+};
+
+TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLookLeavesNoTrace) {
+  const QImage before = Screen();
+  const int plainName = NameBack(before);
+  struct Case {
+    AlarmLook look;
+    int bgr;  // the frame's and the name's colour, 0x00BBGGRR
+  };
+  AlarmLook red{AlarmColour::Red};
+  AlarmLook amber{AlarmColour::Amber};
+  AlarmLook grey{AlarmColour::Grey};
+  grey.inputText = kStalledText;
+  AlarmLook paleRed{AlarmColour::Red, true, 3};
+  for (const Case& c : {Case{red, 0x2020E0}, Case{amber, 0x00A0F0}, Case{grey, 0x808080},
+                        Case{paleRed, 0xA8A8F0}}) {
+    panel_->ShowAlarm(c.look);
+    const QImage s = Screen();
+    EXPECT_EQ(FramePixel(s), c.bgr);
+    EXPECT_EQ(NameBack(s), c.bgr);
+    // The left and right edges run the panel's full height.
+    const QWidget* left = panel_->FrameEdge(2);
+    const QWidget* right = panel_->FrameEdge(3);
+    const QRect box = panel_->Meter()->geometry().united(panel_->Scale()->geometry());
+    EXPECT_LT(left->geometry().right(), box.left());
+    EXPECT_GT(right->geometry().left(), box.right());
+    EXPECT_LE(left->geometry().top(), panel_->Name()->geometry().top());
+    EXPECT_GE(left->geometry().bottom(), box.bottom());
+  }
+  EXPECT_TRUE(panel_->InputText()->isHidden());
+  EXPECT_EQ(panel_->CountText()->text(), "×3");
+  EXPECT_TRUE(panel_->CountText()->isVisible());
+
+  panel_->ShowAlarm(AlarmLook{});
+  const QImage after = Screen();
+  EXPECT_EQ(NameBack(after), plainName);
+  EXPECT_TRUE(after == before) << "an empty look must leave every pixel as it was";
+}
+
+TEST_F(PanelAlarmLookTest, TheInputsTroubleShowsOverTheWaveformAndTheBadgesBesideEachOther) {
+  AlarmLook look{AlarmColour::Grey};
+  look.inputText = kDeviceFailedText;
+  look.writeFailBadge = true;
+  look.defaultDeviceBadge = true;
+  panel_->ShowAlarm(look);
+  Screen();
+  QLabel* text = panel_->InputText();
+  EXPECT_TRUE(text->isVisible());
+  EXPECT_EQ(text->text(), "デバイス異常");
+  const QRect wave = panel_->Wave()->geometry();
+  EXPECT_TRUE(wave.contains(text->geometry())) << "the text stays inside the waveform";
+  EXPECT_EQ(panel_->WriteFailBadge()->text(), "書込失敗");
+  EXPECT_EQ(panel_->DefaultDeviceBadge()->text(), "既定デバイス");
+  const QRect write = panel_->WriteFailBadge()->geometry();
+  const QRect fallback = panel_->DefaultDeviceBadge()->geometry();
+  EXPECT_FALSE(write.intersects(fallback));
+  EXPECT_FALSE(write.intersects(text->geometry()));
+  EXPECT_TRUE(wave.contains(fallback));
+  // Clicks fall through to the waveform, which acknowledges.
+  EXPECT_TRUE(text->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+  look.inputText = {};
+  look.writeFailBadge = false;
+  panel_->ShowAlarm(look);
+  Screen();
+  EXPECT_TRUE(panel_->InputText()->isHidden());
+  EXPECT_TRUE(panel_->WriteFailBadge()->isHidden());
+  EXPECT_EQ(panel_->DefaultDeviceBadge()->geometry().topLeft(), write.topLeft());
+}
+
+}  // namespace
+}  // namespace varn
