@@ -72,7 +72,7 @@ TEST_F(FrmMainTest, BuildsOnePanelPerChannelWithTheCaptionAndMenu) {
   EXPECT_EQ(window->windowTitle(), "varn - VarnAudio");
   ASSERT_EQ(window->PanelCount(), 3);
   EXPECT_EQ(window->Layout().rows, 1);
-  EXPECT_EQ(window->Panel(1).Name()->text(), "系統名2");
+  EXPECT_EQ(window->Panel(1).Name()->FullName(), "系統名2");
   EXPECT_EQ(window->MenuButton(3)->text(), "ログ");
   EXPECT_TRUE(window->StartedFlag());
   EXPECT_FALSE(E().Capturing(0));  // the record buttons are shown: nothing starts by itself
@@ -166,19 +166,19 @@ TEST_F(FrmMainTest, RenameStoresTheTrimmedAnswerAndACancelChangesNothing) {
     return std::optional<QString>("  スタジオA  ");
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   EXPECT_EQ(ReadSetting("ChName_1", ""), "スタジオA");
   window->askText = [](const QString&, const QString&, const QString&) {
     return std::optional<QString>();
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   // A name the setting cannot hold whole is refused, not stored cut.
   window->askText = [](const QString&, const QString&, const QString&) {
     return std::optional<QString>(QString(100, QChar(0x7CFB)));  // 系: 300 bytes
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   EXPECT_EQ(ReadSetting("ChName_1", ""), "スタジオA");
   ASSERT_FALSE(notices.texts.empty());
   EXPECT_EQ(notices.texts.back(),
@@ -288,8 +288,9 @@ TEST_F(FrmMainTest, SwitchingTheLoudnessViewOffTakesALufsMeterBackToRms) {
 // the badge; waiting for its own device, the grey frame and "デバイス異常".
 // With 警報表示 off neither shows.
 TEST_F(FrmMainTest, AMissingDeviceShowsTheDefaultDeviceBadgeAndAlarmViewOffHidesIt) {
-  Open("NumRec=2\nShowRecButton=0\nDeviceName_1=Missing Mixer\nDeviceName_2=Sim Tone 1kHz\n"
-       "BitRate_1=0\nBitRate_2=0\n");
+  Open(
+      "NumRec=2\nShowRecButton=0\nDeviceName_1=Missing Mixer\nDeviceName_2=Sim Tone 1kHz\n"
+      "BitRate_1=0\nBitRate_2=0\n");
   ASSERT_TRUE(E().Capturing(0));
   window->UpdateAlarms();
   ChannelPanel& missing = window->Panel(0);

@@ -93,8 +93,8 @@ class PanelAlarmLookTest : public ::testing::Test {
     in.channels = 8;
     layout_ = LayoutPanels(in);
     container_.resize(layout_.all.width / 15, layout_.all.height / 15);
-    panel_ = std::make_unique<ChannelPanel>(5, &container_, layout_.panels[5], layout_,
-                                            PanelOptions{});
+    panel_ =
+        std::make_unique<ChannelPanel>(5, &container_, layout_.panels[5], layout_, PanelOptions{});
     panel_->Name()->ShowName("系統6");
     panel_->ShowIdleViews(48000, 50.0f);
     container_.show();
@@ -130,11 +130,18 @@ TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLook
     AlarmLook look;
     int bgr;  // the frame's and the name's colour, 0x00BBGGRR
   };
-  AlarmLook red{AlarmColour::Red};
-  AlarmLook amber{AlarmColour::Amber};
-  AlarmLook grey{AlarmColour::Grey};
+  const auto lookOf = [](AlarmColour colour, bool latched = false, int count = 0) {
+    AlarmLook look;
+    look.frame = colour;
+    look.latched = latched;
+    look.count = count;
+    return look;
+  };
+  const AlarmLook red = lookOf(AlarmColour::Red);
+  const AlarmLook amber = lookOf(AlarmColour::Amber);
+  AlarmLook grey = lookOf(AlarmColour::Grey);
   grey.inputText = kStalledText;
-  AlarmLook paleRed{AlarmColour::Red, true, 3};
+  const AlarmLook paleRed = lookOf(AlarmColour::Red, true, 3);
   for (const Case& c : {Case{red, 0x2020E0}, Case{amber, 0x00A0F0}, Case{grey, 0x808080},
                         Case{paleRed, 0xA8A8F0}}) {
     panel_->ShowAlarm(c.look);
@@ -161,7 +168,8 @@ TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLook
 }
 
 TEST_F(PanelAlarmLookTest, TheInputsTroubleShowsOverTheWaveformAndTheBadgesBesideEachOther) {
-  AlarmLook look{AlarmColour::Grey};
+  AlarmLook look;
+  look.frame = AlarmColour::Grey;
   look.inputText = kDeviceFailedText;
   look.writeFailBadge = true;
   look.defaultDeviceBadge = true;

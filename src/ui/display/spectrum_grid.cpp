@@ -69,7 +69,8 @@ std::vector<GridLine> GridLines(const QSize& size, float fftOffset, const QFont&
     if (std::find(order.begin(), order.end(), i) == order.end()) order.push_back(i);
 
   // A label keeps a pixel of air to every other label and to every other
-  // line, and lies wholly in view; its own line starts after it. The
+  // line, and lies wholly in view; its own line, should it pass through
+  // the label, starts after it. The
   // marker's arrow only needs to leave the glyphs alone (the 0 dB label
   // sits under it by design).
   const QRegion marker = MarkerArea(GridRow(0, fftOffset, size.height()), markerPixels);
@@ -86,7 +87,8 @@ std::vector<GridLine> GridLines(const QSize& size, float fftOffset, const QFont&
     line.labelled = clear;
     if (clear) {
       taken += room;
-      line.lineLeft = std::max(kGridLineLeft, line.ink.right() + 3);
+      if (line.y >= room.top() && line.y <= room.bottom())
+        line.lineLeft = std::max(kGridLineLeft, line.ink.right() + 3);
     }
   }
   return lines;

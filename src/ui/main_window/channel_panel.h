@@ -194,8 +194,8 @@ class ChannelPanel {
   float pendingRate_ = 0.0f;
   bool spectrumPending_ = false;
   bool drawQueued_ = false;  // DrawPending waits in the pacer for the frame
-  TwipRect box_;              // the whole panel, in the container
-  QPalette namePalette_;      // the name's own colours, without an alarm
+  TwipRect box_;             // the whole panel, in the container
+  QPalette namePalette_;     // the name's own colours, without an alarm
   AlarmLook shownAlarm_;
   std::array<QWidget*, 4> frameEdges_{};
   QLabel* inputText_ = nullptr;

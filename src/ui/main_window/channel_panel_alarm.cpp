@@ -127,8 +127,8 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
   } else {
     Fill(inputText_, colours.strong.isValid() ? colours.strong : QColor(0x80, 0x80, 0x80),
          Qt::white);
-    inputText_->setText(QString::fromUtf8(look.inputText.data(),
-                                          static_cast<int>(look.inputText.size())));
+    inputText_->setText(
+        QString::fromUtf8(look.inputText.data(), static_cast<int>(look.inputText.size())));
     inputText_->adjustSize();
     inputText_->move((waveFrame_->width() - inputText_->width()) / 2,
                      (waveFrame_->height() - inputText_->height()) / 2);
@@ -147,17 +147,18 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
   }
   QPoint at(inner, inner);
   if (look.writeFailBadge) {
-    PlaceBadge(writeBadge_, QString::fromUtf8(kWriteFailBadge.data(),
-                                              static_cast<int>(kWriteFailBadge.size())),
+    PlaceBadge(writeBadge_,
+               QString::fromUtf8(kWriteFailBadge.data(), static_cast<int>(kWriteFailBadge.size())),
                at);
     at.rx() += writeBadge_->width() + kBadgeMargin;
   } else {
     writeBadge_->hide();
   }
   if (look.defaultDeviceBadge)
-    PlaceBadge(defaultBadge_, QString::fromUtf8(kDefaultDeviceBadge.data(),
-                                                static_cast<int>(kDefaultDeviceBadge.size())),
-               at);
+    PlaceBadge(
+        defaultBadge_,
+        QString::fromUtf8(kDefaultDeviceBadge.data(), static_cast<int>(kDefaultDeviceBadge.size())),
+        at);
   else
     defaultBadge_->hide();
 }

@@ -3,9 +3,8 @@
 namespace varn {
 
 bool PanelAlarm::Update(const LineConditions& conditions, double now) {
-  const std::array<bool, 3> holds = {conditions.lowLevel,
-                                     conditions.stalled || conditions.deviceFailed,
-                                     conditions.overLevel};
+  const std::array<bool, 3> holds = {
+      conditions.lowLevel, conditions.stalled || conditions.deviceFailed, conditions.overLevel};
   for (size_t i = 0; i < tracks_.size(); ++i) {
     Track& t = tracks_[i];
     if (holds[i] && !t.active) {

@@ -35,8 +35,8 @@ enum class AlarmColour { None, Amber, Grey, Red };
 
 struct AlarmLook {
   AlarmColour frame = AlarmColour::None;
-  bool latched = false;  // the condition has ended: paler, with the count
-  int count = 0;         // occurrences since the last acknowledge
+  bool latched = false;        // the condition has ended: paler, with the count
+  int count = 0;               // occurrences since the last acknowledge
   std::string_view inputText;  // over the waveform: stalled or device failed, or empty
   bool writeFailBadge = false;
   bool defaultDeviceBadge = false;
