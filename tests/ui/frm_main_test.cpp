@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
@@ -315,6 +316,16 @@ TEST_F(FrmMainTest, ALineWaitingForItsOwnDeviceIsFramedGreyWithTheDeviceFault) {
   EXPECT_FALSE(look.latched);
   EXPECT_EQ(look.inputText, kDeviceFailedText);
   EXPECT_FALSE(window->Panel(0).InputText()->isHidden());
+
+  // Stopped by hand, the line stops waiting: the frame stays, paler, with
+  // its count, until a click on the waveform.
+  window->RecButtonClicked(0, 0, 0);
+  window->UpdateAlarms();
+  EXPECT_TRUE(window->Panel(0).ShownAlarm().latched);
+  EXPECT_EQ(window->Panel(0).ShownAlarm().count, 1);
+  EXPECT_TRUE(window->Panel(0).InputText()->isHidden());
+  QTest::mouseClick(window->Panel(0).Wave(), Qt::LeftButton);
+  EXPECT_EQ(window->Panel(0).ShownAlarm(), AlarmLook{});
 }
 
 }  // namespace

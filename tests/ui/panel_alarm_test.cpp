@@ -142,7 +142,7 @@ TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLook
   AlarmLook grey = lookOf(AlarmColour::Grey);
   grey.inputText = kStalledText;
   const AlarmLook paleRed = lookOf(AlarmColour::Red, true, 3);
-  for (const Case& c : {Case{red, 0x2020E0}, Case{amber, 0x00A0F0}, Case{grey, 0x808080},
+  for (const Case& c : {Case{red, 0x2020E0}, Case{amber, 0x00A0F0}, Case{grey, 0x606060},
                         Case{paleRed, 0xA8A8F0}}) {
     panel_->ShowAlarm(c.look);
     const QImage s = Screen();

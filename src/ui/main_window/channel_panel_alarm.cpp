@@ -30,7 +30,7 @@ FrameColours ColoursOf(AlarmColour colour) {
     case AlarmColour::Amber:
       return {QColor(0xF0, 0xA0, 0x00), QColor(0xF5, 0xD9, 0xA0), Qt::black};
     case AlarmColour::Grey:
-      return {QColor(0x80, 0x80, 0x80), QColor(0xC8, 0xC8, 0xC8), Qt::white};
+      return {QColor(0x60, 0x60, 0x60), QColor(0xA8, 0xA8, 0xA8), Qt::white};
     case AlarmColour::None:
       break;
   }
@@ -125,7 +125,7 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
   if (look.inputText.empty()) {
     inputText_->hide();
   } else {
-    Fill(inputText_, colours.strong.isValid() ? colours.strong : QColor(0x80, 0x80, 0x80),
+    Fill(inputText_, colours.strong.isValid() ? colours.strong : QColor(0x60, 0x60, 0x60),
          Qt::white);
     inputText_->setText(
         QString::fromUtf8(look.inputText.data(), static_cast<int>(look.inputText.size())));
