@@ -87,11 +87,7 @@ class PanelAlarmLookTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetTwipsPerPixel(15);
-    PanelLayoutInput in;
-    in.clientWidth = 1600 * 15;
-    in.clientHeight = 1000 * 15;
-    in.channels = 8;
-    layout_ = LayoutPanels(in);
+    layout_ = LayoutPanels(Input());
     container_.resize(layout_.all.width / 15, layout_.all.height / 15);
     panel_ =
         std::make_unique<ChannelPanel>(5, &container_, layout_.panels[5], layout_, PanelOptions{});
@@ -99,6 +95,13 @@ class PanelAlarmLookTest : public ::testing::Test {
     panel_->ShowIdleViews(48000, 50.0f);
     container_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&container_));
+  }
+  virtual PanelLayoutInput Input() const {
+    PanelLayoutInput in;
+    in.clientWidth = 1600 * 15;
+    in.clientHeight = 1000 * 15;
+    in.channels = 8;
+    return in;
   }
   QImage Screen() {
     QCoreApplication::processEvents();
@@ -167,7 +170,20 @@ TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLook
   EXPECT_TRUE(after == before) << "an empty look must leave every pixel as it was";
 }
 
-TEST_F(PanelAlarmLookTest, TheInputsTroubleShowsOverTheWaveformAndTheBadgesBesideEachOther) {
+// The narrowest panels: eight side by side on the smallest usual screen.
+class NarrowPanelAlarmLookTest : public PanelAlarmLookTest {
+ protected:
+  PanelLayoutInput Input() const override {
+    PanelLayoutInput in;
+    in.clientWidth = 1024 * 15;
+    in.clientHeight = 768 * 15;
+    in.channels = 8;
+    in.maxNumX = 8;
+    return in;
+  }
+};
+
+TEST_F(NarrowPanelAlarmLookTest, TheInputsTroubleFitsOverTheWaveformAndNoBadgeCoversAnother) {
   AlarmLook look;
   look.frame = AlarmColour::Grey;
   look.inputText = kDeviceFailedText;
@@ -185,6 +201,19 @@ TEST_F(PanelAlarmLookTest, TheInputsTroubleShowsOverTheWaveformAndTheBadgesBesid
   const QRect write = panel_->WriteFailBadge()->geometry();
   const QRect fallback = panel_->DefaultDeviceBadge()->geometry();
   EXPECT_FALSE(write.intersects(fallback));
+  // With a latched count in the corner too, nothing overlaps either.
+  look.latched = true;
+  look.count = 12;
+  panel_->ShowAlarm(look);
+  Screen();
+  const QRect count = panel_->CountText()->geometry();
+  EXPECT_FALSE(count.intersects(panel_->WriteFailBadge()->geometry()));
+  EXPECT_FALSE(count.intersects(panel_->DefaultDeviceBadge()->geometry()));
+  EXPECT_FALSE(
+      panel_->WriteFailBadge()->geometry().intersects(panel_->DefaultDeviceBadge()->geometry()));
+  look.latched = false;
+  look.count = 0;
+  panel_->ShowAlarm(look);
   EXPECT_FALSE(write.intersects(text->geometry()));
   EXPECT_TRUE(wave.contains(fallback));
   // Clicks fall through to the waveform, which acknowledges.

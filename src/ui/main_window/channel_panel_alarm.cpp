@@ -16,6 +16,8 @@ namespace {
 constexpr int kEdgePixels = 4;     // the frame's width
 constexpr int kEdgeGapPixels = 2;  // between the frame and the panel
 constexpr int kBadgeMargin = 4;
+constexpr float kInputTextPoints = 16.0f;
+constexpr float kInputTextLeast = 8.0f;
 
 struct FrameColours {
   QColor strong;
@@ -88,7 +90,7 @@ void ChannelPanel::BuildAlarmWidgets() {
     frameEdges_[i] = edge;
   }
   const QString& family = options_.fontFamily;
-  inputText_ = Badge(waveFrame_, family, 16.0f, true);
+  inputText_ = Badge(waveFrame_, family, kInputTextPoints, true);
   count_ = Badge(waveFrame_, family, 12.0f, true);
   writeBadge_ = Badge(waveFrame_, family, 10.0f, true);
   Fill(writeBadge_, QColor(0xE0, 0x20, 0x20), Qt::white);
@@ -129,6 +131,13 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
          Qt::white);
     inputText_->setText(
         QString::fromUtf8(look.inputText.data(), static_cast<int>(look.inputText.size())));
+    // As large as the waveform leaves room for, down to the meter's figures.
+    QFont f = inputText_->font();
+    for (float points = kInputTextPoints; points >= kInputTextLeast; points -= 1.0f) {
+      f.setPointSizeF(points);
+      inputText_->setFont(f);
+      if (inputText_->sizeHint().width() <= waveFrame_->width() - 2 * inner) break;
+    }
     inputText_->adjustSize();
     inputText_->move((waveFrame_->width() - inputText_->width()) / 2,
                      (waveFrame_->height() - inputText_->height()) / 2);
@@ -145,22 +154,28 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
   } else {
     count_->hide();
   }
+  // The badges run from the left, as far as the count (on the first row)
+  // or the frame's edge leaves room, then on a row below.
+  const int edge = waveFrame_->width() - inner;
+  int limit = (count_->isHidden() ? edge : count_->x() - kBadgeMargin);
   QPoint at(inner, inner);
-  if (look.writeFailBadge) {
-    PlaceBadge(writeBadge_,
-               QString::fromUtf8(kWriteFailBadge.data(), static_cast<int>(kWriteFailBadge.size())),
-               at);
-    at.rx() += writeBadge_->width() + kBadgeMargin;
-  } else {
-    writeBadge_->hide();
-  }
-  if (look.defaultDeviceBadge)
-    PlaceBadge(
-        defaultBadge_,
-        QString::fromUtf8(kDefaultDeviceBadge.data(), static_cast<int>(kDefaultDeviceBadge.size())),
-        at);
-  else
-    defaultBadge_->hide();
+  const auto place = [&](QLabel* badge, bool shown, std::string_view text) {
+    if (!shown) {
+      badge->hide();
+      return;
+    }
+    PlaceBadge(badge, QString::fromUtf8(text.data(), static_cast<int>(text.size())), at);
+    if (at.x() + badge->width() > limit && (at.x() > inner || limit < edge)) {
+      at = QPoint(inner, at.y() +
+                             std::max(badge->height(), count_->isHidden() ? 0 : count_->height()) +
+                             kBadgeMargin);
+      badge->move(at);
+      limit = edge;
+    }
+    at.rx() += badge->width() + kBadgeMargin;
+  };
+  place(writeBadge_, look.writeFailBadge, kWriteFailBadge);
+  place(defaultBadge_, look.defaultDeviceBadge, kDefaultDeviceBadge);
 }
 
 }  // namespace varn
