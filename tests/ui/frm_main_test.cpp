@@ -308,9 +308,20 @@ TEST_F(FrmMainTest, AMissingDeviceShowsTheDefaultDeviceBadgeAndAlarmViewOffHides
 }
 
 TEST_F(FrmMainTest, ALineWaitingForItsOwnDeviceIsFramedGreyWithTheDeviceFault) {
-  Open("NumRec=1\nShowRecButton=0\nDeviceFallback=0\nDeviceName_1=Missing Mixer\nBitRate_1=0\n");
+  Open(
+      "NumRec=1\nShowRecButton=0\nDeviceFallback=0\nDeviceName_1=Missing Mixer\nBitRate_1=0\n"
+      "ChName_1=A\n");
   ASSERT_FALSE(E().Capturing(0));
+  const auto picture = [this] { return window->grab().toImage(); };
+  const QImage plain = picture();  // before the window looked at the line
   window->UpdateAlarms();
+  EXPECT_FALSE(picture() == plain);
+  // 警報表示 off: every pixel as without it, the condition still holding.
+  WriteSetting("AlarmView", 0);
+  window->ReadAlarmView();
+  EXPECT_TRUE(picture() == plain);
+  WriteSetting("AlarmView", 1);
+  window->ReadAlarmView();
   const AlarmLook& look = window->Panel(0).ShownAlarm();
   EXPECT_EQ(look.frame, AlarmColour::Grey);
   EXPECT_FALSE(look.latched);
