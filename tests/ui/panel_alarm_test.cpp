@@ -163,11 +163,62 @@ TEST_F(PanelAlarmLookTest, EachColourFramesThePanelAndBacksTheNameAndAnEmptyLook
   EXPECT_TRUE(panel_->InputText()->isHidden());
   EXPECT_EQ(panel_->CountText()->text(), "×3");
   EXPECT_TRUE(panel_->CountText()->isVisible());
+  EXPECT_TRUE(panel_->WriteFailBadge()->isHidden());
 
   panel_->ShowAlarm(AlarmLook{});
   const QImage after = Screen();
   EXPECT_EQ(NameBack(after), plainName);
   EXPECT_TRUE(after == before) << "an empty look must leave every pixel as it was";
+}
+
+// The count and the badges never cover each other, the text over the
+// waveform or (where the name's row has room) the name.
+void ExpectApart(const std::vector<QWidget*>& shown) {
+  for (size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_TRUE(shown[i]->isVisible()) << i;
+    for (size_t j = i + 1; j < shown.size(); ++j)
+      EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry())) << i << " " << j;
+  }
+}
+
+AlarmLook Everything() {
+  AlarmLook look;
+  look.frame = AlarmColour::Red;
+  look.latched = true;
+  look.count = 12;
+  look.writeFailBadge = true;
+  look.defaultDeviceBadge = true;
+  return look;
+}
+
+// Two lines side by side: the name's row has room for the badges.
+class WidePanelAlarmLookTest : public PanelAlarmLookTest {
+ protected:
+  PanelLayoutInput Input() const override {
+    PanelLayoutInput in = PanelAlarmLookTest::Input();
+    in.channels = 6;
+    in.maxNumX = 3;
+    return in;
+  }
+};
+
+TEST_F(WidePanelAlarmLookTest, TheBadgesAndTheCountTakeTheNamesRowAndGiveItBackAfter) {
+  const QRect row = panel_->Name()->geometry();
+  panel_->ShowAlarm(Everything());
+  Screen();
+  EXPECT_EQ(panel_->CountText()->text(), "×12");
+  EXPECT_EQ(panel_->WriteFailBadge()->text(), "書込失敗");
+  EXPECT_EQ(panel_->DefaultDeviceBadge()->text(), "既定デバイス");
+  ExpectApart({panel_->Name(), panel_->WriteFailBadge(), panel_->DefaultDeviceBadge(),
+               panel_->CountText()});
+  for (QWidget* mark : {static_cast<QWidget*>(panel_->WriteFailBadge()),
+                        static_cast<QWidget*>(panel_->DefaultDeviceBadge()),
+                        static_cast<QWidget*>(panel_->CountText())})
+    EXPECT_TRUE(row.contains(mark->geometry()));
+  EXPECT_TRUE(panel_->CountText()->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+  panel_->ShowAlarm(AlarmLook{});
+  EXPECT_EQ(panel_->Name()->geometry(), row);
 }
 
 // The narrowest panels: eight side by side on the smallest usual screen.
@@ -183,49 +234,32 @@ class NarrowPanelAlarmLookTest : public PanelAlarmLookTest {
   }
 };
 
-TEST_F(NarrowPanelAlarmLookTest, TheInputsTroubleFitsOverTheWaveformAndNoBadgeCoversAnother) {
-  AlarmLook look;
+TEST_F(NarrowPanelAlarmLookTest, TheInputsTroubleAndTheBadgesFitOverTheWaveformApart) {
+  AlarmLook look = Everything();
+  look.latched = false;
   look.frame = AlarmColour::Grey;
   look.inputText = kDeviceFailedText;
-  look.writeFailBadge = true;
-  look.defaultDeviceBadge = true;
   panel_->ShowAlarm(look);
   Screen();
   QLabel* text = panel_->InputText();
-  EXPECT_TRUE(text->isVisible());
   EXPECT_EQ(text->text(), "デバイス異常");
-  const QRect wave = panel_->Wave()->geometry();
-  EXPECT_TRUE(wave.contains(text->geometry())) << "the text stays inside the waveform";
-  EXPECT_EQ(panel_->WriteFailBadge()->text(), "書込失敗");
-  EXPECT_EQ(panel_->DefaultDeviceBadge()->text(), "既定デバイス");
-  const QRect write = panel_->WriteFailBadge()->geometry();
-  const QRect fallback = panel_->DefaultDeviceBadge()->geometry();
-  EXPECT_FALSE(write.intersects(fallback));
-  // With a latched count in the corner too, nothing overlaps either.
-  look.latched = true;
-  look.count = 12;
-  panel_->ShowAlarm(look);
-  Screen();
-  const QRect count = panel_->CountText()->geometry();
-  EXPECT_FALSE(count.intersects(panel_->WriteFailBadge()->geometry()));
-  EXPECT_FALSE(count.intersects(panel_->DefaultDeviceBadge()->geometry()));
-  EXPECT_FALSE(
-      panel_->WriteFailBadge()->geometry().intersects(panel_->DefaultDeviceBadge()->geometry()));
-  look.latched = false;
-  look.count = 0;
-  panel_->ShowAlarm(look);
-  EXPECT_FALSE(write.intersects(text->geometry()));
-  EXPECT_TRUE(wave.contains(fallback));
-  // Clicks fall through to the waveform, which acknowledges.
+  EXPECT_TRUE(panel_->Wave()->geometry().contains(text->geometry()))
+      << "the text stays inside the waveform";
   EXPECT_TRUE(text->testAttribute(Qt::WA_TransparentForMouseEvents));
+  // The name's row has no room: the badges go over the waveform's top.
+  const QRect wave(panel_->Wave()->mapTo(panel_->Wave()->window(), QPoint(0, 0)),
+                   panel_->Wave()->size());
+  EXPECT_TRUE(wave.contains(panel_->WriteFailBadge()->geometry()));
+  EXPECT_TRUE(wave.contains(panel_->DefaultDeviceBadge()->geometry()));
+  ExpectApart({panel_->WriteFailBadge(), panel_->DefaultDeviceBadge()});
+  const QRect centre(text->mapTo(text->window(), QPoint(0, 0)), text->size());
+  EXPECT_FALSE(centre.intersects(panel_->WriteFailBadge()->geometry()));
 
-  look.inputText = {};
-  look.writeFailBadge = false;
-  panel_->ShowAlarm(look);
+  panel_->ShowAlarm(Everything());
   Screen();
   EXPECT_TRUE(panel_->InputText()->isHidden());
-  EXPECT_TRUE(panel_->WriteFailBadge()->isHidden());
-  EXPECT_EQ(panel_->DefaultDeviceBadge()->geometry().topLeft(), write.topLeft());
+  ExpectApart({panel_->WriteFailBadge(), panel_->DefaultDeviceBadge(), panel_->CountText()});
+  EXPECT_TRUE(wave.contains(panel_->CountText()->geometry()));
 }
 
 }  // namespace

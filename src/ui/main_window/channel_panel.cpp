@@ -127,6 +127,7 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   name_->setVisible(options.showChName);
   namePalette_ = name_->palette();
+  nameGeometry_ = name_->geometry();
   box_ = TwipRect{rects.meter.left, rects.buttons.top, rects.meter.width,
                   rects.scale.Bottom() - rects.buttons.top};
 

@@ -30,6 +30,14 @@ namespace varn {
 class C_VU;
 class RepaintPacer;
 
+// A frame's colours: while its condition holds, once it has ended, and the
+// text on the first.
+struct FrameColours {
+  QColor strong;
+  QColor pale;
+  QColor text;
+};
+
 // The name label: shows the channel name in its face at its size or, when
 // the name is too wide for the label, at the largest size that fits down to
 // 60 % of it; a name that does not fit even then is cut with "…" and shows
@@ -146,7 +154,8 @@ class ChannelPanel {
   void ShowAlarm(const AlarmLook& look);
   const AlarmLook& ShownAlarm() const { return shownAlarm_; }
   // The frame's edges: top, bottom, left, right (nullptr before the first
-  // alarm); the labels over the waveform.
+  // alarm); the text over the waveform; the count and badges (in the
+  // container, like the name).
   QWidget* FrameEdge(int i) const { return frameEdges_.at(static_cast<size_t>(i)); }
   QLabel* InputText() const { return inputText_; }
   QLabel* CountText() const { return count_; }
@@ -160,6 +169,7 @@ class ChannelPanel {
   void DrawScale(int sampleRate);
   void DrawOrDefer();
   void BuildAlarmWidgets();
+  void PlaceMarks(const AlarmLook& look, const FrameColours& colours);
 
   int ch_;
   float panelScale_;
@@ -196,6 +206,7 @@ class ChannelPanel {
   bool drawQueued_ = false;  // DrawPending waits in the pacer for the frame
   TwipRect box_;             // the whole panel, in the container
   QPalette namePalette_;     // the name's own colours, without an alarm
+  QRect nameGeometry_;       // the name's row, pixels
   AlarmLook shownAlarm_;
   std::array<QWidget*, 4> frameEdges_{};
   QLabel* inputText_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPalette>
+#include <vector>
 
 #include "ui/main_window/channel_panel.h"
 #include "ui/twips.h"
@@ -16,14 +17,10 @@ namespace {
 constexpr int kEdgePixels = 4;     // the frame's width
 constexpr int kEdgeGapPixels = 2;  // between the frame and the panel
 constexpr int kBadgeMargin = 4;
+constexpr int kViewInset = 3;         // a view's inset in its frame
+constexpr int kLeastNamePixels = 48;  // the name's least room beside the badges
 constexpr float kInputTextPoints = 16.0f;
 constexpr float kInputTextLeast = 8.0f;
-
-struct FrameColours {
-  QColor strong;
-  QColor pale;
-  QColor text;  // on the strong colour
-};
 
 FrameColours ColoursOf(AlarmColour colour) {
   switch (colour) {
@@ -61,14 +58,6 @@ QLabel* Badge(QWidget* parent, const QString& family, float points, bool bold) {
   return label;
 }
 
-// Shows `label` with `text` at its natural size, its top left at `at`.
-void PlaceBadge(QLabel* label, const QString& text, QPoint at) {
-  label->setText(text);
-  label->adjustSize();
-  label->move(at);
-  label->show();
-  label->raise();
-}
 }  // namespace
 
 void ChannelPanel::BuildAlarmWidgets() {
@@ -91,10 +80,10 @@ void ChannelPanel::BuildAlarmWidgets() {
   }
   const QString& family = options_.fontFamily;
   inputText_ = Badge(waveFrame_, family, kInputTextPoints, true);
-  count_ = Badge(waveFrame_, family, 12.0f, true);
-  writeBadge_ = Badge(waveFrame_, family, 10.0f, true);
+  count_ = Badge(container, family, 12.0f, true);
+  writeBadge_ = Badge(container, family, 10.0f, true);
   Fill(writeBadge_, QColor(0xE0, 0x20, 0x20), Qt::white);
-  defaultBadge_ = Badge(waveFrame_, family, 9.0f, false);
+  defaultBadge_ = Badge(container, family, 9.0f, false);
   Fill(defaultBadge_, QColor(0x30, 0x50, 0x90), Qt::white);
 }
 
@@ -123,7 +112,7 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
     Fill(name_, back, text);
   }
 
-  const int inner = 3 + kBadgeMargin;  // the view's inset in its frame, and air
+  const int inner = kViewInset + kBadgeMargin;
   if (look.inputText.empty()) {
     inputText_->hide();
   } else {
@@ -144,38 +133,75 @@ void ChannelPanel::ShowAlarm(const AlarmLook& look) {
     inputText_->show();
     inputText_->raise();
   }
-  if (look.latched && look.count > 0) {
-    Fill(count_, colours.pale, Qt::black);
-    count_->setText(QStringLiteral("×%1").arg(look.count));
-    count_->adjustSize();
-    count_->move(waveFrame_->width() - count_->width() - inner, inner);
-    count_->show();
-    count_->raise();
-  } else {
-    count_->hide();
-  }
-  // The badges run from the left, as far as the count (on the first row)
-  // or the frame's edge leaves room, then on a row below.
-  const int edge = waveFrame_->width() - inner;
-  int limit = (count_->isHidden() ? edge : count_->x() - kBadgeMargin);
-  QPoint at(inner, inner);
-  const auto place = [&](QLabel* badge, bool shown, std::string_view text) {
+  PlaceMarks(look, colours);
+}
+
+// The badges and the count sit at the right of the name's row, the name
+// giving up the room they take; where the row is too narrow for them and a
+// readable piece of the name, they go over the waveform's top instead.
+void ChannelPanel::PlaceMarks(const AlarmLook& look, const FrameColours& colours) {
+  std::vector<QLabel*> marks;
+  const auto prepare = [&marks](QLabel* label, bool shown, const QString& text) {
     if (!shown) {
-      badge->hide();
+      label->hide();
       return;
     }
-    PlaceBadge(badge, QString::fromUtf8(text.data(), static_cast<int>(text.size())), at);
-    if (at.x() + badge->width() > limit && (at.x() > inner || limit < edge)) {
-      at = QPoint(inner, at.y() +
-                             std::max(badge->height(), count_->isHidden() ? 0 : count_->height()) +
-                             kBadgeMargin);
-      badge->move(at);
-      limit = edge;
-    }
-    at.rx() += badge->width() + kBadgeMargin;
+    label->setText(text);
+    label->adjustSize();
+    marks.push_back(label);
   };
-  place(writeBadge_, look.writeFailBadge, kWriteFailBadge);
-  place(defaultBadge_, look.defaultDeviceBadge, kDefaultDeviceBadge);
+  const auto text = [](std::string_view t) {
+    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
+  };
+  prepare(writeBadge_, look.writeFailBadge, text(kWriteFailBadge));
+  prepare(defaultBadge_, look.defaultDeviceBadge, text(kDefaultDeviceBadge));
+  if (look.latched && look.count > 0) Fill(count_, colours.pale, Qt::black);
+  prepare(count_, look.latched && look.count > 0, QStringLiteral("×%1").arg(look.count));
+
+  int total = 0;
+  for (QLabel* mark : marks) total += mark->width() + kBadgeMargin;
+  const QRect row = nameGeometry_;
+  const bool inRow = total == 0 || total + kLeastNamePixels <= row.width();
+  const QRect nameNow = inRow ? row.adjusted(0, 0, -total, 0) : row;
+  if (name_->geometry() != nameNow) {
+    name_->setGeometry(nameNow);
+    name_->ShowName(name_->FullName());
+  }
+  if (inRow) {
+    int right = row.right() + 1;
+    for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+      QLabel* mark = *it;
+      right -= mark->width();
+      mark->move(right, row.top() + (row.height() - mark->height()) / 2);
+      right -= kBadgeMargin;
+    }
+  } else {
+    // Over the waveform: the count in its right corner, the badges from the
+    // left as far as the count leaves room, then on a row below.
+    const QRect wave = waveFrame_->geometry().adjusted(
+        kViewInset + kBadgeMargin, kViewInset + kBadgeMargin, -kViewInset - kBadgeMargin, 0);
+    const bool counted = look.latched && look.count > 0;
+    int limit = wave.right() + 1;
+    if (counted) {
+      count_->move(wave.right() + 1 - count_->width(), wave.top());
+      limit = count_->x() - kBadgeMargin;
+    }
+    QPoint at = wave.topLeft();
+    for (QLabel* mark : marks) {
+      if (mark == count_) continue;
+      if (at.x() + mark->width() > limit && (at.x() > wave.left() || limit <= wave.right())) {
+        at = QPoint(wave.left(), at.y() + std::max(mark->height(), counted ? count_->height() : 0) +
+                                     kBadgeMargin);
+        limit = wave.right() + 1;
+      }
+      mark->move(at);
+      at.rx() += mark->width() + kBadgeMargin;
+    }
+  }
+  for (QLabel* mark : marks) {
+    mark->show();
+    mark->raise();
+  }
 }
 
 }  // namespace varn
