@@ -168,8 +168,8 @@ ExtractPlan PlanExtract(const ArchiveCatalog& catalog, const ExtractRequest& req
                    std::to_string(plan.channels) + ": extract to WAV";
       return plan;
     }
-    plan.kbps = request.kbps > 0 ? request.kbps
-                                 : (ref.kind == ArchiveKind::Mp3 ? ref.kbps : kDefaultKbps);
+    plan.kbps =
+        request.kbps > 0 ? request.kbps : (ref.kind == ArchiveKind::Mp3 ? ref.kbps : kDefaultKbps);
     // From WAV sources, the default is the highest rate up to it that MP3
     // has at the sources' sample rate.
     if (request.kbps <= 0 && ref.kind == ArchiveKind::Wav)
