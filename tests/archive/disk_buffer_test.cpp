@@ -150,8 +150,7 @@ TEST_F(DiskBufferTest, AFailingDiskIsReportedOnceAndItsRecoveryToo) {
   EXPECT_EQ(info.Channels, 1);
   EXPECT_EQ(info.DataSize, 5000 + 1000);
   const std::vector<uint8_t> file = test::ReadBytes(path);
-  EXPECT_TRUE(
-      std::all_of(file.begin() + 44, file.begin() + 44 + 5000, [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(std::all_of(file.begin() + 44, file.begin() + 44 + 5000, [](uint8_t b) { return b == 0; }));
   EXPECT_TRUE(std::equal(last.begin(), last.end(), file.begin() + 44 + 5000));
 }
 
