@@ -15,8 +15,8 @@ namespace {
 class ArchiveCliTest : public ::testing::Test {
  protected:
   void SetUp() override { test::Shell("mkdir -p " + Ch1()); }
-  test::CommandResult Varn(const std::string& args) {
-    return test::RunCommand("TZ=UTC0 XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE +
+  test::CommandResult Varn(const std::string& args, const std::string& tz = "UTC0") {
+    return test::RunCommand("TZ='" + tz + "' XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE +
                             " --app-folder " + app.Path() + " " + args + " 2>" + app.Path() +
                             "stderr.txt");
   }
@@ -156,7 +156,16 @@ TEST_F(ArchiveCliTest, OutputsRefusalsAndBadArguments) {
       {"extract --channel 1 --from 2026-12-06 --duration 0 " + app / "x.wav", "--duration"},
       {"archive list --to '2026-13-01'", "no such time"},
       {"archive list --channel 0", "not a channel"},
+      {"archive list --since today", "not expected"},
+      {"archive", "subcommand is required"},
   };
+  // A time in the hour repeated when summer time ends: the first pass,
+  // with a warning that says how to name the second.
+  EXPECT_EQ(Varn("archive list --from '2026-10-25 02:30'", test::kCentralEurope).exitCode, 0);
+  EXPECT_NE(Stderr().find("comes twice (summer time ended); the first pass is meant (+02:00); "
+                          "write +01:00 after it for the second"),
+            std::string::npos)
+      << Stderr();
   for (const auto& [args, text] : bad) {
     EXPECT_EQ(Varn(args).exitCode, 2) << args;
     EXPECT_NE(Stderr().find(text), std::string::npos) << args << ": " << Stderr();
