@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "archive/mp3acm.h"
 #include "archive_test_support.h"
+#include "support/child_process.h"
 #include "support/run_command.h"
 
 namespace varn {
@@ -170,6 +173,21 @@ TEST_F(ArchiveCliTest, OutputsRefusalsAndBadArguments) {
     EXPECT_EQ(Varn(args).exitCode, 2) << args;
     EXPECT_NE(Stderr().find(text), std::string::npos) << args << ": " << Stderr();
   }
+}
+
+TEST_F(ArchiveCliTest, StoppedExtractLeavesNothingBehind) {
+  test::WriteRampWav(Ch1() + "20261206100000.wav", 1, 0, 48000, 2);
+  // Two hours, nearly all of it a hole, encoded: many seconds of work.
+  test::ChildProcess extract({"env", "TZ=UTC0", "XDG_CONFIG_HOME=" + home.Path(), VARN_EXE,
+                              "--app-folder", app.Path(), "extract", "--channel", "1", "--from",
+                              "2026-12-06 10:00:00", "--duration", "7200", app / "out.mp3"});
+  ASSERT_TRUE(extract.Started());
+  for (int i = 0; i < 1000 && !test::PathExists(app / "out.mp3.part"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(test::PathExists(app / "out.mp3.part"));
+  EXPECT_EQ(extract.Stop(), 130);
+  EXPECT_FALSE(test::PathExists(app / "out.mp3.part"));
+  EXPECT_FALSE(test::PathExists(app / "out.mp3"));
 }
 
 }  // namespace
