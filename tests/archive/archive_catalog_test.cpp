@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "archive/archive_catalog.h"
 #include "archive/archive_time.h"
 #include "archive/mp3acm.h"
@@ -132,6 +134,38 @@ TEST(ArchiveCatalog, NamesLengthsHolesAndForeignFiles) {
   EXPECT_EQ(FilesInRange(cat, 1, Utc(2026, 1, 10, 9, 0, 3), Utc(2026, 1, 10, 9, 0, 5)).size(), 3u);
   EXPECT_EQ(ScanArchive(dir.Path(), 2).files.size(), 3u);
   EXPECT_TRUE(ScanArchive(dir / "missing").files.empty());
+}
+
+TEST(ArchiveCatalog, WavLengthIsWhatIsReallyThere) {
+  test::ScopedTimeZone zone("UTC0");
+  test::TempDir dir;
+  test::Shell("mkdir -p " + dir / "ch4");
+  // Still being written: the header says 1 s, 2 s are there.
+  const std::string growing = dir / "ch4/20260110100000.wav";
+  test::WriteRampWav(growing, 2);
+  auto bytes = test::ReadBytes(growing);
+  const uint32_t oneSecond = 16000;
+  std::memcpy(bytes.data() + 40, &oneSecond, 4);
+  test::WriteBytes(growing, bytes);
+  // A chunk after the data is not audio.
+  const std::string tagged = dir / "ch4/20260110100002.wav";
+  test::WriteRampWav(tagged, 1);
+  bytes = test::ReadBytes(tagged);
+  for (const char c : std::string("LIST\4\0\0\0abcd", 12)) bytes.push_back(static_cast<uint8_t>(c));
+  test::WriteBytes(tagged, bytes);
+  // Six channels: the extensible header.
+  std::vector<uint8_t> six = BuildWavHeader(8000, 16, 6, 8000 * 12);
+  six.resize(six.size() + 8000 * 12);
+  test::WriteBytes(dir / "ch4/20260110100003.wav", six);
+
+  const ArchiveCatalog cat = ScanArchive(dir.Path(), 4);
+  ASSERT_EQ(cat.files.size(), 3u);
+  EXPECT_EQ(cat.files[0].frames, 16000);
+  EXPECT_EQ(cat.files[1].frames, 8000);
+  EXPECT_EQ(cat.files[2].error, "");
+  EXPECT_EQ(cat.files[2].channels, 6);
+  EXPECT_EQ(cat.files[2].frames, 8000);
+  EXPECT_TRUE(cat.holes.empty());
 }
 
 TEST(ArchiveCatalog, RepeatedHourUsesSuffixAndOrder) {
