@@ -120,7 +120,8 @@ int RunExtractCommand(const CommonOptions& options, const ExtractArgs& args) {
     return BadArgument(
         "--bitrate sets the bit rate of an encoded MP3 file (OUT.mp3 without --copy)");
 
-  const ArchiveCatalog catalog = ScanArchive(place.dataFolder, *channel);
+  const ArchiveCatalog catalog =
+      ScanArchive(place.dataFolder, *channel, ArchiveWindow{request.fromMs, request.toMs});
   const ExtractPlan plan = PlanExtract(catalog, request);
   if (!plan.error.empty()) {
     std::cerr << "varn: " << plan.error << "\n";

@@ -203,7 +203,10 @@ std::string ArchiveFormatText(const ArchiveFileEntry& e) {
   return text;
 }
 
-ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel) {
+ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel,
+                           std::optional<ArchiveWindow> window) {
+  constexpr int64_t kBefore = 36 * 3600000LL;
+  constexpr int64_t kAfter = 15 * 3600000LL;
   ArchiveCatalog catalog;
   std::map<int, fs::path> folders;
   std::error_code ec;
@@ -223,6 +226,10 @@ ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> cha
       const auto parts = ParseName(name);
       std::error_code typeEc;
       if (!parts || !it->is_regular_file(typeEc)) continue;
+      if (window) {
+        const int64_t named = EpochMsFromDateTime(parts->local);
+        if (named + kBefore < window->fromMs || named - kAfter > window->toMs) continue;
+      }
       ArchiveFileEntry e;
       e.channel = ch;
       e.path = it->path().string();

@@ -134,6 +134,12 @@ TEST(ArchiveCatalog, NamesLengthsHolesAndForeignFiles) {
   EXPECT_EQ(FilesInRange(cat, 1, Utc(2026, 1, 10, 9, 0, 3), Utc(2026, 1, 10, 9, 0, 5)).size(), 3u);
   EXPECT_EQ(ScanArchive(dir.Path(), 2).files.size(), 3u);
   EXPECT_TRUE(ScanArchive(dir / "missing").files.empty());
+  // A window reads what may touch it, and nothing named days away.
+  test::WriteRampWav(dir / "ch1/20260101100000.wav", 1);
+  const ArchiveCatalog near = ScanArchive(
+      dir.Path(), 1, ArchiveWindow{Utc(2026, 1, 10, 9, 0, 5), Utc(2026, 1, 10, 9, 0, 6)});
+  EXPECT_EQ(near.files.size(), 4u);
+  EXPECT_EQ(near.holes.size(), 1u);
 }
 
 TEST(ArchiveCatalog, WavLengthIsWhatIsReallyThere) {
