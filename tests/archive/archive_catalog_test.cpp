@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "archive/archive_catalog.h"
 #include "archive/archive_time.h"
 #include "archive/mp3acm.h"
+#include "archive/mpeg_frames.h"
 #include "archive/wav_file.h"
 #include "archive_test_support.h"
 #include "support/temp_dir.h"
@@ -172,6 +174,29 @@ TEST(ArchiveCatalog, WavLengthIsWhatIsReallyThere) {
   EXPECT_EQ(cat.files[2].channels, 6);
   EXPECT_EQ(cat.files[2].frames, 8000);
   EXPECT_TRUE(cat.holes.empty());
+}
+
+TEST(ArchiveCatalog, Mp3FramesCountedFromTheSizeAgreeWithAWalk) {
+  test::TempDir dir;
+  // Rates with padded frames (44.1 and 22.05 kHz) and without (48 kHz).
+  for (const auto& [rate, channels, kbps] :
+       {std::tuple{44100, 2, 128}, std::tuple{22050, 1, 40}, std::tuple{48000, 2, 192}}) {
+    test::WriteWav(dir / "src.wav", rate, channels,
+                   test::ToneFrames(500, rate, 3 * rate, channels));
+    C_mp3acm codec;
+    ASSERT_TRUE(codec.EncFromWavfile(dir / "src.wav", dir / "a.mp3", kbps));
+    for (const int cut : {0, 1, 100, 417, 1000}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, cut " + std::to_string(cut));
+      test::Shell("cp " + dir / "a.mp3 " + dir / "b.mp3 && truncate -s -" + std::to_string(cut) +
+                  " " + dir / "b.mp3");
+      const OpenFile file = OpenForReading(dir / "b.mp3");
+      const MpegFrameWalk walk = WalkMpegFrames(file, {});
+      const MpegFrameWalk count = CountMpegFrames(file);
+      EXPECT_GT(walk.frames, 100);
+      EXPECT_EQ(count.frames, walk.frames);
+      EXPECT_EQ(count.end, walk.end);
+    }
+  }
 }
 
 TEST(ArchiveCatalog, RepeatedHourUsesSuffixAndOrder) {
