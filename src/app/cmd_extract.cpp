@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 
@@ -17,7 +18,6 @@
 #include "archive/archive_catalog.h"
 #include "archive/range_extract.h"
 #include "settings/program_setup.h"
-#include "util/clock.h"
 #include "util/text.h"
 
 namespace varn {
