@@ -112,11 +112,17 @@ HoldsFile ReadHoldsFile(const std::string& path) {
 }
 
 std::string FormatHolds(const std::vector<ArchiveHold>& holds) {
-  std::string text = std::string(kHoldsFileHeader) + "\n";
-  for (const ArchiveHold& h : holds)
-    text += std::to_string(h.id) + "\t" + std::to_string(h.channel + 1) + "\t" +
-            std::to_string(h.from) + "\t" + std::to_string(h.to) + "\t" +
-            std::to_string(h.made) + "\t" + OneLine(h.reason) + "\n";
+  std::string text(kHoldsFileHeader);
+  text += '\n';
+  for (const ArchiveHold& h : holds) {
+    for (const int64_t field : {static_cast<int64_t>(h.id), static_cast<int64_t>(h.channel + 1),
+                                h.from, h.to, h.made}) {
+      text += std::to_string(field);
+      text += '\t';
+    }
+    text += OneLine(h.reason);
+    text += '\n';
+  }
   return text;
 }
 

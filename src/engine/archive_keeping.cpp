@@ -98,6 +98,7 @@ void ArchiveKeeping::EverySecond(const ClockReading& now, const std::vector<std:
 }
 
 void ArchiveKeeping::Report(const std::function<void(int, const std::string&)>& toHook) {
+  figures_ = sweeper_->Figures();
   SweepOutcome outcome;
   while (sweeper_->TakeOutcome(outcome)) TrappedStep([&]() VARN_PROGRAM_THREAD { Handle(outcome, toHook); });
 }

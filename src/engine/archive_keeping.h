@@ -70,9 +70,10 @@ class ArchiveKeeping {
   std::vector<std::pair<int, std::string>> Unsummed() const VARN_PROGRAM_THREAD;
   // Space is short and nothing is left to delete (from any thread).
   bool DiskLow() const { return diskLow_.load(std::memory_order_relaxed); }
-  const ArchiveFigures& Figures() VARN_PROGRAM_THREAD { return sweeper_->Figures(); }
+  // The archive's figures as the last sweep found them (taken each Report).
+  const ArchiveFigures& Figures() const { return figures_; }
   // Files deleted since the program started, per channel and reason.
-  uint64_t Deleted(int ch, SweepReason reason) const VARN_PROGRAM_THREAD;
+  uint64_t Deleted(int ch, SweepReason reason) const;
   // Nothing asked of the sweeper is still to be done (tests).
   bool Idle() const { return sweeper_->Idle(); }
 
@@ -88,8 +89,9 @@ class ArchiveKeeping {
   int lastMinute_ VARN_PROGRAM_OWNED = -1;
   int lastHour_ VARN_PROGRAM_OWNED = -1;
   std::map<std::string, std::string> failureSaid_ VARN_PROGRAM_OWNED;  // path -> day written
-  std::array<std::array<uint64_t, 2>, kSweepChannels> deleted_ VARN_PROGRAM_OWNED{};
+  std::array<std::array<uint64_t, 2>, kSweepChannels> deleted_{};  // the program's
   bool diskLowSaid_ VARN_PROGRAM_OWNED = false;
+  ArchiveFigures figures_;
   std::atomic<bool> diskLow_{false};
 };
 

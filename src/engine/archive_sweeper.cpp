@@ -162,7 +162,7 @@ void ArchiveSweeper::Sweep(unsigned kinds) {
         return std::any_of(report.deleted.begin(), report.deleted.end(),
                            [&](const SweepDeletion& d) { return d.path == f.path; });
       });
-      pending_.push_back(SweepOutcome{std::move(report), std::move(notes)});
+      pending_.push_back(SweepOutcome{true, std::move(report), std::move(notes), {}});
       notes.clear();
     }
     DiskSpace space = readSpace_(rules.dataFolder);
@@ -185,7 +185,7 @@ void ArchiveSweeper::Sweep(unsigned kinds) {
         report.spaceChecked = rules.minFreeMB == 0;
       }
       figures_.Back() = Count(files, report, space);
-      pending_.push_back(SweepOutcome{std::move(report), std::move(notes)});
+      pending_.push_back(SweepOutcome{true, std::move(report), std::move(notes), {}});
     } else {
       figures_.Back() = Count(files, SweepReport{}, space);
     }

@@ -82,6 +82,11 @@ struct EngineServices {
   // The run marker, rewritten every second with the local time while the
   // program runs; empty for none.
   std::string runMarker;
+  // Keeping the archive: the listing of the archive files (null: the
+  // archive catalogue) and the free-space reading (null: the file
+  // system's); tests give their own.
+  ArchiveSweeper::Lister archiveListing;
+  DiskSpaceReader diskSpace;
   // Nobody is at hand to start a channel (headless): one that a settings
   // reload restarts and that then cannot start is tried again every few
   // seconds, like a device that cannot start.
@@ -212,6 +217,7 @@ class Engine {
   bool DiskLow() const { return keeping_ && keeping_->DiskLow(); }
   // Retention, the free-space guard and the checksums; null before Build.
   ArchiveKeeping* Keeping() { return keeping_.get(); }
+  const ArchiveKeeping* Keeping() const { return keeping_.get(); }
   // The wall-clock time of the last tick, as Unix seconds (0 before one).
   double LastTickUnixTime() const { return lastTickUnixTime_; }
 
