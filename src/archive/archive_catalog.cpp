@@ -85,6 +85,7 @@ void MeasureWav(ArchiveFileEntry& e) {
   const int64_t present = std::max<int64_t>(0, info.FileSize - info.DataOffset);
   const int64_t bytes = info.DataSize > 0 ? std::min(info.DataSize, present) : present;
   e.frames = bytes / info.BlockAlign;
+  e.dataOffset = info.DataOffset;
 }
 
 void MeasureMp3(ArchiveFileEntry& e) {
@@ -102,6 +103,7 @@ void MeasureMp3(ArchiveFileEntry& e) {
   e.channels = walk.first.channelMode == 3 ? 1 : 2;
   e.kbps = walk.first.kbps;
   e.frames = walk.frames * walk.first.samplesPerFrame;
+  e.dataOffset = walk.firstAudio < 0 ? walk.end : walk.firstAudio;
 }
 
 bool Overlaps(const ArchiveFileEntry& a, const ArchiveFileEntry& b) {

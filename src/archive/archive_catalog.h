@@ -32,10 +32,11 @@ struct ArchiveFileEntry {
   int64_t frames = 0;         // samples per channel that are really in the file
   int rate = 0;
   int channels = 0;
-  int bits = 0;       // WAV
-  int kbps = 0;       // MP3
-  int64_t size = 0;   // bytes on disk
-  std::string error;  // why the file could not be read; "" when it could
+  int bits = 0;            // WAV
+  int kbps = 0;            // MP3
+  int64_t size = 0;        // bytes on disk
+  int64_t dataOffset = 0;  // WAV: the first sample's byte; MP3: the first audio frame's
+  std::string error;       // why the file could not be read; "" when it could
 
   int64_t LengthMs() const { return rate > 0 ? frames * 1000 / rate : 0; }
   int64_t EndMs() const { return startMs + LengthMs(); }
