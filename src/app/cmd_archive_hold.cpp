@@ -8,6 +8,7 @@
 #include "app/archive_commands.h"
 #include "archive/archive_holds.h"
 #include "archive/archive_sweep.h"
+#include "settings/folders.h"
 #include "settings/program_setup.h"
 #include "util/text.h"
 
@@ -57,6 +58,11 @@ int RunHold(const CommonOptions& options, const HoldArgs& args) {
   if (TrimBlanks(args.reason).empty()) {
     std::cerr << "varn: --reason must say why the range is held\n";
     return 2;
+  }
+  // A hold may come before the first recording: the data folder is made.
+  if (const std::string error = CreateFolderError(place.dataFolder); !error.empty()) {
+    std::cerr << "varn: cannot make the data folder " << place.dataFolder << ": " << error << "\n";
+    return 1;
   }
   const std::string path = HoldsFilePath(place.dataFolder);
   std::optional<HoldsFile> file = ReadHolds(path);

@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // Help and version end well; any argument the parser refused is a bad
+    // argument, exit 2 as the commands' own checks give.
+    return app.exit(e) == 0 ? 0 : 2;
   }
   if (!app.get_subcommands().empty()) return exitCode;
   if (app.count("--metrics") > 0) {
