@@ -13,6 +13,7 @@
 #include "engine/archive_listing.h"
 #include "engine/engine_fixture.h"
 #include "log/event_kinds.h"
+#include "ops/archive_metrics.h"
 #include "settings/settings_store.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -224,6 +225,24 @@ TEST_F(EngineFixture, KeepingSettingsAndTheStartUpSweepOfARunningMonitor) {
   EXPECT_FALSE(PathExists(dir / "data/ch1/20260301000000.wav"));
   EXPECT_TRUE(PathExists(dir / "data/ch2/20260301000000.wav"));
   EXPECT_EQ(CountEvents("アーカイブ削除 1件"), 1);
+  MetricSet m;
+  AddArchiveMetrics(m, *engine);
+  auto value = [&](const std::string& family, const std::vector<MetricLabel>& labels) {
+    for (const MetricFamily& f : m.families)
+      for (const MetricSample& s : f.samples)
+        if (f.name == family && std::equal(labels.begin(), labels.end(), s.labels.begin(),
+                                           s.labels.end(), [](const auto& a, const auto& b) {
+                                             return a.name == b.name && a.value == b.value;
+                                           }))
+          return s.value;
+    return -1.0;
+  };
+  EXPECT_EQ(value("varn_archive_files", {{"channel", "2"}}), 1.0);
+  EXPECT_GT(value("varn_archive_oldest_timestamp_seconds", {{"channel", "2"}}), 1.7e9);
+  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "retention"}}), 1.0);
+  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "space"}}), 0.0);
+  EXPECT_GT(value("varn_disk_free_bytes", {}), 0.0);
+  EXPECT_EQ(value("varn_disk_low", {}), 0.0);
 
   // Across the top of the hour the closed file gets its sum; the open one not yet.
   const std::string first = engine->Channel(0).archive.CurrentPath;
