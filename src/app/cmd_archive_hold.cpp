@@ -94,9 +94,8 @@ int RunRelease(const CommonOptions& options, const std::string& idText) {
   const std::string path = HoldsFilePath(ReadArchivePlace().dataFolder);
   std::optional<HoldsFile> file = ReadHolds(path);
   if (!file) return 1;
-  const auto n = std::erase_if(file->holds, [&](const ArchiveHold& h) {
-    return h.id == static_cast<uint32_t>(*id);
-  });
+  const auto n = std::erase_if(
+      file->holds, [&](const ArchiveHold& h) { return h.id == static_cast<uint32_t>(*id); });
   if (n == 0) {
     std::cerr << "varn: no hold with ID " << idText << "\n";
     return 1;
@@ -116,8 +115,8 @@ int RunHolds(const CommonOptions& options) {
   if (file->holds.empty()) std::cout << "no holds\n";
   for (const ArchiveHold& h : file->holds)
     std::cout << h.id << "  ch" << h.channel + 1 << "  " << TimeText(h.from * 1000, false) << "  "
-              << TimeText(h.to * 1000, false) << "  made " << TimeText(h.made * 1000, false)
-              << "  " << h.reason << "\n";
+              << TimeText(h.to * 1000, false) << "  made " << TimeText(h.made * 1000, false) << "  "
+              << h.reason << "\n";
   return 0;
 }
 
@@ -125,8 +124,9 @@ const ArchiveCommandRegistration kHold(30, [](CLI::App& group, const CommonOptio
                                               int& exitCode) {
   auto args = std::make_shared<HoldArgs>();
   auto* hold = group.add_subcommand(
-      "hold", "Keep a channel's archive files that overlap a time range from deletion; prints the "
-              "hold's ID");
+      "hold",
+      "Keep a channel's archive files that overlap a time range from deletion; prints the "
+      "hold's ID");
   hold->add_option("--channel", args->channel, "Channel (1-based)")->required();
   hold->add_option("--from", args->from,
                    "Start (YYYY-MM-DD HH:MM:SS, local unless +HH:MM or Z follows)")

@@ -63,8 +63,7 @@ int RunVerify(const CommonOptions& options, const VerifyArgs& args) {
     for (size_t i = 0; i < files.size(); ++i) {
       const ArchiveFileEntry& e = files[i];
       const ChecksumCheck check = VerifyChecksumFile(e.path);
-      if (check.state == ChecksumState::NoSum && i + 1 == files.size() &&
-          RecentlyWritten(e.path)) {
+      if (check.state == ChecksumState::NoSum && i + 1 == files.size() && RecentlyWritten(e.path)) {
         ++writing;
         continue;
       }
@@ -72,9 +71,9 @@ int RunVerify(const CommonOptions& options, const VerifyArgs& args) {
       if (check.state == ChecksumState::Agrees) continue;
       ++bad;
       const char* what = check.state == ChecksumState::Differs  ? "DIFFERS"
-                         : check.state == ChecksumState::NoSum ? "NO SUM"
+                         : check.state == ChecksumState::NoSum  ? "NO SUM"
                          : check.state == ChecksumState::BadSum ? "BAD SUM"
-                                                                 : "UNREADABLE";
+                                                                : "UNREADABLE";
       std::cout << e.path << ": " << what << " (" << check.detail << ")\n";
     }
   }

@@ -115,8 +115,8 @@ std::string FormatHolds(const std::vector<ArchiveHold>& holds) {
   std::string text(kHoldsFileHeader);
   text += '\n';
   for (const ArchiveHold& h : holds) {
-    for (const int64_t field : {static_cast<int64_t>(h.id), static_cast<int64_t>(h.channel + 1),
-                                h.from, h.to, h.made}) {
+    for (const int64_t field :
+         {static_cast<int64_t>(h.id), static_cast<int64_t>(h.channel + 1), h.from, h.to, h.made}) {
       text += std::to_string(field);
       text += '\t';
     }
@@ -140,8 +140,7 @@ uint32_t NextHoldId(const std::vector<ArchiveHold>& holds) {
 
 bool Held(const std::vector<ArchiveHold>& holds, int ch, double start, double end) {
   return std::any_of(holds.begin(), holds.end(), [&](const ArchiveHold& h) {
-    return h.channel == ch && static_cast<double>(h.from) < end &&
-           static_cast<double>(h.to) > start;
+    return h.channel == ch && static_cast<double>(h.from)<end&& static_cast<double>(h.to)> start;
   });
 }
 

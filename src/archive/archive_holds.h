@@ -32,8 +32,8 @@ struct ArchiveHold {
 };
 
 struct HoldsFile {
-  bool ok = true;      // false: the file exists and is broken
-  std::string error;   // why, naming the file and the line
+  bool ok = true;     // false: the file exists and is broken
+  std::string error;  // why, naming the file and the line
   std::vector<ArchiveHold> holds;
 };
 

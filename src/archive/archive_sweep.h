@@ -29,9 +29,9 @@ inline constexpr double kSecondsPerDay = 86400.0;
 // One archive file the program made.
 struct SweepFile {
   std::string path;
-  int channel = 0;      // 0-based
-  double start = 0.0;   // Unix seconds, from the name
-  double end = 0.0;     // start plus the file's own length
+  int channel = 0;     // 0-based
+  double start = 0.0;  // Unix seconds, from the name
+  double end = 0.0;    // start plus the file's own length
   uint64_t bytes = 0;
 };
 

@@ -38,8 +38,7 @@ std::string MinFreeRefusal(uint64_t minFreeMB, const DiskSpace& space) {
   const uint64_t halfMB = space.totalBytes / 2 / kMegabyte;
   if (minFreeMB <= halfMB) return {};
   return "ArchiveMinFreeMB must be at most half the data folder's file system (" +
-         std::to_string(halfMB) + " MB of " + std::to_string(space.totalBytes / kMegabyte) +
-         " MB)";
+         std::to_string(halfMB) + " MB of " + std::to_string(space.totalBytes / kMegabyte) + " MB)";
 }
 
 }  // namespace varn

@@ -9,8 +9,8 @@
 namespace varn {
 
 struct DiskSpace {
-  bool known = false;  // false: the file system could not be asked
-  uint64_t freeBytes = 0;   // what an unprivileged writer may still use
+  bool known = false;      // false: the file system could not be asked
+  uint64_t freeBytes = 0;  // what an unprivileged writer may still use
   uint64_t totalBytes = 0;
   std::string error;
 };

@@ -30,8 +30,7 @@ std::string FileName(const std::string& path) {
 
 bool IsHex(std::string_view s) {
   for (char c : s)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-      return false;
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
   return true;
 }
 

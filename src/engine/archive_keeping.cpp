@@ -100,7 +100,8 @@ void ArchiveKeeping::EverySecond(const ClockReading& now, const std::vector<std:
 void ArchiveKeeping::Report(const std::function<void(int, const std::string&)>& toHook) {
   figures_ = sweeper_->Figures();
   SweepOutcome outcome;
-  while (sweeper_->TakeOutcome(outcome)) TrappedStep([&]() VARN_PROGRAM_THREAD { Handle(outcome, toHook); });
+  while (sweeper_->TakeOutcome(outcome))
+    TrappedStep([&]() VARN_PROGRAM_THREAD { Handle(outcome, toHook); });
 }
 
 void ArchiveKeeping::Handle(SweepOutcome& outcome,
@@ -118,18 +119,22 @@ void ArchiveKeeping::Handle(SweepOutcome& outcome,
   uint64_t bytes = 0;
   for (const SweepDeletion& d : report.deleted) {
     bytes += d.bytes;
-    if (d.channel >= 0 && d.channel < kSweepChannels) ++deleted_[static_cast<size_t>(d.channel)][slot];
-    std::string line = d.queued ? "Archive file deleted for space while still queued for ArchiveCommand: "
-                                : "Archive file deleted (" + reason + "): ";
+    if (d.channel >= 0 && d.channel < kSweepChannels)
+      ++deleted_[static_cast<size_t>(d.channel)][slot];
+    std::string line =
+        d.queued ? "Archive file deleted for space while still queued for ArchiveCommand: "
+                 : "Archive file deleted (" + reason + "): ";
     WriteLogLine(line + d.path + " (" + std::to_string(d.bytes) + " bytes)", true);
   }
-  if (!report.deleted.empty()) o_.log->LogEvent(ArchiveDeletedMessage(report.deleted.size(), bytes));
+  if (!report.deleted.empty())
+    o_.log->LogEvent(ArchiveDeletedMessage(report.deleted.size(), bytes));
   const std::string today = DayOf(o_.clock->Now());
   for (const SweepFailure& f : report.failed) {
     std::string& said = failureSaid_[f.path];
     if (said == today) continue;
     said = today;
-    WriteLogLine("Archive file cannot be deleted (" + reason + "): " + f.path + ": " + f.reason, true);
+    WriteLogLine("Archive file cannot be deleted (" + reason + "): " + f.path + ": " + f.reason,
+                 true);
   }
   if (!report.spaceChecked) return;
   if (report.diskLow && !diskLowSaid_) o_.log->LogEvent(kDiskLowText);

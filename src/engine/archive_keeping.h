@@ -60,8 +60,8 @@ class ArchiveKeeping {
   // still queued for ArchiveCommand.
   void Request(unsigned kinds, const std::vector<std::string>& queued) VARN_PROGRAM_THREAD;
   // Once a second: the top of the hour and every minute ask for a sweep.
-  void EverySecond(const ClockReading& now, const std::vector<std::string>& queued)
-      VARN_PROGRAM_THREAD;
+  void EverySecond(const ClockReading& now,
+                   const std::vector<std::string>& queued) VARN_PROGRAM_THREAD;
   // Each tick: writes what the sweeper reported; each file whose sum is
   // done goes to `toHook`.
   void Report(const std::function<void(int, const std::string&)>& toHook) VARN_PROGRAM_THREAD;
@@ -78,8 +78,8 @@ class ArchiveKeeping {
   bool Idle() const { return sweeper_->Idle(); }
 
  private:
-  void Handle(SweepOutcome& outcome, const std::function<void(int, const std::string&)>& toHook)
-      VARN_PROGRAM_THREAD;
+  void Handle(SweepOutcome& outcome,
+              const std::function<void(int, const std::string&)>& toHook) VARN_PROGRAM_THREAD;
 
   Options o_;
   KeepingSettings settings_ VARN_PROGRAM_OWNED;
@@ -89,7 +89,7 @@ class ArchiveKeeping {
   int lastMinute_ VARN_PROGRAM_OWNED = -1;
   int lastHour_ VARN_PROGRAM_OWNED = -1;
   std::map<std::string, std::string> failureSaid_ VARN_PROGRAM_OWNED;  // path -> day written
-  std::array<std::array<uint64_t, 2>, kSweepChannels> deleted_{};  // the program's
+  std::array<std::array<uint64_t, 2>, kSweepChannels> deleted_{};      // the program's
   bool diskLowSaid_ VARN_PROGRAM_OWNED = false;
   ArchiveFigures figures_;
   std::atomic<bool> diskLow_{false};

@@ -42,7 +42,10 @@ ArchiveFigures Count(const std::vector<SweepFile>& files, const SweepReport& rep
 }  // namespace
 
 ArchiveSweeper::ArchiveSweeper(Lister list, DiskSpaceReader readSpace)
-    : list_(std::move(list)), readSpace_(std::move(readSpace)), outcomes_(kOutcomeSlots), sums_(kSumSlots) {}
+    : list_(std::move(list)),
+      readSpace_(std::move(readSpace)),
+      outcomes_(kOutcomeSlots),
+      sums_(kSumSlots) {}
 
 ArchiveSweeper::~ArchiveSweeper() {
   if (!thread_.joinable()) return;
@@ -115,11 +118,11 @@ void ArchiveSweeper::Run() {
 const HoldsFile& ArchiveSweeper::Holds(const std::string& dataFolder) {
   const std::string path = HoldsFilePath(dataFolder);
   struct stat st {};
-  const std::string stamp =
-      stat(path.c_str(), &st) == 0
-          ? std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "/" +
-                std::to_string(st.st_size) + "/" + std::to_string(st.st_ino)
-          : "none";
+  const std::string stamp = stat(path.c_str(), &st) == 0
+                                ? std::to_string(st.st_mtim.tv_sec) + "." +
+                                      std::to_string(st.st_mtim.tv_nsec) + "/" +
+                                      std::to_string(st.st_size) + "/" + std::to_string(st.st_ino)
+                                : "none";
   if (stamp != holdsStamp_ || !holds_.ok) {
     holds_ = ReadHoldsFile(path);
     holdsStamp_ = stamp;

@@ -114,14 +114,14 @@ class ArchiveSweeper {
 
   Lister list_;
   DiskSpaceReader readSpace_;
-  TripleBuffer<SweepRules> rules_;           // program -> sweeper
-  TripleBuffer<ArchiveFigures> figures_;     // sweeper -> program
-  SpscRing<SweepOutcome> outcomes_;          // sweeper -> program
+  TripleBuffer<SweepRules> rules_;        // program -> sweeper
+  TripleBuffer<ArchiveFigures> figures_;  // sweeper -> program
+  SpscRing<SweepOutcome> outcomes_;       // sweeper -> program
   struct SumJob {
     int channel = -1;
     std::string path;
   };
-  SpscRing<SumJob> sums_;                    // program -> sweeper
+  SpscRing<SumJob> sums_;  // program -> sweeper
   // The sweeper's own.
   HoldsFile holds_ VARN_SWEEP_OWNED;
   std::string holdsStamp_ VARN_SWEEP_OWNED;  // what the file looked like when read

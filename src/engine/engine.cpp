@@ -50,7 +50,10 @@ Engine::~Engine() {
   worker_.reset();
   if (keeping_) {
     // Sums written meanwhile; the files still waiting go to the hook without.
-    keeping_->Report([this](int ch, const std::string& path) { OnProgramThread(); ToArchiveHook(ch, path); });
+    keeping_->Report([this](int ch, const std::string& path) {
+      OnProgramThread();
+      ToArchiveHook(ch, path);
+    });
     for (const auto& [ch, path] : keeping_->Unsummed()) ToArchiveHook(ch, path);
     keeping_.reset();
   }

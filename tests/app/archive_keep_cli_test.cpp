@@ -73,8 +73,10 @@ TEST_F(ArchiveKeepCli, VerifyNamesAChangedFileAndALostSum) {
   // Old enough not to be taken for a file still being written.
   for (const char* name : {"20260310140000.mp3", "20260310150000.mp3"})
     std::filesystem::last_write_time(
-        data + "ch2/" + name, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-  ASSERT_EQ(test::RunCommand("cd '" + data + "ch2' && for f in *.mp3; do sha256sum \"$f\" > "
+        data + "ch2/" + name,
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  ASSERT_EQ(test::RunCommand("cd '" + data +
+                             "ch2' && for f in *.mp3; do sha256sum \"$f\" > "
                              "\"$f.sha256\"; done")
                 .exitCode,
             0);

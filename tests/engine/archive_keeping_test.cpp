@@ -101,8 +101,10 @@ TEST_F(ArchiveKeepingTest, RetentionDeletesOnlyTheProgramsExpiredFilesThatNothin
       File(2, "20260301000000.wav"),  // channel 2 keeps everything
       File(3, "20260310000000.wav"),
       // Names the program does not make, and places it does not write.
-      File(1, "20260301000000.wav.bak"), File(1, "20260301000000.txt"),
-      File(1, "old/20260301000000.wav"), data + "chX/20260301000000.wav",
+      File(1, "20260301000000.wav.bak"),
+      File(1, "20260301000000.txt"),
+      File(1, "old/20260301000000.wav"),
+      data + "chX/20260301000000.wav",
       data + "20260301000000.wav",
   };
   for (const auto& p : gone) MakeWav(p, second);
@@ -165,7 +167,8 @@ TEST_F(ArchiveKeepingTest, TheSpaceGuardDeletesOldestFirstQueuedLastAndSaysDiskL
   Sweep(kSweepSpace, {q});
   EXPECT_FALSE(PathExists(c));
   EXPECT_FALSE(PathExists(q));
-  EXPECT_EQ(log.CountDiagnostics("deleted for space while still queued for ArchiveCommand: " + q), 1);
+  EXPECT_EQ(log.CountDiagnostics("deleted for space while still queued for ArchiveCommand: " + q),
+            1);
   EXPECT_EQ(keeping->Deleted(0, SweepReason::Space), 2u);
   EXPECT_FALSE(keeping->DiskLow());
 
@@ -210,9 +213,10 @@ TEST_F(ArchiveKeepingTest, WithChecksumsAClosedFileReachesTheHookOnlyWithItsSum)
 TEST_F(EngineFixture, KeepingSettingsAndTheStartUpSweepOfARunningMonitor) {
   MakeWav(dir / "data/ch1/20260301000000.wav", 8000);
   MakeWav(dir / "data/ch2/20260301000000.wav", 8000);
-  Build("NumRec=2\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
-        "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArchiveKeepDays=3\nArchiveKeepDays_2=0\n"
-        "ArchiveKeepDays_3=-1\nArchiveKeepDays_4=7\nArchiveChecksum=1\n");
+  Build(
+      "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Tone 1kHz\nRecFreq_1=8000\n"
+      "RecFreq_2=8000\nBitRate_1=0\nBitRate_2=0\nArchiveKeepDays=3\nArchiveKeepDays_2=0\n"
+      "ArchiveKeepDays_3=-1\nArchiveKeepDays_4=7\nArchiveChecksum=1\n");
   const KeepingSettings s = ReadKeepingSettings();
   EXPECT_EQ(s.keepDays[0], 3);
   EXPECT_EQ(s.keepDays[1], 0);
@@ -239,8 +243,10 @@ TEST_F(EngineFixture, KeepingSettingsAndTheStartUpSweepOfARunningMonitor) {
   };
   EXPECT_EQ(value("varn_archive_files", {{"channel", "2"}}), 1.0);
   EXPECT_GT(value("varn_archive_oldest_timestamp_seconds", {{"channel", "2"}}), 1.7e9);
-  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "retention"}}), 1.0);
-  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "space"}}), 0.0);
+  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "retention"}}),
+            1.0);
+  EXPECT_EQ(value("varn_archive_deleted_files_total", {{"channel", "1"}, {"reason", "space"}}),
+            0.0);
   EXPECT_GT(value("varn_disk_free_bytes", {}), 0.0);
   EXPECT_EQ(value("varn_disk_low", {}), 0.0);
 
@@ -250,8 +256,7 @@ TEST_F(EngineFixture, KeepingSettingsAndTheStartUpSweepOfARunningMonitor) {
   Run(0.5, {kToneDevice}, 8000);
   ASSERT_NE(engine->Channel(0).archive.CurrentPath, first);
   EXPECT_EQ(VerifyChecksumFile(first).state, ChecksumState::Agrees);
-  EXPECT_EQ(VerifyChecksumFile(engine->Channel(0).archive.CurrentPath).state,
-            ChecksumState::NoSum);
+  EXPECT_EQ(VerifyChecksumFile(engine->Channel(0).archive.CurrentPath).state, ChecksumState::NoSum);
 }
 
 }  // namespace
