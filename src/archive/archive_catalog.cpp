@@ -94,7 +94,7 @@ void MeasureMp3(ArchiveFileEntry& e) {
     e.error = "cannot be opened";
     return;
   }
-  const MpegFrameWalk walk = WalkMpegFrames(file, {});
+  const MpegFrameWalk walk = CountMpegFrames(file);
   if (!walk.error.empty()) {
     e.error = walk.error;
     return;

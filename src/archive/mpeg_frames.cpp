@@ -116,4 +116,32 @@ MpegFrameWalk WalkMpegFrames(const OpenFile& file,
   return walk;
 }
 
+MpegFrameWalk CountMpegFrames(const OpenFile& file) {
+  // The first frames tell the layout (a tag frame, the first audio frame).
+  int64_t seen = 0;
+  MpegFrameWalk head = WalkMpegFrames(file, [&](int64_t, int32_t) { return ++seen < 2; });
+  if (!head.error.empty() || head.frames < 2) return WalkMpegFrames(file, {});
+  const MpegFrameHeader& h = head.first;
+  const int64_t size = GetOpenFileSize(file);
+  const int64_t frameBytes = h.frameBytes;
+  // A constant size needs a whole number of bytes per frame without padding.
+  const int64_t slot = h.layer == 1 ? 4 : 1;
+  const int64_t scaled = int64_t{h.kbps} * 1000 * h.samplesPerFrame / 8;
+  if (h.padding || scaled % (int64_t{h.rate} * slot) != 0 || frameBytes <= 0)
+    return WalkMpegFrames(file, {});
+  const int64_t n = (size - head.firstAudio) / frameBytes;
+  auto agrees = [&](int64_t index) {
+    uint8_t b[4];
+    if (!ReadOpenFile(file, b, 4, head.firstAudio + index * frameBytes) || !IsFrameSync(b[0], b[1]))
+      return false;
+    const auto at = DecodeFrameHeader(b);
+    return at && SameStream(*at, h) && at->frameBytes == frameBytes;
+  };
+  if (n < 2 || !agrees(n / 2) || !agrees(n - 1)) return WalkMpegFrames(file, {});
+  MpegFrameWalk walk = head;
+  walk.frames = n;
+  walk.end = head.firstAudio + n * frameBytes;
+  return walk;
+}
+
 }  // namespace varn
