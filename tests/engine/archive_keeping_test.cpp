@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <numeric>
+#include <thread>
 
 #include "archive/archive_holds.h"
 #include "archive/archive_time.h"
@@ -207,6 +208,40 @@ TEST_F(ArchiveKeepingTest, WithChecksumsAClosedFileReachesTheHookOnlyWithItsSum)
   s.checksum = false;
   keeping->Configure(s);
   EXPECT_TRUE(keeping->FileFinished(0, f));  // straight to the hook
+}
+
+// On its own thread, as the monitor runs it: the first reading only takes
+// the time, a new minute checks the space, a new hour sweeps for retention.
+TEST(ArchiveSweeperThread, TheTopOfTheHourSweepsOnTheSweepersThread) {
+  TempDir dir;
+  const std::string data = dir / "data/";
+  ManualClock clock = LocalClock(DateTime{2026, 3, 14, 10, 59, 59, 0});
+  LogCapture log{clock, dir / "log/"};
+  MakeWav(data + "ch1/20260301000000.wav", 800);
+  ArchiveKeeping::Options o;
+  o.dataFolder = data;
+  o.clock = &clock;
+  o.log = ActiveLog();
+  o.list = ListArchiveFiles;
+  o.thread = true;
+  ArchiveKeeping keeping(std::move(o));
+  KeepingSettings s;
+  s.keepDays.fill(1);
+  keeping.Configure(s);
+  auto settle = [&] {
+    for (int i = 0; i < 2000 && !keeping.Idle(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    keeping.Report({});
+  };
+  keeping.EverySecond(clock.Now(), {});
+  settle();
+  EXPECT_TRUE(PathExists(data + "ch1/20260301000000.wav"));
+  clock.Advance(1.0);
+  keeping.EverySecond(clock.Now(), {});
+  settle();
+  EXPECT_FALSE(PathExists(data + "ch1/20260301000000.wav"));
+  EXPECT_EQ(log.CountEvents("アーカイブ削除 1件"), 1);
+  EXPECT_TRUE(keeping.Figures().known);
 }
 
 // The keys as the program reads them: a channel's own days or the global ones.
