@@ -89,7 +89,7 @@ HoldsFile ParseHolds(std::string_view text, std::string_view name) {
                     [&](const ArchiveHold& o) { return o.id == h.id; }))
       return broken(lineNo, "ID " + std::to_string(h.id) + " twice");
     h.channel = channel - 1;
-    h.reason = std::string(f[5]);
+    h.reason = OneLine(f[5]);  // as FormatHolds writes it
     file.holds.push_back(std::move(h));
   }
   if (lineNo == 0) return broken(1, "empty file");

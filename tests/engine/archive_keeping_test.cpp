@@ -187,6 +187,14 @@ TEST_F(ArchiveKeepingTest, TheSpaceGuardDeletesOldestFirstQueuedLastAndSaysDiskL
   budget = min + 1 * size + holdsBytes();
   Sweep(kSweepSpace);
   EXPECT_EQ(log.CountEvents("ディスク容量不足"), 2);
+  // A hand-edited value above half the file system (100 MB here) is used
+  // as half, and said once.
+  s.minFreeMB = 80;
+  keeping->Configure(s);
+  Sweep(kSweepSpace);
+  Sweep(kSweepSpace);
+  EXPECT_EQ(log.CountDiagnostics("ArchiveMinFreeMB 80 is more than half"), 1);
+  EXPECT_EQ(log.CountDiagnostics("50 MB is kept free instead"), 1);
   EXPECT_EQ(EventKind("ディスク容量不足"), "disk_low");
   EXPECT_EQ(EventKind("アーカイブ削除 2件 0.0 GB"), "archive_deleted");
 }
