@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const varn::HoldsFile again = varn::ParseHolds(varn::FormatHolds(file.holds), "again");
   if (!again.ok || again.holds != file.holds) std::abort();
   for (const varn::ArchiveHold& h : file.holds)
-    if (!varn::Held(file.holds, h.channel, static_cast<double>(h.from),
-                    static_cast<double>(h.to)))
+    if (!varn::Held(file.holds, h.channel, static_cast<double>(h.from), static_cast<double>(h.to)))
       std::abort();
   return 0;
 }

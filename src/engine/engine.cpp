@@ -4,10 +4,10 @@
 #include <chrono>
 
 #include "archive/format_codes.h"
-#include "engine/archive_listing.h"
-#include "engine/engine_texts.h"
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
+#include "engine/archive_listing.h"
+#include "engine/engine_texts.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "util/clock_sync.h"
