@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    // Help and version end well; any argument the parser refused is a bad
-    // argument, exit 2 as the commands' own checks give.
+    // --help and --version end well; every other parse error is a bad
+    // argument, exit status 2 as for the commands' own checks.
     return app.exit(e) == 0 ? 0 : 2;
   }
   if (!app.get_subcommands().empty()) return exitCode;

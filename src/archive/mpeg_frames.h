@@ -29,11 +29,11 @@ struct MpegFrameWalk {
 MpegFrameWalk WalkMpegFrames(const OpenFile& file,
                              const std::function<bool(int64_t offset, int32_t bytes)>& onFrame);
 
-// The same count without visiting every frame when the stream's frames all
-// have one size (no padding: 48 and 32 kHz, and the program's own files at
-// those rates): the frame count follows from the file size, and the frame
-// headers where the middle and the last frame must begin are checked. A
-// file where they are not there is walked.
+// The same count without visiting every frame, for a constant bit rate:
+// frame i begins within a byte of the first frame plus i times the average
+// frame size, so the frame count follows from the file size. The headers
+// where the last and the middle frame must begin are checked; a file where
+// they are not there (a variable bit rate, junk inside) is walked.
 MpegFrameWalk CountMpegFrames(const OpenFile& file);
 
 }  // namespace varn

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <tuple>
+
 #include "archive/archive_catalog.h"
 #include "archive/archive_time.h"
 #include "archive/mp3acm.h"
+#include "archive/mpeg_frames.h"
 #include "archive/wav_file.h"
 #include "archive_test_support.h"
 #include "support/temp_dir.h"
@@ -132,6 +136,67 @@ TEST(ArchiveCatalog, NamesLengthsHolesAndForeignFiles) {
   EXPECT_EQ(FilesInRange(cat, 1, Utc(2026, 1, 10, 9, 0, 3), Utc(2026, 1, 10, 9, 0, 5)).size(), 3u);
   EXPECT_EQ(ScanArchive(dir.Path(), 2).files.size(), 3u);
   EXPECT_TRUE(ScanArchive(dir / "missing").files.empty());
+  // A window reads what may touch it, and nothing named days away.
+  test::WriteRampWav(dir / "ch1/20260101100000.wav", 1);
+  const ArchiveCatalog near = ScanArchive(
+      dir.Path(), 1, ArchiveWindow{Utc(2026, 1, 10, 9, 0, 5), Utc(2026, 1, 10, 9, 0, 6)});
+  EXPECT_EQ(near.files.size(), 4u);
+  EXPECT_EQ(near.holes.size(), 1u);
+}
+
+TEST(ArchiveCatalog, WavLengthIsWhatIsReallyThere) {
+  test::ScopedTimeZone zone("UTC0");
+  test::TempDir dir;
+  test::Shell("mkdir -p " + dir / "ch4");
+  // Still being written: the header says 1 s, 2 s are there.
+  const std::string growing = dir / "ch4/20260110100000.wav";
+  test::WriteRampWav(growing, 2);
+  auto bytes = test::ReadBytes(growing);
+  const uint32_t oneSecond = 16000;
+  std::memcpy(bytes.data() + 40, &oneSecond, 4);
+  test::WriteBytes(growing, bytes);
+  // A chunk after the data is not audio.
+  const std::string tagged = dir / "ch4/20260110100002.wav";
+  test::WriteRampWav(tagged, 1);
+  bytes = test::ReadBytes(tagged);
+  for (const char c : std::string("LIST\4\0\0\0abcd", 12)) bytes.push_back(static_cast<uint8_t>(c));
+  test::WriteBytes(tagged, bytes);
+  // Six channels: the extensible header.
+  std::vector<uint8_t> six = BuildWavHeader(8000, 16, 6, 8000 * 12);
+  six.resize(six.size() + 8000 * 12);
+  test::WriteBytes(dir / "ch4/20260110100003.wav", six);
+
+  const ArchiveCatalog cat = ScanArchive(dir.Path(), 4);
+  ASSERT_EQ(cat.files.size(), 3u);
+  EXPECT_EQ(cat.files[0].frames, 16000);
+  EXPECT_EQ(cat.files[1].frames, 8000);
+  EXPECT_EQ(cat.files[2].error, "");
+  EXPECT_EQ(cat.files[2].channels, 6);
+  EXPECT_EQ(cat.files[2].frames, 8000);
+  EXPECT_TRUE(cat.holes.empty());
+}
+
+TEST(ArchiveCatalog, Mp3FramesCountedFromTheSizeAgreeWithAWalk) {
+  test::TempDir dir;
+  // Rates with padded frames (44.1 and 22.05 kHz) and without (48 kHz).
+  for (const auto& [rate, channels, kbps] :
+       {std::tuple{44100, 2, 128}, std::tuple{22050, 1, 40}, std::tuple{48000, 2, 192}}) {
+    test::WriteWav(dir / "src.wav", rate, channels,
+                   test::ToneFrames(500, rate, 3 * rate, channels));
+    C_mp3acm codec;
+    ASSERT_TRUE(codec.EncFromWavfile(dir / "src.wav", dir / "a.mp3", kbps));
+    for (const int cut : {0, 1, 100, 417, 1000}) {
+      SCOPED_TRACE(std::to_string(rate) + " Hz, cut " + std::to_string(cut));
+      test::Shell("cp " + dir / "a.mp3 " + dir / "b.mp3 && truncate -s -" + std::to_string(cut) +
+                  " " + dir / "b.mp3");
+      const OpenFile file = OpenForReading(dir / "b.mp3");
+      const MpegFrameWalk walk = WalkMpegFrames(file, {});
+      const MpegFrameWalk count = CountMpegFrames(file);
+      EXPECT_GT(walk.frames, 100);
+      EXPECT_EQ(count.frames, walk.frames);
+      EXPECT_EQ(count.end, walk.end);
+    }
+  }
 }
 
 TEST(ArchiveCatalog, RepeatedHourUsesSuffixAndOrder) {

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "archive/mp3acm.h"
 #include "archive_test_support.h"
+#include "support/child_process.h"
 #include "support/run_command.h"
 
 namespace varn {
@@ -15,8 +18,8 @@ namespace {
 class ArchiveCliTest : public ::testing::Test {
  protected:
   void SetUp() override { test::Shell("mkdir -p " + Ch1()); }
-  test::CommandResult Varn(const std::string& args) {
-    return test::RunCommand("TZ=UTC0 XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE +
+  test::CommandResult Varn(const std::string& args, const std::string& tz = "UTC0") {
+    return test::RunCommand("TZ='" + tz + "' XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE +
                             " --app-folder " + app.Path() + " " + args + " 2>" + app.Path() +
                             "stderr.txt");
   }
@@ -156,11 +159,35 @@ TEST_F(ArchiveCliTest, OutputsRefusalsAndBadArguments) {
       {"extract --channel 1 --from 2026-12-06 --duration 0 " + app / "x.wav", "--duration"},
       {"archive list --to '2026-13-01'", "no such time"},
       {"archive list --channel 0", "not a channel"},
+      {"archive list --since today", "not expected"},
+      {"archive", "subcommand is required"},
   };
+  // A time in the hour repeated when summer time ends: the first pass,
+  // with a warning that says how to name the second.
+  EXPECT_EQ(Varn("archive list --from '2026-10-25 02:30'", test::kCentralEurope).exitCode, 0);
+  EXPECT_NE(Stderr().find("comes twice (summer time ended); the first pass is meant (+02:00); "
+                          "write +01:00 after it for the second"),
+            std::string::npos)
+      << Stderr();
   for (const auto& [args, text] : bad) {
     EXPECT_EQ(Varn(args).exitCode, 2) << args;
     EXPECT_NE(Stderr().find(text), std::string::npos) << args << ": " << Stderr();
   }
+}
+
+TEST_F(ArchiveCliTest, StoppedExtractLeavesNothingBehind) {
+  test::WriteRampWav(Ch1() + "20261206100000.wav", 1, 0, 48000, 2);
+  // Two hours, nearly all of it a hole, encoded: many seconds of work.
+  test::ChildProcess extract({"env", "TZ=UTC0", "XDG_CONFIG_HOME=" + home.Path(), VARN_EXE,
+                              "--app-folder", app.Path(), "extract", "--channel", "1", "--from",
+                              "2026-12-06 10:00:00", "--duration", "7200", app / "out.mp3"});
+  ASSERT_TRUE(extract.Started());
+  for (int i = 0; i < 1000 && !test::PathExists(app / "out.mp3.part"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(test::PathExists(app / "out.mp3.part"));
+  EXPECT_EQ(extract.Stop(), 130);
+  EXPECT_FALSE(test::PathExists(app / "out.mp3.part"));
+  EXPECT_FALSE(test::PathExists(app / "out.mp3"));
 }
 
 }  // namespace
