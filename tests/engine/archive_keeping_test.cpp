@@ -218,6 +218,42 @@ TEST_F(ArchiveKeepingTest, WithChecksumsAClosedFileReachesTheHookOnlyWithItsSum)
   EXPECT_TRUE(keeping->FileFinished(0, f));  // straight to the hook
 }
 
+// A file that will not go (here a folder under an archive file's name, as
+// the listing seam gives it) is named with the reason once a day.
+TEST(ArchiveKeepingFailure, AFileThatCannotBeDeletedIsNamedOnceADay) {
+  TempDir dir;
+  const std::string data = dir / "data/";
+  const std::string stuck = data + "ch1/20260301000000.wav";
+  fs::create_directories(stuck);
+  WriteText(stuck + "/inside", "x");
+  ManualClock clock = LocalClock(DateTime{2026, 3, 14, 10, 30, 0, 0});
+  LogCapture log{clock, dir / "log/"};
+  ArchiveKeeping::Options o;
+  o.dataFolder = data;
+  o.clock = &clock;
+  o.log = ActiveLog();
+  o.list = [&](const std::string&) {
+    const double start = static_cast<double>(ReadArchiveTime("2026-03-01 00:00").epochMs) / 1000;
+    return std::vector<SweepFile>{{stuck, 0, start, start + 3600, 100}};
+  };
+  o.thread = false;
+  ArchiveKeeping keeping(std::move(o));
+  KeepingSettings s;
+  s.keepDays.fill(2);
+  keeping.Configure(s);
+  // Each day's diagnostics file names it once, however often it is tried.
+  for (int day = 0; day < 2; ++day) {
+    for (int i = 0; i < 3; ++i) {
+      keeping.Request(kSweepRetention, {});
+      keeping.Report({});
+    }
+    EXPECT_EQ(log.CountDiagnostics("Archive file cannot be deleted (retention): " + stuck + ": "),
+              1);
+    clock.Advance(kSecondsPerDay);
+  }
+  EXPECT_EQ(log.CountEvents("アーカイブ削除"), 0);
+}
+
 // On its own thread, as the monitor runs it: the first reading only takes
 // the time, a new minute checks the space, a new hour sweeps for retention.
 TEST(ArchiveSweeperThread, TheTopOfTheHourSweepsOnTheSweepersThread) {
