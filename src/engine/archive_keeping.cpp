@@ -99,33 +99,53 @@ void ArchiveKeeping::EverySecond(const ClockReading& now, const std::vector<std:
 
 void ArchiveKeeping::Report(const std::function<void(int, const std::string&)>& toHook) {
   figures_ = sweeper_->Figures();
-  SweepOutcome outcome;
-  while (sweeper_->TakeOutcome(outcome))
-    TrappedStep([&]() VARN_PROGRAM_THREAD { Handle(outcome, toHook); });
+  // A sweep that deleted thousands of files (a first start with a long
+  // retention backlog) has its lines written over several ticks.
+  size_t budget = kLinesPerTick;
+  for (;;) {
+    if (!current_) {
+      SweepOutcome outcome;
+      if (!sweeper_->TakeOutcome(outcome)) return;
+      current_ = std::move(outcome);
+      nextLine_ = 0;
+      TrappedStep([&]() VARN_PROGRAM_THREAD { Begin(*current_, toHook); });
+    }
+    // A failure drops the outcome rather than trying it again every tick.
+    if (!Trapped(true, [&]() VARN_PROGRAM_THREAD { return Continue(*current_, budget); })) return;
+    current_.reset();
+  }
 }
 
-void ArchiveKeeping::Handle(SweepOutcome& outcome,
-                            const std::function<void(int, const std::string&)>& toHook) {
+void ArchiveKeeping::Begin(SweepOutcome& outcome,
+                           const std::function<void(int, const std::string&)>& toHook) {
   for (const std::string& note : outcome.notes) WriteLogLine(note, true);
   for (const ChecksumDone& sum : outcome.sums) {
     summing_.erase(sum.path);
     if (!sum.error.empty()) WriteLogLine("Archive checksum not written: " + sum.error, true);
     if (toHook) toHook(sum.channel, sum.path);
   }
-  if (!outcome.sweep) return;
+  const size_t slot = outcome.report.reason == SweepReason::Space ? 1 : 0;
+  if (outcome.sweep)
+    for (const SweepDeletion& d : outcome.report.deleted)
+      if (d.channel >= 0 && d.channel < kSweepChannels)
+        ++deleted_[static_cast<size_t>(d.channel)][slot];
+}
+
+bool ArchiveKeeping::Continue(const SweepOutcome& outcome, size_t& budget) {
+  if (!outcome.sweep) return true;
   const SweepReport& report = outcome.report;
   const std::string reason(SweepReasonName(report.reason));
-  const size_t slot = report.reason == SweepReason::Space ? 1 : 0;
-  uint64_t bytes = 0;
-  for (const SweepDeletion& d : report.deleted) {
-    bytes += d.bytes;
-    if (d.channel >= 0 && d.channel < kSweepChannels)
-      ++deleted_[static_cast<size_t>(d.channel)][slot];
+  for (; nextLine_ < report.deleted.size(); ++nextLine_) {
+    if (budget == 0) return false;
+    --budget;
+    const SweepDeletion& d = report.deleted[nextLine_];
     std::string line =
         d.queued ? "Archive file deleted for space while still queued for ArchiveCommand: "
                  : "Archive file deleted (" + reason + "): ";
     WriteLogLine(line + d.path + " (" + std::to_string(d.bytes) + " bytes)", true);
   }
+  uint64_t bytes = 0;
+  for (const SweepDeletion& d : report.deleted) bytes += d.bytes;
   if (!report.deleted.empty())
     o_.log->LogEvent(ArchiveDeletedMessage(report.deleted.size(), bytes));
   const std::string today = DayOf(o_.clock->Now());
@@ -136,10 +156,11 @@ void ArchiveKeeping::Handle(SweepOutcome& outcome,
     WriteLogLine("Archive file cannot be deleted (" + reason + "): " + f.path + ": " + f.reason,
                  true);
   }
-  if (!report.spaceChecked) return;
+  if (!report.spaceChecked) return true;
   if (report.diskLow && !diskLowSaid_) o_.log->LogEvent(kDiskLowText);
   diskLowSaid_ = report.diskLow;
   diskLow_.store(report.diskLow, std::memory_order_relaxed);
+  return true;
 }
 
 std::vector<std::pair<int, std::string>> ArchiveKeeping::Unsummed() const {

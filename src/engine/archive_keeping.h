@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@
 namespace varn {
 
 class EventLog;
+
+// Diagnostics lines of deleted files written per tick at most.
+inline constexpr size_t kLinesPerTick = 64;
 
 // The keeping settings as the program uses them.
 struct KeepingSettings {
@@ -78,8 +82,11 @@ class ArchiveKeeping {
   bool Idle() const { return sweeper_->Idle(); }
 
  private:
-  void Handle(SweepOutcome& outcome,
-              const std::function<void(int, const std::string&)>& toHook) VARN_PROGRAM_THREAD;
+  // An outcome taken: the sums go to the hook, the counts are kept.
+  void Begin(SweepOutcome& outcome,
+             const std::function<void(int, const std::string&)>& toHook) VARN_PROGRAM_THREAD;
+  // Its lines, at most `budget` more; true when it is done.
+  bool Continue(const SweepOutcome& outcome, size_t& budget) VARN_PROGRAM_THREAD;
 
   Options o_;
   KeepingSettings settings_ VARN_PROGRAM_OWNED;
@@ -92,6 +99,8 @@ class ArchiveKeeping {
   std::array<std::array<uint64_t, 2>, kSweepChannels> deleted_{};      // the program's
   bool diskLowSaid_ VARN_PROGRAM_OWNED = false;
   ArchiveFigures figures_;
+  std::optional<SweepOutcome> current_ VARN_PROGRAM_OWNED;  // being written
+  size_t nextLine_ VARN_PROGRAM_OWNED = 0;
   std::atomic<bool> diskLow_{false};
 };
 

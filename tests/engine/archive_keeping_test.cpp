@@ -139,6 +139,27 @@ TEST_F(ArchiveKeepingTest, RetentionDeletesOnlyTheProgramsExpiredFilesThatNothin
   EXPECT_EQ(log.CountEvents("アーカイブ削除"), 1);
 }
 
+TEST_F(ArchiveKeepingTest, AGreatSweepIsWrittenOverSeveralTicks) {
+  const int files = static_cast<int>(kLinesPerTick) + 36;
+  for (int i = 0; i < files; ++i)
+    MakeWav(File(1, "202602" + std::to_string(10 + i / 24) + (i % 24 < 10 ? "0" : "") +
+                        std::to_string(i % 24) + "0000.wav"),
+            8);
+  KeepingSettings s;
+  s.keepDays.fill(1);
+  keeping->Configure(s);
+  keeping->Request(kSweepRetention, {});
+  keeping->Report({});
+  // A tick's share of the lines, the counts at once, the event line last.
+  EXPECT_EQ(log.CountDiagnostics("Archive file deleted (retention)"),
+            static_cast<int>(kLinesPerTick));
+  EXPECT_EQ(keeping->Deleted(0, SweepReason::Retention), static_cast<uint64_t>(files));
+  EXPECT_EQ(log.CountEvents("アーカイブ削除"), 0);
+  keeping->Report({});
+  EXPECT_EQ(log.CountDiagnostics("Archive file deleted (retention)"), files);
+  EXPECT_EQ(log.CountEvents("アーカイブ削除 " + std::to_string(files) + "件"), 1);
+}
+
 TEST_F(ArchiveKeepingTest, TheSpaceGuardDeletesOldestFirstQueuedLastAndSaysDiskLowOnce) {
   const std::string a = File(1, "20260314080000.wav"), b = File(2, "20260314083000.wav"),
                     q = File(1, "20260314090000.wav"), c = File(2, "20260314093000.wav"),
