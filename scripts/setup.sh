@@ -26,6 +26,8 @@ PACKAGES=(
   lame mpg123
   # the metrics endpoint's HTTP server
   libmicrohttpd-dev
+  # SHA-256 of the archive files (ArchiveChecksum): nettle, GnuTLS's hashing
+  nettle-dev
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks
   # std::source_location), its sanitizer and libFuzzer runtimes, llvm-symbolizer
   clang-16 libclang-rt-16-dev llvm-16

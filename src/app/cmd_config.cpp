@@ -4,12 +4,14 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "archive/disk_space.h"
 #include "ops/setting_rules.h"
 #include "settings/program_setup.h"
 #include "settings/setting_check.h"
 #include "settings/setting_keys.h"
 #include "settings/setting_reference.h"
 #include "settings/settings_file_check.h"
+#include "util/text.h"
 
 namespace varn {
 namespace {
@@ -39,6 +41,16 @@ int RunGet(const CommonOptions& options, const std::string& key) {
   return 0;
 }
 
+// What only the data folder's file system can tell: ArchiveMinFreeMB may
+// ask for at most half of it.
+std::string FileSystemRefusal(const std::string& key, const std::string& stored) {
+  const SettingKeyInfo* info = FindSettingKey(key);
+  if (!info || info->name != "ArchiveMinFreeMB") return {};
+  const std::optional<double> mb = ParseNumber(stored);
+  if (!mb || *mb <= 0) return {};
+  return MinFreeRefusal(static_cast<uint64_t>(*mb), ReadDiskSpace(ReadKeyText("Soundpath")));
+}
+
 int RunSet(const CommonOptions& options, const std::string& key, const std::string& value) {
   // The program's rules, as the dialogs have them; what the dialogs would
   // clamp is refused here, and nothing is stored.
@@ -48,6 +60,10 @@ int RunSet(const CommonOptions& options, const std::string& key, const std::stri
     return 2;
   }
   ProgramServices services(options.appFolder);
+  if (const std::string refusal = FileSystemRefusal(key, check.stored); !refusal.empty()) {
+    std::cerr << "varn: " << refusal << "\n";
+    return 2;
+  }
   WriteSetting(key, check.stored);
   return 0;
 }

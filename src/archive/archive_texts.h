@@ -15,4 +15,10 @@ inline constexpr std::string_view kMp3RegistrationFailed = "mp3エンコーダ�
 inline constexpr std::string_view kArchiveWriteFailed = "録音ファイル書込失敗";
 inline constexpr std::string_view kArchiveWriteResumed = "録音ファイル書込再開";
 
+// Event line (no channel) of a sweep that deleted archive files; the count,
+// "件 " and the size in GB follow.
+inline constexpr std::string_view kArchiveDeletedText = "アーカイブ削除 ";
+// Event line (no channel) when the free-space guard has nothing left to delete.
+inline constexpr std::string_view kDiskLowText = "ディスク容量不足";
+
 }  // namespace varn

@@ -94,6 +94,8 @@ bool Engine::StartChannel(int ch, bool quiet) {
     return false;
   }
   c.capture.DeviceId = choice.deviceId;
+  // The free space, before the run's first file grows.
+  if (keeping_ && c.archive.ArcOn != 0) keeping_->Request(kSweepSpace, ArchivePending());
   const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, c.lane);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.

@@ -4,9 +4,10 @@
 #include <chrono>
 
 #include "archive/format_codes.h"
-#include "engine/engine_texts.h"
 #include "audio/capture.h"
 #include "audio/device_catalogue.h"
+#include "engine/archive_listing.h"
+#include "engine/engine_texts.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "util/clock_sync.h"
@@ -47,6 +48,15 @@ Engine::~Engine() {
     channels_.clear();
   }
   worker_.reset();
+  if (keeping_) {
+    // Sums written meanwhile; the files still waiting go to the hook without.
+    keeping_->Report([this](int ch, const std::string& path) {
+      OnProgramThread();
+      ToArchiveHook(ch, path);
+    });
+    for (const auto& [ch, path] : keeping_->Unsummed()) ToArchiveHook(ch, path);
+    keeping_.reset();
+  }
   if (hooks_) {
     // The runs of the files just closed (and of the last lines) may
     // finish, within their time-out and what the end of the program has
@@ -113,12 +123,24 @@ void Engine::Build() {
   // Told by WriteNotes, on the program's thread.
   worker_->onFileFinished = [this](int32_t ch, const std::string& path) {
     OnProgramThread();
-    if (hooks_) hooks_->FileFinished(ch, path);
+    // With ArchiveChecksum the hook waits for the file's sum.
+    if (!keeping_ || keeping_->FileFinished(ch, path)) ToArchiveHook(ch, path);
   };
   worker_->onFileBegun = [this](int32_t ch, const std::string& path) {
     OnProgramThread();
     if (ch >= 0 && ch < ChannelCount()) Rec(ch).archive.CurrentPath = path;
+    if (keeping_) keeping_->FileBegun(ch, path);
   };
+  if (!keeping_) {
+    ArchiveKeeping::Options keep;
+    keep.dataFolder = s_.dataFolder;
+    keep.clock = s_.clock;
+    keep.log = s_.log;
+    keep.list = s_.archiveListing ? s_.archiveListing : ArchiveSweeper::Lister(ListArchiveFiles);
+    keep.readSpace = s_.diskSpace;
+    keep.thread = s_.archiveThread;
+    keeping_ = std::make_unique<ArchiveKeeping>(std::move(keep));
+  }
   if (s_.archiveThread) worker_->Start();
 
   // Channel 0's codec object answers for every channel whether MP3 is
@@ -178,6 +200,16 @@ void Engine::BeginRunning(bool startAll) {
   if (!s_.uncleanEnd.empty()) s_.log->LogEvent(std::string(kUncleanEndText) + s_.uncleanEnd);
   if (startAll && !channels_.empty()) ToggleChannels(0, 1);
   s_.log->LogEvent(kStartBanner);
+  // Retention and the free space, once at start-up (on the sweeper's thread).
+  if (keeping_) keeping_->Request(kSweepRetention | kSweepSpace, ArchivePending());
+}
+
+std::vector<std::string> Engine::ArchivePending() const {
+  return hooks_ ? hooks_->ArchivePending() : std::vector<std::string>{};
+}
+
+void Engine::ToArchiveHook(int ch, const std::string& path) {
+  if (hooks_) hooks_->FileFinished(ch, path);
 }
 
 void Engine::StoreDisplayChoices(int ch) {
@@ -232,6 +264,7 @@ void Engine::ApplyMiscSettings() {
     for (auto& c : channels_)
       if (c->lane) c->lane->SetLoudnessLog(misc_.loudnessLog);
     ConfigureHooks();
+    if (keeping_) keeping_->Configure(ReadKeepingSettings());
   }
   // The loudness view switched off: a meter in LUFS mode goes back to RMS.
   for (int ch = 0; ch < ChannelCount(); ++ch)

@@ -20,6 +20,7 @@
 #include "audio/monitor_output.h"
 #include "audio/wave_service.h"
 #include "engine/analysis_pass.h"
+#include "engine/archive_keeping.h"
 #include "engine/channel_record.h"
 #include "engine/engine_view.h"
 #include "engine/hooks/hook_service.h"
@@ -81,6 +82,11 @@ struct EngineServices {
   // The run marker, rewritten every second with the local time while the
   // program runs; empty for none.
   std::string runMarker;
+  // Keeping the archive: the listing of the archive files (null: the
+  // archive catalogue) and the free-space reading (null: the file
+  // system's); tests give their own.
+  ArchiveSweeper::Lister archiveListing;
+  DiskSpaceReader diskSpace;
   // Nobody is at hand to start a channel (headless): one that a settings
   // reload restarts and that then cannot start is tried again every few
   // seconds, like a device that cannot start.
@@ -206,6 +212,12 @@ class Engine {
   // Whether the disk refuses channel ch's archive writes: from the first
   // failed write until one succeeds (told by the archive worker).
   bool ArchiveWriteFailing(int ch) const { return Channel(ch).writer.WriteFailing(); }
+  // The free-space guard has nothing left to delete and the space is still
+  // short (ArchiveMinFreeMB); from any thread.
+  bool DiskLow() const { return keeping_ && keeping_->DiskLow(); }
+  // Retention, the free-space guard and the checksums; null before Build.
+  ArchiveKeeping* Keeping() { return keeping_.get(); }
+  const ArchiveKeeping* Keeping() const { return keeping_.get(); }
   // The wall-clock time of the last tick, as Unix seconds (0 before one).
   double LastTickUnixTime() const { return lastTickUnixTime_; }
 
@@ -240,6 +252,12 @@ class Engine {
   // Made after the channel records and gone before them: its lanes point
   // at their archives.
   std::unique_ptr<ArchiveWorker> worker_;
+  // Retention, the free-space guard and the checksums, with their thread.
+  std::unique_ptr<ArchiveKeeping> keeping_;
+  // The files still queued for ArchiveCommand.
+  std::vector<std::string> ArchivePending() const VARN_PROGRAM_THREAD;
+  // A closed file's ArchiveCommand run (after its sum, when there is one).
+  void ToArchiveHook(int ch, const std::string& path) VARN_PROGRAM_THREAD;
   // The event and archive hooks: from the first time one is set and may run.
   std::unique_ptr<HookService> hooks_;
   std::string hookRefusal_;  // why the hooks may not run, as last written

@@ -81,6 +81,8 @@ void Engine::StartNewFiles() {
     }
     TrappedStep([&]() VARN_PROGRAM_THREAD { c->lane->BeginNewFile(FramesInFlight(c->capture)); });
   }
+  // The free space, before the new files grow.
+  if (keeping_) keeping_->Request(kSweepSpace, ArchivePending());
 }
 
 uint32_t Engine::FillingBytes(const CaptureChannel& capture) {
@@ -118,6 +120,8 @@ void Engine::OncePerSecond(const ClockReading& now, bool wallStepped) {
   if (!step.newSecond) return;
   if (step.newHour && !wallStepped) TrappedStep([&]() VARN_PROGRAM_THREAD { StartNewFiles(); });
   TrappedStep([&]() VARN_PROGRAM_THREAD { WatchClockSync(); });
+  if (keeping_)
+    TrappedStep([&]() VARN_PROGRAM_THREAD { keeping_->EverySecond(now, ArchivePending()); });
   if (!s_.runMarker.empty())
     TrappedStep([&]() VARN_PROGRAM_THREAD {
       s_.log->ReplaceFile(s_.runMarker, GetDateTimeText(now, DateTimeStyle::Plain,
@@ -153,6 +157,11 @@ void Engine::Tick() {
     for (auto& c : channels_) c->lane->Flush();
     if (!worker_->Threaded()) worker_->RunQueued();
     worker_->WriteNotes();
+    if (keeping_)
+      keeping_->Report([this](int ch, const std::string& path) {
+        OnProgramThread();  // Report calls it at once
+        ToArchiveHook(ch, path);
+      });
   });
 
   TrappedStep([&]() VARN_PROGRAM_THREAD { WatchInputs(); });

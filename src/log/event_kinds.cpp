@@ -37,6 +37,8 @@ constexpr Prefix kPrefixes[] = {
     {"既定デバイスで録音", "default_device"},
     {"前回異常終了", "unclean_end"},
     {"ラウドネス", "loudness"},
+    {"アーカイブ削除", "archive_deleted"},
+    {"ディスク容量不足", "disk_low"},
 };
 
 }  // namespace

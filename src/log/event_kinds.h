@@ -11,8 +11,8 @@ namespace varn {
 // "over_level", "over_level_end", "low_level", "low_level_end", "click",
 // "spectrum_change", "device_error", "encoder_error", "file_write_failed",
 // "file_write_resumed", "watchdog", "input_stalled", "input_resumed",
-// "audio_lost", "loudness", "default_device", "unclean_end", or "other" for
-// a line no kind names.
+// "audio_lost", "loudness", "default_device", "unclean_end",
+// "archive_deleted", "disk_low", or "other" for a line no kind names.
 std::string_view EventKind(std::string_view message);
 
 // Every kind but "other", in the order above.
@@ -38,6 +38,8 @@ inline constexpr std::string_view kEventKinds[] = {"start",
                                                    "audio_lost",
                                                    "loudness",
                                                    "default_device",
-                                                   "unclean_end"};
+                                                   "unclean_end",
+                                                   "archive_deleted",
+                                                   "disk_low"};
 
 }  // namespace varn

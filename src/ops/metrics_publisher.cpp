@@ -1,6 +1,7 @@
 #include "ops/metrics_publisher.h"
 
 #include "engine/engine.h"
+#include "ops/archive_metrics.h"
 #include "ops/channel_metrics.h"
 #include "ops/line_state_metrics.h"
 #include "ops/monitor_metrics.h"
@@ -46,6 +47,7 @@ void MetricsPublisher::Publish(const Engine* engine) {
                MetricType::Gauge)
           .Add({}, engine->ClockSynchronised() == 1 ? 1.0 : 0.0);
     AddMonitorMetrics(m, *engine);
+    AddArchiveMetrics(m, *engine);
   }
   events_.AddTo(m);
   m.Family("varn_tick_seconds", "How long the update ticks took.", MetricType::Histogram)

@@ -71,6 +71,11 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"TabWidth_LV_", Column, Integer, "900"},
   // The loudness each line's hour should have, in LUFS (for the alert rules).
   SettingKeyInfo{"LoudnessTarget", Global, Real, "-23", DefaultKind::Fixed, DialogRange{-70, 0, "0.0"}},
+  // Keeping the archive: days kept (0 everything), the free space kept on
+  // the data folder's file system (0 off), and a .sha256 beside each file.
+  SettingKeyInfo{"ArchiveKeepDays", Global, Integer, "0", DefaultKind::Fixed, DialogRange{0, 3650, "0"}},
+  SettingKeyInfo{"ArchiveMinFreeMB", Global, Integer, "0", DefaultKind::Fixed, DialogRange{0, 100000000, "0"}},
+  SettingKeyInfo{"ArchiveChecksum", Global, Integer, "0", DefaultKind::Fixed, kFlag},
   // Channel keys.
   SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
   SettingKeyInfo{"DeviceName_", Channel, Text, ""},
@@ -85,6 +90,8 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"FFTOffset_", Channel, Real, "50"},
   // 0: the line may be silent at times (the alert rules leave its silence alone).
   SettingKeyInfo{"ExpectAudio_", Channel, Integer, "1", DefaultKind::Fixed, kFlag},
+  // -1: ArchiveKeepDays; otherwise this line's own days (0 keeps everything).
+  SettingKeyInfo{"ArchiveKeepDays_", Channel, Integer, "-1", DefaultKind::Fixed, DialogRange{-1, 3650, "0"}},
   // Setting-set keys.
   SettingKeyInfo{"WaveRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},
   SettingKeyInfo{"FFTRate_", Set, Real, "1", DefaultKind::Fixed, DialogRange{0.1, 10, "0.0"}},

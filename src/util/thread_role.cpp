@@ -5,6 +5,7 @@ namespace varn {
 ThreadRole gProgramThreadRole;
 ThreadRole gArchiveThreadRole;
 ThreadRole gLogThreadRole;
+ThreadRole gSweepThreadRole;
 ThreadRole gAudioThreadRole;
 
 }  // namespace varn

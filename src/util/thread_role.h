@@ -10,6 +10,8 @@
 //                         every decision about files and events
 //   the archive thread    names, encodes and writes the archive files
 //   the log thread        appends the event and diagnostics lines
+//   the sweep thread      lists the archive folders and deletes what
+//                         retention and the free-space guard give up
 //   an audio thread       a backend's thread: fills or drains the queued
 //                         headers (or the program's thread, while it holds
 //                         the backend's thread off)
@@ -36,6 +38,7 @@ class VARN_CAPABILITY("thread role") ThreadRole {};
 extern ThreadRole gProgramThreadRole;
 extern ThreadRole gArchiveThreadRole;
 extern ThreadRole gLogThreadRole;
+extern ThreadRole gSweepThreadRole;
 extern ThreadRole gAudioThreadRole;
 
 // Takes on a role for the rest of a scope: where a thread's work begins.
@@ -59,7 +62,9 @@ inline void OnArchiveThread() VARN_ASSERT_CAPABILITY(gArchiveThreadRole) {}
 #define VARN_PROGRAM_THREAD VARN_REQUIRES(::varn::gProgramThreadRole)
 #define VARN_ARCHIVE_THREAD VARN_REQUIRES(::varn::gArchiveThreadRole)
 #define VARN_LOG_THREAD VARN_REQUIRES(::varn::gLogThreadRole)
+#define VARN_SWEEP_THREAD VARN_REQUIRES(::varn::gSweepThreadRole)
 #define VARN_AUDIO_THREAD VARN_REQUIRES(::varn::gAudioThreadRole)
 #define VARN_PROGRAM_OWNED VARN_GUARDED_BY(::varn::gProgramThreadRole)
 #define VARN_ARCHIVE_OWNED VARN_GUARDED_BY(::varn::gArchiveThreadRole)
+#define VARN_SWEEP_OWNED VARN_GUARDED_BY(::varn::gSweepThreadRole)
 #define VARN_AUDIO_OWNED VARN_GUARDED_BY(::varn::gAudioThreadRole)

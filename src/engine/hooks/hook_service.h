@@ -79,6 +79,8 @@ class HookService final : public EventListener {
   // and the archive runs still waiting or going are written to the queue
   // file (it is removed when none are).
   void Finish(double seconds) VARN_PROGRAM_THREAD;
+  // The files whose archive run has not ended (retention keeps them).
+  std::vector<std::string> ArchivePending() const VARN_PROGRAM_THREAD { return ArchiveBacklog(); }
 
  private:
   // The archive runs not yet ended: going, then waiting, in closing order.
