@@ -2,7 +2,13 @@
 // as evidence, whatever retention or the free-space guard would delete.
 // The running monitor reads the holds file again before each sweep.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <iostream>
 
 #include "app/archive_commands.h"
@@ -27,6 +33,41 @@ int64_t NowSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+// Two commands changing the holds at once take turns, so that neither
+// writes over the other's hold: a lock on a file beside the holds file.
+class HoldsLock {
+ public:
+  explicit HoldsLock(const std::string& holdsPath)
+      : fd_(open((holdsPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    if (fd_ < 0) {
+      error_ = std::string(std::strerror(errno));
+      return;
+    }
+    while (flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      error_ = std::string(std::strerror(errno));
+      break;
+    }
+  }
+  ~HoldsLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  HoldsLock(const HoldsLock&) = delete;
+  HoldsLock& operator=(const HoldsLock&) = delete;
+  // Empty when the lock is held; otherwise the system's reason.
+  const std::string& Error() const { return error_; }
+
+ private:
+  int fd_;
+  std::string error_;
+};
+
+bool Locked(const HoldsLock& lock, const std::string& path) {
+  if (lock.Error().empty()) return true;
+  std::cerr << "varn: cannot lock " << path << ".lock: " << lock.Error() << "\n";
+  return false;
 }
 
 // The holds file as it stands; a broken one is named and not touched.
@@ -65,6 +106,8 @@ int RunHold(const CommonOptions& options, const HoldArgs& args) {
     return 1;
   }
   const std::string path = HoldsFilePath(place.dataFolder);
+  const HoldsLock lock(path);
+  if (!Locked(lock, path)) return 1;
   std::optional<HoldsFile> file = ReadHolds(path);
   if (!file) return 1;
   ArchiveHold hold;
@@ -92,6 +135,8 @@ int RunRelease(const CommonOptions& options, const std::string& idText) {
   }
   ProgramServices services(options.appFolder);
   const std::string path = HoldsFilePath(ReadArchivePlace().dataFolder);
+  const HoldsLock lock(path);
+  if (!Locked(lock, path)) return 1;
   std::optional<HoldsFile> file = ReadHolds(path);
   if (!file) return 1;
   const auto n = std::erase_if(

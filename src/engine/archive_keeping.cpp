@@ -6,6 +6,7 @@
 #include "log/event_log.h"
 #include "settings/setting_keys.h"
 #include "util/error_catch.h"
+#include "util/keep_until_exit.h"
 #include "util/text.h"
 
 namespace varn {
@@ -39,6 +40,10 @@ ArchiveKeeping::ArchiveKeeping(Options options) : o_(std::move(options)) {
   DiskSpaceReader reader = o_.readSpace ? o_.readSpace : DiskSpaceReader(ReadDiskSpace);
   sweeper_ = std::make_unique<ArchiveSweeper>(o_.list, std::move(reader));
   if (o_.thread) sweeper_->Start();
+}
+
+ArchiveKeeping::~ArchiveKeeping() {
+  if (sweeper_ && !sweeper_->Finish(kSweepFinishSec)) KeepUntilExit(std::move(sweeper_));
 }
 
 void ArchiveKeeping::Configure(const KeepingSettings& settings) { settings_ = settings; }

@@ -29,6 +29,9 @@ namespace varn {
 
 class EventLog;
 
+// How long the end of the program waits for a sweep or a sum going on.
+inline constexpr double kSweepFinishSec = 1.0;
+
 // Diagnostics lines of deleted files written per tick at most.
 inline constexpr size_t kLinesPerTick = 64;
 
@@ -51,6 +54,11 @@ class ArchiveKeeping {
     bool thread = true;           // false: each Tick does the sweeper's work (tests)
   };
   explicit ArchiveKeeping(Options options);
+  // Gives a sweep still going kSweepFinishSec to end; one that does not (a
+  // disk that does not answer) is left to the end of the process.
+  ~ArchiveKeeping();
+  ArchiveKeeping(const ArchiveKeeping&) = delete;
+  ArchiveKeeping& operator=(const ArchiveKeeping&) = delete;
 
   void Configure(const KeepingSettings& settings) VARN_PROGRAM_THREAD;
   const KeepingSettings& Settings() const { return settings_; }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "archive/file_checksum.h"
@@ -52,6 +53,19 @@ ArchiveSweeper::~ArchiveSweeper() {
   quit_.store(true, std::memory_order_release);
   Wake();
   thread_.join();
+}
+
+bool ArchiveSweeper::Finish(double seconds) {
+  if (!thread_.joinable()) return true;
+  quit_.store(true, std::memory_order_release);
+  Wake();
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!ended_.load(std::memory_order_acquire)) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  thread_.join();
+  return true;
 }
 
 void ArchiveSweeper::Wake() {
@@ -113,6 +127,7 @@ void ArchiveSweeper::Run() {
     if (requested_.load(std::memory_order_acquire) != 0 || !sums_.Empty()) continue;
     wake_.wait(seen, std::memory_order_acquire);
   }
+  ended_.store(true, std::memory_order_release);
 }
 
 const HoldsFile& ArchiveSweeper::Holds(const std::string& dataFolder) {
@@ -200,7 +215,9 @@ bool ArchiveSweeper::WriteSums() {
   SumJob job;
   SweepOutcome outcome;
   outcome.sweep = false;
-  while (sums_.TryPop(job)) {
+  // At the end of the program the files not yet summed go to the hook
+  // without: they stay queued here.
+  while (!quit_.load(std::memory_order_acquire) && sums_.TryPop(job)) {
     ChecksumDone done{job.channel, job.path, {}};
     TrappedStep([&]() VARN_SWEEP_THREAD { done.error = WriteChecksumFile(job.path); });
     outcome.sums.push_back(std::move(done));

@@ -77,6 +77,10 @@ class ArchiveSweeper {
   ArchiveSweeper(Lister list, DiskSpaceReader readSpace);
   // Ends the thread after the sweep it is doing.
   ~ArchiveSweeper();
+  // Asks the thread to end after the file or sweep it is at and waits up
+  // to `seconds` for it; false when it still works (a disk that does not
+  // answer): the owner then keeps this object until the process ends.
+  bool Finish(double seconds);
   ArchiveSweeper(const ArchiveSweeper&) = delete;
   ArchiveSweeper& operator=(const ArchiveSweeper&) = delete;
 
@@ -132,6 +136,7 @@ class ArchiveSweeper {
   std::atomic<bool> busy_{false};
   std::atomic<uint32_t> wake_{0};
   std::atomic<bool> quit_{false};
+  std::atomic<bool> ended_{false};  // the thread has left its loop
   std::thread thread_;
 };
 

@@ -65,6 +65,20 @@ TEST_F(ArchiveKeepCli, HoldsAreMadeListedAndReleasedAndBadArgumentsExitTwo) {
   EXPECT_EQ(test::ReadText(data + "archive_holds.txt"), "scribbled\n");
 }
 
+// Holds made at the same moment (two operators, a script) are all kept.
+TEST_F(ArchiveKeepCli, HoldsMadeAtOnceAreAllKept) {
+  std::string script;
+  for (int i = 0; i < 6; ++i)
+    script += "XDG_CONFIG_HOME=" + home.Path() + " " + VARN_EXE + " --app-folder " + app.Path() +
+              " archive hold --channel 1 --from '2026-03-10 13:00' --to '2026-03-10 14:00' "
+              "--reason r" +
+              std::to_string(i) + " >/dev/null 2>&1 & ";
+  ASSERT_EQ(test::RunCommand(script + "wait").exitCode, 0);
+  const std::string listed = Varn("archive holds").output;
+  for (int i = 0; i < 6; ++i)
+    EXPECT_NE(listed.find("r" + std::to_string(i)), std::string::npos) << listed;
+}
+
 TEST_F(ArchiveKeepCli, VerifyNamesAChangedFileAndALostSum) {
   std::filesystem::create_directories(data + "ch2");
   std::vector<uint8_t> bytes(1000, 7);

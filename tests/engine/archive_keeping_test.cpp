@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <numeric>
 #include <thread>
@@ -307,6 +308,36 @@ TEST(ArchiveSweeperThread, TheTopOfTheHourSweepsOnTheSweepersThread) {
   EXPECT_FALSE(PathExists(data + "ch1/20260301000000.wav"));
   EXPECT_EQ(log.CountEvents("アーカイブ削除 1件"), 1);
   EXPECT_TRUE(keeping.Figures().known);
+}
+
+// A listing that never returns (a disk that does not answer) does not hold
+// up the end of the program: the sweeper is left to the end of the process.
+TEST(ArchiveSweeperThread, AStuckSweepDoesNotHoldUpTheEnd) {
+  TempDir dir;
+  ManualClock clock = LocalClock(DateTime{2026, 3, 14, 10, 0, 0, 0});
+  LogCapture log{clock, dir / "log/"};
+  // Shared with the listing, which may outlive this test's frame.
+  auto entered = std::make_shared<std::atomic<bool>>(false);
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  ArchiveKeeping::Options o;
+  o.dataFolder = dir / "data/";
+  o.clock = &clock;
+  o.log = ActiveLog();
+  o.list = [entered, release](const std::string&) {
+    entered->store(true);
+    while (!release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return std::vector<SweepFile>{};
+  };
+  o.thread = true;
+  auto keeping = std::make_unique<ArchiveKeeping>(std::move(o));
+  KeepingSettings s;
+  s.keepDays.fill(1);
+  keeping->Configure(s);
+  keeping->Request(kSweepRetention, {});
+  while (!entered->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  keeping.reset();  // returns although the listing still hangs
+  EXPECT_FALSE(release->load());
+  release->store(true);
 }
 
 // The keys as the program reads them: a channel's own days or the global ones.

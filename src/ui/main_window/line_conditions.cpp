@@ -2,7 +2,10 @@
 
 namespace varn {
 
-bool LineDiskShort(const Engine& /*engine*/, int /*ch*/) { return false; }
+bool LineDiskShort(const Engine& engine, int ch) {
+  const ChannelRecord& c = engine.Channel(ch);
+  return engine.DiskLow() && engine.Capturing(ch) && c.archive.ArcOn != 0;
+}
 
 LineConditions ConditionsOf(const Engine& engine, int ch) {
   const ChannelRecord& c = engine.Channel(ch);

@@ -10,8 +10,8 @@
 
 namespace varn {
 
-// Whether the disk that holds line ch's archive is short of space. Always
-// false here: the disk-space watch will answer it.
+// Whether line ch archives while the data folder's disk is short of space
+// (the space guard found nothing more it may delete).
 bool LineDiskShort(const Engine& engine, int ch);
 
 LineConditions ConditionsOf(const Engine& engine, int ch);
