@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""The web console's listener over HTTP, end to end against a headless varn
+on virtual devices: what loopback serves, what is refused (paths out of
+the console, encoded or not; bad parameters; other methods), the live
+stream, users and passwords (401, throttling, Prometheus scraping with
+basic_auth), a listener beyond loopback without users, HTTPS with a
+self-signed certificate, bad TLS files, and slow clients that must not
+keep a scrape out.
+
+Usage: web_http_test.py VARN_EXE"""
+
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from varn_web import Varn, free_port, raw_request, request, wait_until  # noqa: E402
+
+EXE = None
+TWO_LINES = "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Silence\nArcOn_1=0\nArcOn_2=0\n"
+
+
+def passwd_line(name, password):
+    r = subprocess.run([EXE, "passwd", name], input=password + "\n", capture_output=True,
+                       text=True, check=True)
+    return r.stdout.strip()
+
+
+class WebHttpTest(unittest.TestCase):
+    def start(self, settings, args=()):
+        varn = Varn(EXE, settings, args)
+        self.addCleanup(varn.stop)
+        self.assertTrue(varn.wait_for_err("console on "), varn.err())
+        return varn
+
+    def test_loopback_serves_the_console_and_refuses_everything_else(self):
+        port = free_port()
+        self.start(TWO_LINES, ["--http", str(port)])
+        self.assertTrue(wait_until(lambda: request(port, "/api/v1/status")[0] == 200, 5))
+        status = json.loads(request(port, "/api/v1/status")[2])
+        self.assertEqual([l["channel"] for l in status["lines"]], [1, 2])
+        self.assertTrue(wait_until(
+            lambda: json.loads(request(port, "/api/v1/status")[2])["lines"][0]["sides"], 5))
+        line = json.loads(request(port, "/api/v1/status")[2])["lines"][0]
+        self.assertEqual(line["state"], "recording")
+        self.assertEqual(line["device"], "Sim Tone 1kHz")
+        self.assertAlmostEqual(line["sides"][0]["rms"], -23.0, delta=1.5)  # -20 dBFS peak sine
+
+        for path in ("/", "/line/1", "/line/2", "/events"):
+            s, h, body = request(port, path)
+            self.assertEqual((s, h["content-type"]), (200, "text/html; charset=utf-8"), path)
+            self.assertIn(b"/static/app.js", body)
+        self.assertEqual(request(port, "/static/app.js")[0], 200)
+        self.assertEqual(request(port, "/metrics")[0], 200)
+        for path in ("/line/3", "/line/0", "/line/1x", "/static/index.html", "/static/",
+                     "/varn.ini", "/api/v1/nothing"):
+            self.assertEqual(request(port, path)[0], 404, path)
+        # Paths out of the console, as a client library would not send them.
+        for path in (b"/static/../varn.ini", b"/%2e%2e/%2e%2e/etc/passwd", b"//etc/passwd",
+                     b"/static/%2e%2e/%2e%2e/etc/passwd", b"/static/..%2fvarn.ini",
+                     b"/static/%2fetc%2fpasswd", b"/etc/passwd", b"/static//etc/passwd"):
+            self.assertEqual(raw_request(port, b"GET " + path + b" HTTP/1.0\r\n\r\n"), 404, path)
+        self.assertEqual(request(port, "/", method="POST")[0], 405)
+        self.assertEqual(request(port, "/api/v1/status", method="DELETE")[0], 405)
+
+        for query in ("day=2026-13-01", "day=yesterday", "day=20260230", "channel=9",
+                      "channel=x", "kind=nonsense"):
+            self.assertEqual(request(port, "/api/v1/events?" + query)[0], 400, query)
+        self.assertTrue(wait_until(lambda: json.loads(
+            request(port, "/api/v1/events?channel=1&kind=record_start")[2])["events"], 5))
+        events = json.loads(request(port, "/api/v1/events?channel=1&kind=record_start")[2])
+        self.assertTrue(all(e["channel"] == 1 and e["kind"] == "record_start"
+                            for e in events["events"]))
+        self.assertEqual(events["events"][0]["message"], "録音開始")
+        self.assertIn(events["day"], events["days"])
+
+        # The live stream: levels ten times a second, each fresh.
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+            s.sendall(b"GET /api/v1/live HTTP/1.1\r\nHost: x\r\n\r\n")
+            data = b""
+            start = time.monotonic()
+            while data.count(b"event: levels") < 6 and time.monotonic() - start < 5:
+                data += s.recv(65536)
+            elapsed = time.monotonic() - start
+        self.assertIn(b"text/event-stream", data)
+        self.assertGreaterEqual(data.count(b"event: levels"), 6)
+        self.assertLess(elapsed, 1.5)
+        self.assertIn("録音開始".encode(), data)  # the last lines come first
+
+    def test_slow_clients_do_not_keep_a_scrape_out(self):
+        port = free_port()
+        self.start("NumRec=1\nArcOn_1=0\n", ["--http", "127.0.0.1:%d" % port])
+        held = []
+        try:
+            # One address that opens connections and says nothing...
+            for _ in range(16):
+                s = socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.2", 0))
+                s.sendall(b"GET /metrics HTTP/1.1\r\n")
+                held.append(s)
+            # ...and live streams whose readers never read.
+            for _ in range(12):
+                s = socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.3", 0))
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                s.sendall(b"GET /api/v1/live HTTP/1.1\r\nHost: x\r\n\r\n")
+                held.append(s)
+            time.sleep(1.0)
+            start = time.monotonic()
+            status, _, body = request(port, "/metrics", timeout=2)
+            self.assertEqual(status, 200)
+            self.assertLess(time.monotonic() - start, 1.0)
+            self.assertTrue(body.startswith(b"# HELP varn_build_info"))
+            # The address that holds its share gets no more.
+            extra = socket.create_connection(("127.0.0.1", port), source_address=("127.0.0.2", 0))
+            extra.sendall(b"GET /metrics HTTP/1.0\r\n\r\n")
+            extra.settimeout(3)
+            try:
+                self.assertEqual(extra.recv(100), b"")
+            except ConnectionResetError:
+                pass
+            extra.close()
+        finally:
+            for s in held:
+                s.close()
+
+    def test_users_file_asks_everyone_and_prometheus_scrapes_with_basic_auth(self):
+        folder = tempfile.mkdtemp(prefix="varn-web-users-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        line = passwd_line("alice", "correct horse")
+        self.assertRegex(line, r"^alice:\$y\$")
+        users = os.path.join(folder, "users")
+        with open(users, "w") as f:
+            f.write("# console users\n" + line + "\n")
+        port = free_port()
+        self.start("NumRec=1\nArcOn_1=0\nHttpUsersFile=%s\nHttpListen=%d\n" % (users, port))
+        for path in ("/metrics", "/", "/api/v1/status", "/nothing"):
+            s, h, _ = request(port, path)
+            self.assertEqual(s, 401, path)
+            self.assertIn("Basic", h.get("www-authenticate", ""))
+        self.assertEqual(request(port, "/metrics", "alice", "wrong")[0], 401)
+        self.assertEqual(request(port, "/metrics", "bob", "correct horse")[0], 401)
+        self.assertEqual(request(port, "/metrics", "alice", "correct horse")[0], 200)
+        self.assertEqual(request(port, "/", "alice", "correct horse")[0], 200)
+
+        # An address that keeps guessing is refused for a while; others are not.
+        for _ in range(10):
+            request(port, "/", "alice", "guess", source="127.0.0.5")
+        s, h, _ = request(port, "/", "alice", "correct horse", source="127.0.0.5")
+        self.assertEqual(s, 429)
+        self.assertGreater(int(h["retry-after"]), 0)
+        self.assertEqual(request(port, "/", "alice", "correct horse")[0], 200)
+
+        if not shutil.which("prometheus"):
+            self.skipTest("prometheus is not installed (scripts/setup.sh installs it)")
+        prom_port = free_port()
+        with open(os.path.join(folder, "prometheus.yml"), "w") as f:
+            f.write("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: varn\n"
+                    "    basic_auth:\n      username: alice\n      password: correct horse\n"
+                    "    static_configs:\n      - targets: ['127.0.0.1:%d']\n" % port)
+        with open(os.path.join(folder, "prometheus.log"), "wb") as log:
+            prom = subprocess.Popen(
+                ["prometheus", "--config.file=" + os.path.join(folder, "prometheus.yml"),
+                 "--storage.tsdb.path=" + os.path.join(folder, "tsdb"),
+                 "--web.listen-address=127.0.0.1:%d" % prom_port], stdout=log, stderr=log)
+        self.addCleanup(prom.wait)
+        self.addCleanup(prom.terminate)
+
+        def scraped():
+            try:
+                q = urllib.parse.quote('up{job="varn"}')
+                r = json.loads(request(prom_port, "/api/v1/query?query=" + q)[2])
+                return [x["value"][1] for x in r["data"]["result"]] == ["1"]
+            except (OSError, ValueError, KeyError):
+                return False
+        self.assertTrue(wait_until(scraped, 15, 0.25), open(os.path.join(folder, "prometheus.log")).read())
+
+    def test_beyond_loopback_without_users_serves_only_the_metrics(self):
+        port = free_port()
+        self.start("NumRec=1\nArcOn_1=0\nMetricsListen=0.0.0.0:%d\n" % port)
+        self.assertEqual(request(port, "/metrics")[0], 200)
+        for path in ("/", "/events", "/api/v1/status", "/api/v1/live"):
+            s, _, body = request(port, path)
+            self.assertEqual(s, 403, path)
+            self.assertIn(b"varn passwd", body)
+
+    def test_https_with_a_self_signed_certificate_and_bad_tls_files(self):
+        folder = tempfile.mkdtemp(prefix="varn-web-tls-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        port = free_port()
+        varn = self.start("NumRec=1\nArcOn_1=0\nHttpTlsCert=%s\nHttpTlsKey=%s\n" % (cert, key),
+                          ["--http", str(port)])
+        self.assertIn("console on https://127.0.0.1:%d/" % port, varn.err())
+        self.assertEqual(request(port, "/metrics", tls_ca=cert)[0], 200)
+        self.assertEqual(request(port, "/api/v1/status", tls_ca=cert)[0], 200)
+        with self.assertRaises((OSError, Exception)):
+            request(port, "/metrics", timeout=2)  # plain HTTP is not spoken there
+
+        # A file that is no certificate, or no key, ends varn with status 2 naming it.
+        junk = os.path.join(folder, "junk.pem")
+        with open(junk, "w") as f:
+            f.write("not a certificate\n")
+        for c, k, named in ((junk, key, junk), (cert, junk, junk),
+                            (os.path.join(folder, "missing.pem"), key, "missing.pem")):
+            bad = Varn(EXE, "NumRec=1\nArcOn_1=0\nHttpTlsCert=%s\nHttpTlsKey=%s\n" % (c, k),
+                       ["--http", str(free_port())])
+            self.assertEqual(bad.proc.wait(15), 2, bad.err())
+            self.assertIn(named, bad.err())
+            bad.stop()
+
+    def test_listen_names_that_differ_end_varn(self):
+        a, b = free_port(), free_port()
+        for settings, args in (("NumRec=1\n", ["--http", str(a), "--metrics", str(b)]),
+                               ("NumRec=1\nHttpListen=%d\nMetricsListen=%d\n" % (a, b), []),
+                               ("NumRec=1\nHttpUsersFile=/nonexistent/users\n", ["--http", str(a)])):
+            bad = Varn(EXE, settings, args)
+            self.assertEqual(bad.proc.wait(15), 2, bad.err())
+            self.assertTrue("differ" in bad.err() or "/nonexistent/users" in bad.err(), bad.err())
+            bad.stop()
+        # passwd refuses what cannot be a users-file line.
+        r = subprocess.run([EXE, "passwd", "a:b"], input="x\n", capture_output=True, text=True)
+        self.assertEqual(r.returncode, 2)
+        r = subprocess.run([EXE, "passwd", "carol"], input="", capture_output=True, text=True)
+        self.assertEqual(r.returncode, 2)
+
+
+if __name__ == "__main__":
+    EXE = sys.argv.pop(1)
+    unittest.main(verbosity=2)
