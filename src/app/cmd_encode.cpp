@@ -2,13 +2,10 @@
 // the codec object's file conversions, with a progress bar on a terminal
 // and Ctrl-C to stop (the unfinished target is removed).
 
-#include <unistd.h>
-
-#include <csignal>
-#include <cstdio>
 #include <iostream>
 
 #include "app/commands.h"
+#include "app/console_progress.h"
 #include "archive/file_access.h"
 #include "archive/mp3acm.h"
 #include "archive/mpeg_info.h"
@@ -18,56 +15,10 @@
 namespace varn {
 namespace {
 
-constexpr int kExitCanceled = 130;
-constexpr int kBarWidth = 40;
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void OnInterrupt(int) { gInterrupted = 1; }
-
-// Ctrl-C asks the conversion to stop at the next piece instead of killing
-// the process, so the half-written target is cleaned up.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    gInterrupted = 0;
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &old_);
-  }
-  ~InterruptGuard() { sigaction(SIGINT, &old_, nullptr); }
-
- private:
-  struct sigaction old_ {};
-};
-
-class ProgressBar {
- public:
-  ProgressBar() : shown_(isatty(STDERR_FILENO) == 1) {}
-  void Show(float fraction) {
-    if (!shown_) return;
-    const float f = fraction < 0 ? 0 : fraction > 1 ? 1 : fraction;
-    const int filled = static_cast<int>(f * kBarWidth);
-    std::fprintf(stderr, "\r%3d%% [%s%s]", static_cast<int>(f * 100),
-                 std::string(static_cast<size_t>(filled), '#').c_str(),
-                 std::string(static_cast<size_t>(kBarWidth - filled), ' ').c_str());
-    std::fflush(stderr);
-  }
-  void Finish(bool complete) {
-    if (!shown_) return;
-    if (complete) Show(1.0f);
-    std::fputc('\n', stderr);
-  }
-
- private:
-  bool shown_;
-};
-
 void Attach(C_mp3acm& codec, ProgressBar& bar) {
   codec.EncProg = [&bar](float rate, int32_t& cancel) {
     bar.Show(rate);
-    if (gInterrupted) cancel = 1;
+    if (InterruptGuard::Interrupted()) cancel = 1;
   };
 }
 
