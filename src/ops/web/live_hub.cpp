@@ -120,6 +120,7 @@ void LiveHub::Take() {
       view_.channels = static_cast<int>(s.lines.size());
       view_.logFolder = s.logFolder;
       view_.logExtension = s.logExtension;
+      view_.dataFolder = s.dataFolder;
     }
     for (size_t i = 0; i < lines.size(); ++i) {
       events_.push_back(Event{++view_.lastEvent, std::move(lines[i]), std::move(texts[i])});

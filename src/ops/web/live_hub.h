@@ -39,6 +39,7 @@ class LiveHub {
     int channels = 0;
     std::string logFolder;
     std::string logExtension;
+    std::string dataFolder;
   };
 
   // Any connection's thread.

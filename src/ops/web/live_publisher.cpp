@@ -27,6 +27,7 @@ void LivePublisher::Publish(const Engine& engine) {
   const size_t dot = path.rfind('.');
   s.logFolder.assign(path, 0, slash == std::string::npos ? 0 : slash + 1);
   s.logExtension = dot == std::string::npos || dot < slash ? "" : path.substr(dot);
+  s.dataFolder = engine.Services().dataFolder;
   s.lines.resize(static_cast<size_t>(engine.ChannelCount()));
   for (int ch = 0; ch < engine.ChannelCount(); ++ch) {
     const ChannelRecord& c = engine.Channel(ch);

@@ -34,6 +34,7 @@ struct LiveSnapshot {
   std::vector<LiveLine> lines;
   std::string logFolder;     // where the day's event files are, with the final "/"
   std::string logExtension;  // ".txt"
+  std::string dataFolder;    // the archive's channel folders are in it
 };
 
 // One line of the event file as the console shows it (the log window's

@@ -171,6 +171,14 @@ int WebSite::Route(MHD_Connection* c, std::string_view url) {
   }
   if (url == "/api/v1/events") return Events(c);
   if (url == "/api/v1/live") return Live(c);
+  if (url == "/api/v1/archive" || url == "/api/v1/extract" || url.starts_with("/archive/")) {
+    const std::string folder = hub_.Now().dataFolder;
+    if (folder.empty())
+      return Reply(c, MHD_HTTP_SERVICE_UNAVAILABLE, "{\"error\":\"starting\"}", kJson);
+    if (url == "/api/v1/archive") return archive_.List(c, folder);
+    if (url == "/api/v1/extract") return archive_.Extract(c, folder);
+    return archive_.File(c, url, folder);
+  }
   return Reply(c, MHD_HTTP_NOT_FOUND, "Not found\n", kText);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the listener answers: /metrics, the console's pages (/, /line/N,
 // /events) and its read-only API (/api/v1/status, /api/v1/events,
-// /api/v1/live), after the gate of who may ask. No request changes
+// /api/v1/live, /api/v1/archive, /api/v1/extract, /archive/chN/FILE), after the gate of who may ask. No request changes
 // anything in the program.
 
 #include <functional>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "ops/web/archive_routes.h"
 #include "ops/web/live_hub.h"
 #include "ops/web/web_auth.h"
 
@@ -38,6 +39,7 @@ class WebSite {
   LiveHub& hub_;
   std::function<std::string()> metricsPage_;
   WebAccess access_;
+  ArchiveRoutes archive_;
 };
 
 // A client address as text ("127.0.0.1", "::1").

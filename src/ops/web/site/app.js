@@ -222,6 +222,105 @@ async function eventsPage() {
   await load();
 }
 
+// ---- one line's archive ---------------------------------------------------------
+
+function pad(n) {
+  return String(n).padStart(2, '0');
+}
+
+// "2026-12-08 06:08:30" (or with an offset) as a datetime-local value.
+function inputTime(text) {
+  return text.slice(0, 19).replace(' ', 'T');
+}
+
+function addSeconds(text, seconds) {
+  const d = new Date(inputTime(text));
+  d.setSeconds(d.getSeconds() + seconds);
+  return d.getFullYear() + '-' + pad(d.getMonth() + 1) + '-' + pad(d.getDate()) + 'T' +
+    pad(d.getHours()) + ':' + pad(d.getMinutes()) + ':' + pad(d.getSeconds());
+}
+
+function sizeText(bytes) {
+  return bytes >= 1048576 ? (bytes / 1048576).toFixed(1) + ' MB' : Math.ceil(bytes / 1024) + ' KB';
+}
+
+function lengthText(ms) {
+  const s = Math.round(ms / 1000);
+  return Math.floor(s / 60) + ':' + pad(s % 60);
+}
+
+async function archivePart(channel) {
+  const player = document.getElementById('player');
+  const from = document.getElementById('from');
+  const to = document.getElementById('to');
+  const format = document.getElementById('format');
+  const download = document.getElementById('range-download');
+  const daySelect = document.getElementById('archive-day');
+  const body = document.querySelector('#files tbody');
+  const holesText = document.getElementById('holes');
+  let listing = { files: [], holes: [] };
+
+  function rangeUrl(save) {
+    const q = new URLSearchParams({ channel: String(channel), from: from.value, to: to.value,
+      format: format.value });
+    if (save) q.set('download', '1');
+    return '/api/v1/extract?' + q.toString();
+  }
+  function updateDownload() {
+    download.href = from.value && to.value ? rangeUrl(true) : '#';
+  }
+  for (const input of [from, to, format]) input.addEventListener('change', updateDownload);
+  document.getElementById('range-play').addEventListener('click', () => {
+    if (!from.value || !to.value) return;
+    player.src = rangeUrl(false);
+    player.play().catch(() => {});
+  });
+
+  function showDay() {
+    const day = daySelect.value;
+    const rows = [];
+    for (const f of listing.files) {
+      if (f.start.slice(0, 10) !== day) continue;
+      const tr = el('tr');
+      tr.dataset.name = f.name;
+      tr.append(el('td', 't', f.start.slice(11, 19)), el('td', 't', lengthText(f.lengthMs)),
+        el('td', '', f.error ? f.error : f.format), el('td', 't', sizeText(f.size)));
+      const actions = el('td');
+      if (!f.error) {
+        const play = el('button', 'button play', '再生');
+        play.type = 'button';
+        play.addEventListener('click', () => {
+          for (const r of body.children) r.classList.remove('playing');
+          tr.classList.add('playing');
+          player.src = f.url;
+          player.play().catch(() => {});
+          from.value = inputTime(f.start);
+          to.value = addSeconds(f.start, Math.max(1, Math.min(60, Math.floor(f.lengthMs / 1000))));
+          updateDownload();
+        });
+        const save = el('a', 'button', '保存');
+        save.href = f.url;
+        save.download = f.name;
+        actions.append(play, save);
+      }
+      tr.append(actions);
+      rows.push(tr);
+    }
+    body.replaceChildren(...rows);
+    const holes = listing.holes.filter((h) => h.start.slice(0, 10) === day || h.end.slice(0, 10) === day);
+    holesText.textContent = holes.length ? '欠落 ' + holes.map((h) => h.start.slice(11, 19) + '–' + h.end.slice(11, 19)).join(', ') : '';
+  }
+  daySelect.addEventListener('change', showDay);
+
+  const r = await fetch('/api/v1/archive?channel=' + channel);
+  if (!r.ok) return;
+  listing = await r.json();
+  const days = [...new Set(listing.files.map((f) => f.start.slice(0, 10)))].sort().reverse();
+  for (const d of days) daySelect.append(new Option(d.replaceAll('-', '/'), d));
+  if (days.length) daySelect.value = days[0];
+  showDay();
+}
+
 // ---- start ----------------------------------------------------------------------
 
 const page = document.body.dataset.page;
@@ -230,6 +329,7 @@ if (page === 'overview') {
 } else if (page === 'line') {
   const only = Number(location.pathname.split('/')[2]);
   live(only);
+  archivePart(only);
 } else if (page === 'events') {
   eventsPage();
 }
