@@ -109,3 +109,25 @@ def wait_until(check, seconds, step=0.05):
             return True
         time.sleep(step)
     return check()
+
+
+def write_wav(path, seconds, rate=48000, hz=440.0):
+    """A stereo 16-bit sine of `seconds`, as an archive file would hold."""
+    import math
+    import struct
+    import wave
+    frames = int(seconds * rate)
+    step = 2 * math.pi * hz / rate
+    with wave.open(path, "wb") as w:
+        w.setnchannels(2)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(b"".join(struct.pack("<hh", int(8000 * math.sin(i * step)), 0)
+                               for i in range(frames)))
+
+
+def archive_name(seconds_ago):
+    """An archive file name (local time) of a moment `seconds_ago`, and that
+    time as the API reads it."""
+    t = time.localtime(time.time() - seconds_ago)
+    return time.strftime("%Y%m%d%H%M%S", t) + ".wav", time.strftime("%Y-%m-%dT%H:%M:%S", t)

@@ -4,7 +4,8 @@ Debian's chromium-driver) against one `varn --headless --audio sim` with
 eight lines. The overview lists every line and its figures move; an event
 line the virtual programme makes shows on / within a second without a
 reload; /events filters by line and kind; one line's page shows that
-line alone; no page logs an error to the console.
+line alone, plays an archive file (its time advances, no media error) and
+offers a time range as a WAV of the right length; no page logs an error to the console.
 
 Usage: web_browser_test.py VARN_EXE   (VARN_WEB_SHOTS=DIR keeps screenshots
 of / and /line/1 at a desktop and a phone width there)"""
@@ -17,7 +18,10 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from varn_web import Varn, free_port, request, wait_until  # noqa: E402
+import io  # noqa: E402
+import tempfile  # noqa: E402
+import wave  # noqa: E402
+from varn_web import Varn, archive_name, free_port, request, wait_until, write_wav  # noqa: E402
 
 try:
     from selenium import webdriver
@@ -51,7 +55,12 @@ class WebBrowserTest(unittest.TestCase):
         settings = "NumRec=8\n" + "".join(
             "DeviceName_%d=%s\nChName_%d=Line %d\n" % (i + 1, d, i + 1, i + 1)
             for i, d in enumerate(DEVICES))
-        cls.varn = Varn(EXE, settings, ["--http", str(cls.port)])
+        # An hour recorded earlier, for the archive part of /line/1.
+        folder = tempfile.mkdtemp(prefix="varn-web-browser-")
+        os.makedirs(os.path.join(folder, "varn_data", "ch1"))
+        cls.archived, cls.archived_start = archive_name(7200)
+        write_wav(os.path.join(folder, "varn_data", "ch1", cls.archived), 30)
+        cls.varn = Varn(EXE, settings, ["--http", str(cls.port)], folder=folder)
         if not cls.varn.wait_for_err("console on "):
             raise RuntimeError(cls.varn.err())
         options = Options()
@@ -162,6 +171,29 @@ class WebBrowserTest(unittest.TestCase):
         self.assertTrue(all("ch1" in li.text
                             for li in b.find_elements(By.CSS_SELECTOR, "#events li")))
         self.assertEqual(request(self.port, "/line/9")[0], 404)
+
+        # The hour recorded earlier is listed; its play button plays it.
+        row = '#files tr[data-name="%s"]' % self.archived
+        self.assertTrue(wait_until(lambda: b.find_elements(By.CSS_SELECTOR, row), 5))
+        b.find_element(By.CSS_SELECTOR, row + " button.play").click()
+        player = "const a = document.getElementById('player'); "
+        self.assertTrue(wait_until(lambda: b.execute_script(
+            player + "return a.currentTime > 0.3 && !a.paused;"), 5),
+            b.execute_script(player + "return [a.currentTime, a.error && a.error.message];"))
+        self.assertIsNone(b.execute_script(player + "return a.error;"))
+        self.assertTrue(b.execute_script(player + "return a.src;").endswith("/archive/ch1/" + self.archived))
+        # A range of 12 s within it: the page's download link gives that WAV.
+        b.execute_script("document.getElementById('to').value = arguments[0];"
+                         "document.getElementById('to').dispatchEvent(new Event('change'));",
+                         time.strftime("%Y-%m-%dT%H:%M:%S", time.localtime(time.mktime(
+                             time.strptime(self.archived_start, "%Y-%m-%dT%H:%M:%S")) + 12)))
+        href = b.find_element(By.ID, "range-download").get_attribute("href")
+        self.assertIn("download=1", href)
+        status, headers, body = request(self.port, href[len(self.base):])
+        self.assertEqual(status, 200)
+        self.assertIn("attachment", headers["content-disposition"])
+        with wave.open(io.BytesIO(body)) as w:
+            self.assertEqual((w.getnframes(), w.getframerate()), (12 * 48000, 48000))
         self.shoot("line1")
         self.assertEqual(self.errors(), [])
 

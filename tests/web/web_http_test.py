@@ -21,7 +21,10 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from varn_web import Varn, free_port, raw_request, request, wait_until  # noqa: E402
+import wave  # noqa: E402
+import io  # noqa: E402
+from varn_web import (Varn, archive_name, free_port, raw_request, request, wait_until,  # noqa: E402
+                      write_wav)
 
 EXE = None
 TWO_LINES = "NumRec=2\nDeviceName_1=Sim Tone 1kHz\nDeviceName_2=Sim Silence\nArcOn_1=0\nArcOn_2=0\n"
@@ -97,6 +100,86 @@ class WebHttpTest(unittest.TestCase):
         self.assertGreaterEqual(data.count(b"event: levels"), 6)
         self.assertLess(elapsed, 1.5)
         self.assertIn("録音開始".encode(), data)  # the last lines come first
+
+    def test_archive_files_ranges_and_extractions(self):
+        app = tempfile.mkdtemp(prefix="varn-web-archive-")
+        self.addCleanup(shutil.rmtree, app, True)
+        ch1 = os.path.join(app, "varn_data", "ch1")
+        os.makedirs(ch1)
+        name, start = archive_name(7200)
+        write_wav(os.path.join(ch1, name), 20)
+        # A file of a valid name that leads out of the data folder.
+        outside = os.path.join(app, "outside.wav")
+        write_wav(outside, 1)
+        link_name, _ = archive_name(10800)
+        os.symlink(outside, os.path.join(ch1, link_name))
+        with open(os.path.join(ch1, "notes.txt"), "w") as f:
+            f.write("not audio\n")
+        port = free_port()
+        varn = Varn(EXE, "NumRec=1\nArcOn_1=0\n", ["--http", str(port)], folder=app)
+        self.addCleanup(varn.stop, False)
+        self.assertTrue(varn.wait_for_err("console on "), varn.err())
+        self.assertTrue(wait_until(lambda: request(port, "/api/v1/archive?channel=1")[0] == 200, 5))
+
+        listing = json.loads(request(port, "/api/v1/archive?channel=1")[2])
+        entry = [f for f in listing["files"] if f["name"] == name][0]
+        self.assertEqual((entry["lengthMs"], entry["url"]), (20000, "/archive/ch1/" + name))
+        self.assertEqual(entry["start"].replace(" ", "T")[:19], start)
+        for query in ("channel=9", "channel=1&from=noon", "channel=1&from=2026-01-02&to=2026-01-01"):
+            self.assertEqual(request(port, "/api/v1/archive?" + query)[0], 400, query)
+
+        url = "/archive/ch1/" + name
+        size = os.path.getsize(os.path.join(ch1, name))
+        s, h, body = request(port, url)
+        self.assertEqual((s, len(body), h["content-type"], h["accept-ranges"]),
+                         (200, size, "audio/wav", "bytes"))
+        self.assertIn("last-modified", h)
+        s, h2, part = request(port, url, headers={"Range": "bytes=44-143"})
+        self.assertEqual((s, h2["content-range"], part), (206, "bytes 44-143/%d" % size, body[44:144]))
+        s, h2, part = request(port, url, headers={"Range": "bytes=-10"})
+        self.assertEqual((s, part), (206, body[-10:]))
+        s, h2, _ = request(port, url, headers={"Range": "bytes=%d-" % size})
+        self.assertEqual((s, h2["content-range"]), (416, "bytes */%d" % size))
+        self.assertEqual(request(port, url, headers={"If-None-Match": h["etag"]})[0], 304)
+        # Only what the listing names, and only inside the data folder.
+        for path in ("/archive/ch1/" + link_name, "/archive/ch1/notes.txt", "/archive/ch2/" + name,
+                     "/archive/ch1/" + name + "x", "/archive/ch1/", "/archive/ch9/" + name):
+            self.assertEqual(request(port, path)[0], 404, path)
+        for raw in (b"/archive/ch1/../varn.ini", b"/archive/ch1/%2e%2e/%2e%2e/varn.ini",
+                    b"/archive/ch1/" + name.encode() + b"/../../../outside.wav",
+                    b"/archive/" + outside.encode(), b"/archive/ch1/%2fetc%2fpasswd"):
+            self.assertEqual(raw_request(port, b"GET " + raw + b" HTTP/1.0\r\n\r\n"), 404, raw)
+
+        def later(seconds):
+            return time.strftime("%Y-%m-%dT%H:%M:%S", time.localtime(
+                time.mktime(time.strptime(start, "%Y-%m-%dT%H:%M:%S")) + seconds))
+
+        # A range cut as WAV: exactly its length, the file's samples.
+        a, b = start, later(10)
+        q = urllib.parse.urlencode({"channel": 1, "from": a, "to": b, "format": "wav"})
+        s, h, cut = request(port, "/api/v1/extract?" + q)
+        self.assertEqual((s, h["content-type"]), (200, "audio/wav"))
+        with wave.open(io.BytesIO(cut)) as w:
+            self.assertEqual((w.getnframes(), w.getframerate(), w.getnchannels()), (480000, 48000, 2))
+            self.assertEqual(w.readframes(480000), body[44:44 + 480000 * 4])
+        for query in ("channel=1&from=" + a, "channel=1&from=%s&to=%s&format=ogg" % (a, b),
+                      "channel=1&from=%s&to=%s" % (b, a), "channel=0&from=%s&to=%s" % (a, b)):
+            self.assertEqual(request(port, "/api/v1/extract?" + query)[0], 400, query)
+
+        # Two extractions whose clients do not read hold both slots: a third waits its turn.
+        whole = urllib.parse.urlencode({"channel": 1, "from": a, "to": later(3600)})
+        held = []
+        for source in ("127.0.0.6", "127.0.0.7"):
+            sock = socket.create_connection(("127.0.0.1", port), source_address=(source, 0))
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            sock.sendall(b"GET /api/v1/extract?" + whole.encode() + b" HTTP/1.0\r\n\r\n")
+            held.append(sock)
+        time.sleep(0.5)
+        s, h, body = request(port, "/api/v1/extract?" + q)
+        self.assertEqual((s, h.get("retry-after")), (503, "5"), body)
+        for sock in held:
+            sock.close()
+        self.assertTrue(wait_until(lambda: request(port, "/api/v1/extract?" + q)[0] == 200, 5))
 
     def test_slow_clients_do_not_keep_a_scrape_out(self):
         port = free_port()
