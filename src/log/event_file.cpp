@@ -29,7 +29,9 @@ bool DateTimeAt(std::string_view t) {
 
 bool ValidDate(int y, int m, int d) {
   static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return y >= 1970 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= kDays[m - 1];
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return y >= 1970 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 &&
+         d <= (m == 2 && !leap ? 28 : kDays[m - 1]);
 }
 
 }  // namespace
@@ -84,8 +86,8 @@ std::vector<std::string> EventFileDays(const std::string& folder, const std::str
   if (!dir) return days;
   while (const dirent* e = readdir(dir)) {
     const std::string_view name = e->d_name;
-    if (name.size() != kFilePrefix.size() + 8 + extension.size() || !name.starts_with(kFilePrefix) ||
-        !name.ends_with(extension))
+    if (name.size() != kFilePrefix.size() + 8 + extension.size() ||
+        !name.starts_with(kFilePrefix) || !name.ends_with(extension))
       continue;
     const std::string day = EventDay(name.substr(kFilePrefix.size(), 8));
     if (!day.empty()) days.push_back(day);

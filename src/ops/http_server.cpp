@@ -14,8 +14,8 @@ namespace varn {
 namespace {
 
 MHD_Result AnswerRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                  const char* /*version*/, const char* /*uploadData*/, size_t* /*uploadSize*/,
-                  void** /*connectionState*/) {
+                         const char* /*version*/, const char* /*uploadData*/,
+                         size_t* /*uploadSize*/, void** /*connectionState*/) {
   const auto* server = static_cast<const HttpServer*>(cls);
   return server->Answer(connection, url, method) == MHD_YES ? MHD_YES : MHD_NO;
 }
@@ -90,10 +90,11 @@ std::unique_ptr<HttpServer> HttpServer::Start(const ListenAddress& address,
   if (address.ipv6) flags |= MHD_USE_IPv6;
   if (tls) flags |= MHD_USE_TLS;
   const HttpLimits& l = options.limits;
-  MHD_OptionItem tlsOptions[] = {
-      {tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0, const_cast<char*>(options.tlsCert.c_str())},
-      {tls ? MHD_OPTION_HTTPS_MEM_KEY : MHD_OPTION_END, 0, const_cast<char*>(options.tlsKey.c_str())},
-      {MHD_OPTION_END, 0, nullptr}};
+  MHD_OptionItem tlsOptions[] = {{tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0,
+                                  const_cast<char*>(options.tlsCert.c_str())},
+                                 {tls ? MHD_OPTION_HTTPS_MEM_KEY : MHD_OPTION_END, 0,
+                                  const_cast<char*>(options.tlsKey.c_str())},
+                                 {MHD_OPTION_END, 0, nullptr}};
   server->daemon_ = MHD_start_daemon(
       flags, 0, nullptr, nullptr, &AnswerRequest, server.get(), MHD_OPTION_LISTEN_SOCKET, fd,
       MHD_OPTION_CONNECTION_LIMIT, l.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, l.perAddress,

@@ -40,8 +40,8 @@ class MetricsEndpoint {
   // used, HttpListen and MetricsListen naming different addresses) also
   // gives null, and says what in `fatal`: the program ends with status 2.
   static std::unique_ptr<MetricsEndpoint> Start(const std::string& cliListen, EventLog& log,
-                                                std::ostream* err, std::string* fatal = nullptr)
-      VARN_PROGRAM_THREAD;
+                                                std::ostream* err,
+                                                std::string* fatal = nullptr) VARN_PROGRAM_THREAD;
   ~MetricsEndpoint();
 
   // What the engine tells, for EngineServices::observer.

@@ -201,11 +201,10 @@ int ArchiveRoutes::Extract(MHD_Connection* c, const std::string& dataFolder) {
   if (!r) return MHD_NO;
   MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, wav ? "audio/wav" : "audio/mpeg");
   MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
-  MHD_add_response_header(
-      r, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
-      ((download && download[0] == '1' ? "attachment" : "inline") + std::string("; filename=\"") +
-       name + "\"")
-          .c_str());
+  MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
+                          ((download && download[0] == '1' ? "attachment" : "inline") +
+                           std::string("; filename=\"") + name + "\"")
+                              .c_str());
   return Send(c, MHD_HTTP_OK, r);
 }
 
@@ -226,7 +225,7 @@ int ArchiveRoutes::File(MHD_Connection* c, std::string_view url, const std::stri
 
   const int fd = open(entry->path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return NotFound(c);
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return NotFound(c);
@@ -235,7 +234,8 @@ int ArchiveRoutes::File(MHD_Connection* c, std::string_view url, const std::stri
   const std::string etag = "\"" + std::to_string(size) + "-" + std::to_string(st.st_mtim.tv_sec) +
                            "." + std::to_string(st.st_mtim.tv_nsec / 1000000) + "\"";
   const std::string modified = HttpDate(st.st_mtim.tv_sec);
-  const char* match = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
+  const char* match =
+      MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
   const auto common = [&](MHD_Response* r) {
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, MediaType(entry->kind));
     MHD_add_response_header(r, MHD_HTTP_HEADER_ETAG, etag.c_str());
@@ -264,19 +264,19 @@ int ArchiveRoutes::File(MHD_Connection* c, std::string_view url, const std::stri
                             ("bytes */" + std::to_string(size)).c_str());
     return Send(c, MHD_HTTP_RANGE_NOT_SATISFIABLE, r);
   }
-  MHD_Response* r = MHD_create_response_from_fd_at_offset64(static_cast<uint64_t>(range.length),
-                                                            fd, static_cast<uint64_t>(range.first));
+  MHD_Response* r = MHD_create_response_from_fd_at_offset64(static_cast<uint64_t>(range.length), fd,
+                                                            static_cast<uint64_t>(range.first));
   if (!r) {
     close(fd);
     return MHD_NO;
   }
   common(r);
   if (range.kind == ByteRangeRead::Part) {
-    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_RANGE,
-                            ("bytes " + std::to_string(range.first) + "-" +
-                             std::to_string(range.first + range.length - 1) + "/" +
-                             std::to_string(size))
-                                .c_str());
+    MHD_add_response_header(
+        r, MHD_HTTP_HEADER_CONTENT_RANGE,
+        ("bytes " + std::to_string(range.first) + "-" +
+         std::to_string(range.first + range.length - 1) + "/" + std::to_string(size))
+            .c_str());
     return Send(c, MHD_HTTP_PARTIAL_CONTENT, r);
   }
   return Send(c, MHD_HTTP_OK, r);

@@ -33,7 +33,7 @@ class LiveHub {
     std::string json;
   };
   struct View {
-    uint64_t levelsSequence = 0;  // 0 before the first snapshot
+    uint64_t levelsSequence = 0;                // 0 before the first snapshot
     std::shared_ptr<const std::string> status;  // JSON of /api/v1/status
     uint64_t lastEvent = 0;                     // sequence of the newest event line
     int channels = 0;

@@ -19,9 +19,9 @@ void LivePublisher::AfterTick(const Engine& engine) {
 void LivePublisher::Publish(const Engine& engine) {
   LiveSnapshot& s = snapshots_.Back();
   s.sequence = ++sequence_;
-  s.publishedUnixMs = std::chrono::duration<double, std::milli>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
+  s.publishedUnixMs =
+      std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   const std::string path = log_.CurrentFilePath(false);
   const size_t slash = path.rfind('/');
   const size_t dot = path.rfind('.');

@@ -15,11 +15,11 @@ struct LiveLine {
   std::string name;    // ChName_
   std::string device;  // the device the run really opened; "" while stopped
   bool capturing = false;
-  bool fallback = false;   // recording the default in place of a missing device
-  bool awaiting = false;   // should run, but its device failed (入力デバイス異常)
-  bool stalled = false;    // running, but the input delivers nothing (入力途絶)
+  bool fallback = false;  // recording the default in place of a missing device
+  bool awaiting = false;  // should run, but its device failed (入力デバイス異常)
+  bool stalled = false;   // running, but the input delivers nothing (入力途絶)
   bool writeFailing = false;
-  bool levels = false;  // the figures below are measured
+  bool levels = false;          // the figures below are measured
   std::array<bool, 2> shown{};  // the sides the meter shows
   std::array<double, 2> peakDb{};
   std::array<double, 2> rmsDb{};

@@ -55,7 +55,8 @@ MHD_Response* LiveStreamResponse(const LiveHub& hub) {
   const uint64_t last = hub.Now().lastEvent;
   s->events = last > kLiveBacklogEvents ? last - kLiveBacklogEvents : 0;
   s->pending = "retry: 2000\n\n";
-  MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096, &ReadLive, s, &FreeLive);
+  MHD_Response* r =
+      MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096, &ReadLive, s, &FreeLive);
   if (!r) delete s;
   return r;
 }

@@ -38,9 +38,8 @@ constexpr std::string_view kClosedPage =
 
 int Reply(MHD_Connection* c, unsigned status, std::string_view body, std::string_view type,
           bool cache = false) {
-  MHD_Response* r =
-      MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
-                                      MHD_RESPMEM_MUST_COPY);
+  MHD_Response* r = MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
+                                                    MHD_RESPMEM_MUST_COPY);
   if (!r) return MHD_NO;
   MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, std::string(type).c_str());
   MHD_add_response_header(r, MHD_HTTP_HEADER_CACHE_CONTROL, cache ? "max-age=300" : "no-store");

@@ -1,8 +1,8 @@
 #pragma once
 // What the listener answers: /metrics, the console's pages (/, /line/N,
 // /events) and its read-only API (/api/v1/status, /api/v1/events,
-// /api/v1/live, /api/v1/archive, /api/v1/extract, /archive/chN/FILE), after the gate of who may ask. No request changes
-// anything in the program.
+// /api/v1/live, /api/v1/archive, /api/v1/extract, /archive/chN/FILE), after the gate of who may
+// ask. No request changes anything in the program.
 
 #include <functional>
 #include <memory>
@@ -18,8 +18,8 @@ struct MHD_Connection;
 namespace varn {
 
 struct WebAccess {
-  bool beyondLoopback = false;  // the listener's address is not a loopback one
-  bool open = false;            // HttpOpen: the console beyond loopback without users
+  bool beyondLoopback = false;    // the listener's address is not a loopback one
+  bool open = false;              // HttpOpen: the console beyond loopback without users
   std::unique_ptr<WebAuth> auth;  // HttpUsersFile's users; null: none asked
 };
 
