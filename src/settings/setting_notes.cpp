@@ -31,7 +31,7 @@ constexpr std::array kNotes = {
   SettingNotes{"ArchiveCommand", "", "program run for every finished archive file, as EventCommand"},
   SettingNotes{"HookTimeoutSec", "s", "a run of EventCommand or ArchiveCommand longer than this is ended"},
   SettingNotes{"LoudnessTarget", "LUFS", "the loudness each line should have; published for the alert rule on the last hour's loudness"},
-  SettingNotes{"MetricsListen", "", "[ADDR:]PORT of the Prometheus metrics endpoint (address 127.0.0.1 unless given); empty: none; read at start-up"},
+  SettingNotes{"MetricsListen", "", "[ADDR:]PORT of the Prometheus metrics and the web console (the older name of HttpListen; address 127.0.0.1 unless given); empty: none; read at start-up"},
   SettingNotes{"HttpListen", "", "[ADDR:]PORT of the web console and the metrics (the same listener as MetricsListen; address 127.0.0.1 unless given); empty: none; read at start-up"},
   SettingNotes{"HttpUsersFile", "", "file of name:hash lines (made by varn passwd NAME) whose users may use the web console and /metrics; set: every path asks for a password"},
   SettingNotes{"HttpOpen", "", "1 opens the console and its API beyond loopback without a users file; 0 answers them there with 403 (/metrics stays open)"},
