@@ -79,7 +79,7 @@ bool IsLoopback(const ListenAddress& address) {
 
 std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const std::string& cliListen, EventLog& log,
                                                         std::ostream* err, std::string* fatal) {
-  const auto stop = [&](const std::string& why) {
+  const auto stop = [&](const std::string& why) VARN_PROGRAM_THREAD {
     if (fatal) *fatal = why;
     Tell(log, err, why);
     return nullptr;

@@ -126,12 +126,11 @@ class WebBrowserTest(unittest.TestCase):
         self.assertTrue(wait_until(new_event, 20, 0.01), "no event line from the programme")
         printed, (local, channel, message) = fresh[0]
 
-        def shown():
-            for li in b.find_elements(By.CSS_SELECTOR, "#events li"):
-                t = li.text
-                if local in t and ("ch" + channel) in t and message in t:
-                    return True
-            return False
+        def shown():  # one round trip to the browser a look
+            return b.execute_script(
+                "return [...document.querySelectorAll('#events li')].some((li) => "
+                "li.textContent.includes(arguments[0]) && li.textContent.includes(arguments[1]) "
+                "&& li.textContent.includes(arguments[2]));", local, "ch" + channel, message)
         self.assertTrue(wait_until(shown, 1.0, 0.02), (local, channel, message))
         self.assertLess(time.monotonic() - printed, 1.0)
         self.shoot("overview")

@@ -270,12 +270,37 @@ class WebHttpTest(unittest.TestCase):
 
     def test_beyond_loopback_without_users_serves_only_the_metrics(self):
         port = free_port()
-        self.start("NumRec=1\nArcOn_1=0\nMetricsListen=0.0.0.0:%d\n" % port)
+        varn = self.start("NumRec=1\nArcOn_1=0\nMetricsListen=0.0.0.0:%d\n" % port)
         self.assertEqual(request(port, "/metrics")[0], 200)
-        for path in ("/", "/events", "/api/v1/status", "/api/v1/live"):
+        for path in ("/", "/events", "/api/v1/status", "/api/v1/live", "/archive/ch1/x.wav"):
             s, _, body = request(port, path)
             self.assertEqual(s, 403, path)
             self.assertIn(b"varn passwd", body)
+        varn.stop()
+        # Unless the operator opens it.
+        port = free_port()
+        varn = self.start("NumRec=1\nArcOn_1=0\nHttpListen=0.0.0.0:%d\nHttpOpen=1\n" % port)
+        self.assertEqual(request(port, "/")[0], 200)
+        varn.stop()
+        # Passwords beyond loopback without HTTPS: allowed, and said once.
+        users = os.path.join(tempfile.mkdtemp(prefix="varn-web-plain-"), "users")
+        self.addCleanup(shutil.rmtree, os.path.dirname(users), True)
+        with open(users, "w") as f:
+            f.write(passwd_line("bob", "pw") + "\n")
+        port = free_port()
+        varn = self.start("NumRec=1\nArcOn_1=0\nHttpListen=0.0.0.0:%d\nHttpUsersFile=%s\n"
+                          % (port, users))
+        self.assertEqual(request(port, "/", "bob", "pw")[0], 200)
+        self.assertEqual(varn.err().count("unencrypted"), 1, varn.err())
+        logs = os.path.join(varn.folder, "varn_data")
+
+        def diagnostics():
+            if not os.path.isdir(logs):
+                return ""
+            return "".join(open(os.path.join(logs, n), encoding="utf-8").read()
+                           for n in os.listdir(logs) if n.endswith(".err"))
+        self.assertTrue(wait_until(lambda: "unencrypted" in diagnostics(), 5))
+        self.assertEqual(diagnostics().count("unencrypted"), 1)
 
     def test_https_with_a_self_signed_certificate_and_bad_tls_files(self):
         folder = tempfile.mkdtemp(prefix="varn-web-tls-")

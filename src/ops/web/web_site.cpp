@@ -14,6 +14,7 @@
 #include "ops/metrics_server.h"
 #include "ops/web/live_stream.h"
 #include "ops/web/web_assets.h"
+#include "settings/folders.h"
 
 namespace varn {
 
@@ -201,7 +202,7 @@ int WebSite::Events(MHD_Connection* c) {
   std::vector<EventFileLine> lines;
   std::vector<std::string> days;
   if (!v.logFolder.empty()) {
-    lines = ReadEventFile(v.logFolder + "varn" + day + v.logExtension);
+    lines = ReadEventFile(v.logFolder + std::string(kAppTitle) + day + v.logExtension);
     days = EventFileDays(v.logFolder, v.logExtension);
   }
   nlohmann::json events = nlohmann::json::array();
