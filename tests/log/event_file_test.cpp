@@ -63,12 +63,11 @@ TEST(EventFileTest, TheLinesTheLogWritesReadBackIntoTheirColumns) {
 
 TEST(EventFileTest, DaysAreTheDatesOfTheFilesThatExistAndDayTextsAreChecked) {
   test::TempDir dir;
-  for (const char* name : {"varn20261208.txt", "varn20261207.txt", "varn20261207.err",
-                           "varn2026120.txt", "varnabcdefgh.txt", "other20261201.txt",
-                           "varn20261308.txt", "varn20261209.txt.bak"})
+  for (const char* name :
+       {"varn20261208.txt", "varn20261207.txt", "varn20261207.err", "varn2026120.txt",
+        "varnabcdefgh.txt", "other20261201.txt", "varn20261308.txt", "varn20261209.txt.bak"})
     test::WriteText(dir.Path() + name, "");
-  EXPECT_EQ(EventFileDays(dir.Path(), ".txt"),
-            (std::vector<std::string>{"20261207", "20261208"}));
+  EXPECT_EQ(EventFileDays(dir.Path(), ".txt"), (std::vector<std::string>{"20261207", "20261208"}));
   EXPECT_TRUE(EventFileDays(dir.Path() + "missing/", ".txt").empty());
 
   EXPECT_EQ(EventDay("20261208"), "20261208");
