@@ -123,8 +123,14 @@ std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const std::string& cliLi
   endpoint->observers_.Add(&endpoint->live_);
   endpoint->hub_ = std::make_unique<LiveHub>(endpoint->live_);
   MetricsPublisher* publisher = &endpoint->publisher_;
+  std::mutex* scrape = &endpoint->scrape_;
   endpoint->site_ = std::make_unique<WebSite>(
-      *endpoint->hub_, [publisher] { return FormatPrometheusText(publisher->Latest()); },
+      *endpoint->hub_,
+      [publisher, scrape] {
+        // The snapshot has one reader: scrapes on two connections take turns.
+        std::lock_guard lock(*scrape);
+        return FormatPrometheusText(publisher->Latest());
+      },
       std::move(access));
   WebSite* site = endpoint->site_.get();
   endpoint->server_ = HttpServer::Start(

@@ -9,6 +9,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/tick_timer.h"
@@ -57,6 +58,7 @@ class MetricsEndpoint {
   MetricsPublisher publisher_;
   LivePublisher live_;
   TickObservers observers_;
+  std::mutex scrape_;  // connections that read the metrics' snapshot, one at a time
   ListenAddress address_;
   std::unique_ptr<LiveHub> hub_;
   std::unique_ptr<WebSite> site_;

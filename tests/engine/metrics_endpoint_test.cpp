@@ -63,11 +63,25 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   });
+  // Another client at the same time, on its own connection's thread: the
+  // metrics' snapshot has one reader at a time, the console's status any.
+  int otherIncomplete = 0;
+  int statuses = 0;
+  std::thread other([&] {
+    while (scrapes < kScrapes) {
+      const HttpReply m = HttpGet(port, "/metrics");
+      otherIncomplete += m.status != 200 || !m.body.ends_with("\n");
+      statuses += HttpGet(port, "/api/v1/status").status == 200;
+    }
+  });
   // The engine ticks on (in simulated time, much faster than real time)
   // until the scrapes are done.
   for (int i = 0; i < 600 && scrapes < kScrapes; ++i) Run(0.1, {kToneDevice}, kEndpointRate);
   scraper.join();
+  other.join();
   EXPECT_EQ(incomplete, 0);
+  EXPECT_EQ(otherIncomplete, 0);
+  EXPECT_GT(statuses, 0);
   EXPECT_EQ(counts.size(), static_cast<size_t>(kScrapes));
   EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
   EXPECT_GT(counts.back(), counts.front());  // the snapshots moved on meanwhile

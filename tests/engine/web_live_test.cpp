@@ -23,7 +23,7 @@ class WebLiveTest : public EngineFixture {
   // The status once the hub has taken the snapshot just published.
   nlohmann::json Published(LiveHub& hub) {
     live.Publish(*engine);
-    const uint64_t sequence = live.Latest().sequence;
+    const uint64_t sequence = live.Sequence();
     for (int i = 0; i < 200 && hub.Now().levelsSequence != sequence; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(hub.Now().levelsSequence, sequence);

@@ -31,6 +31,9 @@ class LivePublisher final : public TickObserver, public EventListener {
   // Publishes now, whatever the time since the last one (tests).
   void Publish(const Engine& engine);
 
+  // The program's thread: the sequence number of the last snapshot published.
+  uint64_t Sequence() const { return sequence_; }
+
   // The console's hub thread (one reader only).
   const LiveSnapshot& Latest() { return snapshots_.Read(); }
   bool TakeEvent(LiveEvent& event) { return events_.TryPop(event); }
