@@ -12,9 +12,14 @@
 #   VARN_BENCH_KEEP=1  keep the temporary folder for inspection
 #
 # Figures:
-#  - extra CPU: varn's CPU time (user+sys, bash's `time`) with the clients
-#    less without, over SECONDS, in % of one core. The clients' own CPU is
-#    theirs, not varn's.
+#  - extra CPU: the CPU time of the threads that serve the console (the
+#    listener's connection threads "MHD-connection", its "MHD-listen", and
+#    the hub "varn-live", from /proc/PID/task/*/schedstat, in nanoseconds)
+#    while the 50 clients read, in % of one core. On a busy machine this is
+#    the steady figure; the difference of the whole process's CPU time
+#    (bash's `time`) with and without the clients is printed too, but two
+#    runs at different times differ by more than the console costs when
+#    other work shares the cores.
 #  - age of the newest level: each levels message carries the wall-clock
 #    time the program's thread published it ("published", ms); a client
 #    takes its age when the message arrives. The 95th percentile over all
@@ -32,6 +37,7 @@ BENCH_NAME=web_bench
 # shellcheck source=bench/bench_common.sh
 . "$(dirname "$0")/bench_common.sh"
 CLIENTS=50
+((DURATION >= 15)) || fail "SECONDS must be at least 15"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/varn-web-bench.XXXXXX")
 cleanup() {
@@ -110,6 +116,18 @@ run_alone() {
   LONGEST_ALONE=${BASH_REMATCH[3]}
 }
 
+# console_ns PID: nanoseconds on the CPU of the threads serving the console.
+console_ns() {
+  local t sum=0 comm ns
+  for t in /proc/"$1"/task/*; do
+    comm=$(cat "$t/comm" 2>/dev/null) || continue
+    case $comm in
+      MHD-* | varn-live) ns=$(cut -d' ' -f1 "$t/schedstat" 2>/dev/null) && sum=$((sum + ns)) ;;
+    esac
+  done
+  echo "$sum"
+}
+
 run_clients() {
   local name=clients port
   port=$(free_port)
@@ -117,13 +135,36 @@ run_clients() {
   local TIMEFORMAT='%3U %3S' u s
   (
     for _ in $(seq 200); do grep -q "console on" "$WORK/$name.err" 2>/dev/null && break; sleep 0.05; done
-    python3 "$WORK/clients.py" "$port" "$CLIENTS" "$((DURATION + 10))" >"$WORK/$name.clients"
+    python3 "$WORK/clients.py" "$port" "$CLIENTS" "$((DURATION - 3))" >"$WORK/$name.clients"
   ) &
   local clients_pid=$!
+  # The console's threads, from 2 s after the start to 5 s before the end,
+  # while every client reads (a thread's time goes with it when it ends).
+  (
+    local pid="" p
+    for _ in $(seq 200); do
+      for p in /proc/[0-9]*; do
+        tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qF -- "--app-folder $WORK/$name " && pid=${p#/proc/}
+      done
+      [[ -n $pid ]] && break
+      sleep 0.05
+    done
+    sleep 2
+    local a b
+    a=$(console_ns "$pid")
+    sleep "$((DURATION - 7))"
+    b=$(console_ns "$pid")
+    echo "$((b - a)) $((DURATION - 7))" >"$WORK/$name.threads"
+  ) &
+  local sampler_pid=$!
   { time VARN_SIM_FILES="$WORK/files" "$VARN" --headless --audio sim --duration "$DURATION" \
       --app-folder "$WORK/$name" --http "$port" >"$WORK/$name.out" 2>"$WORK/$name.err"; } 2>"$WORK/$name.cpu" ||
     fail "the $name run failed: $(tail -n 3 "$WORK/$name.err")"
   wait "$clients_pid" || fail "the clients failed"
+  wait "$sampler_pid" || fail "the thread sampler failed"
+  local ns window
+  read -r ns window <"$WORK/$name.threads"
+  THREADS_SHARE=$(calc "$ns / 1e9 / $window * 100")
   read -r u s <"$WORK/$name.cpu"
   CPU_CLIENTS=$(calc "$u + $s")
   [[ $(cat "$WORK/$name.err") =~ $SUMMARY_RE ]] || fail "no summary line from the $name run"
@@ -138,13 +179,15 @@ printf 'clients: varn CPU %.2f s, longest tick %s ms; %d levels messages, age p5
   "$CPU_CLIENTS" "$LONGEST_CLIENTS" "$MESSAGES" "$P50" "$P95" "$MAX" "$FAILED"
 echo "load average after: $(load)"
 
-EXTRA=$(calc "($CPU_CLIENTS - $CPU_ALONE) / $DURATION * 100")
-EXPECTED=$((CLIENTS * DURATION * 10 * 9 / 10))
+EXTRA=$THREADS_SHARE
+WHOLE=$(calc "($CPU_CLIENTS - $CPU_ALONE) / $DURATION * 100")
+printf 'console threads: %.2f %% of a core while the clients read; whole process with less without: %.2f %%\n' "$EXTRA" "$WHOLE"
+EXPECTED=$((CLIENTS * (DURATION - 4) * 10 * 9 / 10))
 MISSED=()
 true_that "$EXTRA <= 3" || MISSED+=("extra CPU")
 true_that "$P95 >= 0 && $P95 <= 150" || MISSED+=("level age")
 true_that "$LONGEST_CLIENTS < 20" || MISSED+=("longest tick")
 ((FAILED == 0 && MESSAGES >= EXPECTED)) || MISSED+=("clients served (${MESSAGES} of ${EXPECTED}+ messages)")
 ((${#MISSED[@]} == 0)) || echo "GOAL MISSED: ${MISSED[*]}"
-printf 'web_bench: %d live clients x %d s beside 8 lines: extra CPU %.2f %% of a core (goal <= 3 %%), newest level age p95 %s ms (goal <= 150 ms), longest tick %s ms with clients vs %s ms without (goal < 20 ms)\n' \
-  "$CLIENTS" "$DURATION" "$EXTRA" "$P95" "$LONGEST_CLIENTS" "$LONGEST_ALONE"
+printf 'web_bench: %d live clients x %d s beside 8 lines: extra CPU %.2f %% of a core in the console threads (goal <= 3 %%; whole process %.2f %%), newest level age p95 %s ms (goal <= 150 ms), longest tick %s ms with clients vs %s ms without (goal < 20 ms)\n' \
+  "$CLIENTS" "$DURATION" "$EXTRA" "$WHOLE" "$P95" "$LONGEST_CLIENTS" "$LONGEST_ALONE"

@@ -1,5 +1,7 @@
 #include "ops/web/live_hub.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -66,6 +68,8 @@ std::string LiveEventJson(const LiveEvent& e, uint64_t sequence) {
 
 LiveHub::LiveHub(LivePublisher& publisher) : publisher_(publisher) {
   thread_ = std::thread([this] { Run(); });
+  // Named, so a look at the process's threads tells the console's share.
+  pthread_setname_np(thread_.native_handle(), "varn-live");
 }
 
 LiveHub::~LiveHub() {
@@ -95,12 +99,16 @@ void LiveHub::Take() {
   // The JSON is made outside the lock: readers never wait for it.
   const LiveSnapshot& s = publisher_.Latest();
   std::shared_ptr<const std::string> status;
+  std::shared_ptr<const std::string> frame;
   uint64_t levels = 0;
   {
     std::lock_guard lock(mutex_);
     levels = view_.levelsSequence;
   }
-  if (s.sequence != levels) status = std::make_shared<const std::string>(LiveStatusJson(s));
+  if (s.sequence != levels) {
+    status = std::make_shared<const std::string>(LiveStatusJson(s));
+    frame = std::make_shared<const std::string>("event: levels\ndata: " + *status + "\n\n");
+  }
   std::vector<LiveEvent> lines;
   LiveEvent e;
   while (publisher_.TakeEvent(e)) lines.push_back(std::move(e));
@@ -116,6 +124,7 @@ void LiveHub::Take() {
     std::lock_guard lock(mutex_);
     if (status) {
       view_.status = std::move(status);
+      levelsFrame_ = std::move(frame);
       view_.levelsSequence = s.sequence;
       view_.channels = static_cast<int>(s.lines.size());
       view_.logFolder = s.logFolder;
@@ -123,7 +132,10 @@ void LiveHub::Take() {
       view_.dataFolder = s.dataFolder;
     }
     for (size_t i = 0; i < lines.size(); ++i) {
-      events_.push_back(Event{++view_.lastEvent, std::move(lines[i]), std::move(texts[i])});
+      auto eventFrame =
+          std::make_shared<const std::string>("event: log\ndata: " + texts[i] + "\n\n");
+      events_.push_back(Event{++view_.lastEvent, std::move(lines[i]), std::move(texts[i]),
+                              std::move(eventFrame)});
       if (events_.size() > kRecentEvents) events_.pop_front();
     }
   }
@@ -140,6 +152,23 @@ bool LiveHub::Wait(uint64_t levelsSequence, uint64_t eventSequence, int timeoutM
   return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     return stop_ || view_.levelsSequence != levelsSequence || view_.lastEvent > eventSequence;
   }) && !stop_;
+}
+
+bool LiveHub::Next(uint64_t levelsSequence, uint64_t eventSequence, int timeoutMs,
+                   Frames& out) const {
+  std::unique_lock lock(mutex_);
+  const bool news = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    return stop_ || view_.levelsSequence != levelsSequence || view_.lastEvent > eventSequence;
+  });
+  if (!news || stop_) return false;
+  out.levelsSequence = view_.levelsSequence;
+  out.lastEvent = view_.lastEvent;
+  out.levels = view_.levelsSequence != levelsSequence ? levelsFrame_ : nullptr;
+  out.events.clear();
+  if (view_.lastEvent > eventSequence)
+    for (const Event& e : events_)
+      if (e.sequence > eventSequence) out.events.push_back(e.frame);
+  return true;
 }
 
 std::vector<LiveHub::Event> LiveHub::EventsAfter(uint64_t eventSequence) const {

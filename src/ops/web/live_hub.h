@@ -31,6 +31,7 @@ class LiveHub {
     uint64_t sequence = 0;
     LiveEvent line;
     std::string json;
+    std::shared_ptr<const std::string> frame;  // as a "log" message of the live stream
   };
   struct View {
     uint64_t levelsSequence = 0;                // 0 before the first snapshot
@@ -50,6 +51,17 @@ class LiveHub {
   bool Wait(uint64_t levelsSequence, uint64_t eventSequence, int timeoutMs) const;
   // The kept event lines after `eventSequence`, oldest first.
   std::vector<Event> EventsAfter(uint64_t eventSequence) const;
+
+  // What a live stream sends next, made once for every stream.
+  struct Frames {
+    uint64_t levelsSequence = 0;
+    uint64_t lastEvent = 0;
+    std::shared_ptr<const std::string> levels;  // null: no newer levels
+    std::vector<std::shared_ptr<const std::string>> events;
+  };
+  // Waits as Wait does, then takes what is newer in the same turn of the
+  // lock: many streams woken at once each take it only once.
+  bool Next(uint64_t levelsSequence, uint64_t eventSequence, int timeoutMs, Frames& out) const;
   bool Stopping() const;
   // Ends every stream (their connections finish); the thread stops too.
   void Stop();
@@ -62,6 +74,7 @@ class LiveHub {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   View view_;
+  std::shared_ptr<const std::string> levelsFrame_;
   std::deque<Event> events_;
   bool stop_ = false;
   std::thread thread_;
