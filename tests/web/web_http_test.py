@@ -98,7 +98,7 @@ class WebHttpTest(unittest.TestCase):
             elapsed = time.monotonic() - start
         self.assertIn(b"text/event-stream", data)
         self.assertGreaterEqual(data.count(b"event: levels"), 6)
-        self.assertLess(elapsed, 1.5)
+        self.assertLess(elapsed, 2.0)  # ten a second, with room for a busy machine
         self.assertIn("録音開始".encode(), data)  # the last lines come first
 
     def test_archive_files_ranges_and_extractions(self):
