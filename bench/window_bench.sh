@@ -7,6 +7,7 @@
 #   SECONDS              length of each run (default 60; or VARN_BENCH_DURATION)
 #   VARN_BIN=PATH        the varn binary (default: build build-bench/varn in Release)
 #   VARN_BENCH_ROUNDS=N  pairs of runs (default 3)
+#   VARN_BENCH_DISPLAY=N the private Xvfb display's number (default: one of 90..189)
 #
 # Eight virtual channels, 48000 Hz stereo, archived as MP3 at 160 kbit/s,
 # fed "Sim Programme", "Sim Pink Noise" and "Sim Tone 1kHz", run for SECONDS
@@ -84,7 +85,8 @@ ROUNDS=${VARN_BENCH_ROUNDS:-3}
 echo "varn window bench: $ROUNDS x 2 runs of $DURATION s, binary $VARN"
 echo "load average before: $(load)"
 
-DISPLAY_NUM=$((90 + RANDOM % 100))
+DISPLAY_NUM=${VARN_BENCH_DISPLAY:-$((90 + RANDOM % 100))}
+[[ $DISPLAY_NUM =~ ^[0-9]+$ ]] || fail "VARN_BENCH_DISPLAY must be a display number"
 Xvfb ":$DISPLAY_NUM" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
 XPID=$!
 sleep 1

@@ -292,6 +292,7 @@ int main(int argc, char** argv) {
   const auto ini = IniTexts();
   WriteAll(root / "fuzz_wavinfo", wav);
   WriteAll(root / "fuzz_mpeginfo", mp3);
+  WriteAll(root / "fuzz_archive_read", mp3);
   WriteAll(root / "fuzz_pcmfile", Join(wav, mp3));
   WriteAll(root / "fuzz_ini", ini);
   WriteAll(root / "fuzz_settings", ini);

@@ -75,8 +75,10 @@ int RunArchiveList(const CommonOptions& options, const ListArgs& args) {
     std::cerr << "varn: --to must be later than --from\n";
     return 2;
   }
-  const ArchiveCatalog catalog =
-      ScanArchive(place.dataFolder, channel != 0 ? std::optional<int>(channel) : std::nullopt);
+  const ArchiveCatalog catalog = ScanArchive(
+      place.dataFolder, channel != 0 ? std::optional<int>(channel) : std::nullopt,
+      args.from.empty() && args.to.empty() ? std::nullopt
+                                           : std::optional<ArchiveWindow>(ArchiveWindow{from, to}));
   nlohmann::json channels = nlohmann::json::array();
   for (const int ch : catalog.channels) {
     const auto files = FilesInRange(catalog, ch, from, to);

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 
@@ -17,7 +18,6 @@
 #include "archive/archive_catalog.h"
 #include "archive/range_extract.h"
 #include "settings/program_setup.h"
-#include "util/clock.h"
 #include "util/text.h"
 
 namespace varn {
@@ -120,7 +120,8 @@ int RunExtractCommand(const CommonOptions& options, const ExtractArgs& args) {
     return BadArgument(
         "--bitrate sets the bit rate of an encoded MP3 file (OUT.mp3 without --copy)");
 
-  const ArchiveCatalog catalog = ScanArchive(place.dataFolder, *channel);
+  const ArchiveCatalog catalog =
+      ScanArchive(place.dataFolder, *channel, ArchiveWindow{request.fromMs, request.toMs});
   const ExtractPlan plan = PlanExtract(catalog, request);
   if (!plan.error.empty()) {
     std::cerr << "varn: " << plan.error << "\n";

@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end well; every other parse error is a bad
+    // argument, exit status 2 as for the commands' own checks.
+    return app.exit(e) == 0 ? 0 : 2;
   }
   if (!app.get_subcommands().empty()) return exitCode;
   for (const char* option : {"--metrics", "--http"}) {

@@ -71,19 +71,37 @@ std::optional<int> ChannelOfFolder(std::string_view name) {
   return ToInt(name.substr(2));
 }
 
+// True when a RIFF chunk (four printable letters and a size that fits in
+// the file) starts at `offset`.
+bool ChunkAt(const std::string& path, int64_t offset, int64_t fileSize) {
+  uint8_t head[8];
+  if (offset + 8 > fileSize || !ReadFileBytes(head, 8, offset, path)) return false;
+  for (int i = 0; i < 4; ++i)
+    if (head[i] < 0x20 || head[i] > 0x7E) return false;
+  const int64_t size = int64_t{head[4]} | (int64_t{head[5]} << 8) | (int64_t{head[6]} << 16) |
+                       (int64_t{head[7]} << 24);
+  return offset + 8 + size <= fileSize;
+}
+
 void MeasureWav(ArchiveFileEntry& e) {
+  constexpr int kExtensible = 0xFFFE;
   const WavInfo info = ReadWavInfo(e.path);
-  if (!info.Valid || info.FormatTag != 1 || info.BlockAlign <= 0) {
+  if (!info.Valid || (info.FormatTag != 1 && info.FormatTag != kExtensible) ||
+      info.BlockAlign <= 0) {
     e.error = "not a PCM WAV file";
     return;
   }
   e.rate = info.SampleRate;
   e.channels = info.Channels;
   e.bits = info.BitsPerSample;
-  // The data size in the header lags behind a file still being written and
-  // overstates one cut short: what is really there counts.
+  // What is really there counts: the data size in the header overstates a
+  // file cut short, and lags behind one still being written (unless a chunk
+  // follows the data, the file's end is the data's end).
   const int64_t present = std::max<int64_t>(0, info.FileSize - info.DataOffset);
-  const int64_t bytes = info.DataSize > 0 ? std::min(info.DataSize, present) : present;
+  int64_t bytes = present;
+  if (info.DataSize > 0 && info.DataSize < present &&
+      ChunkAt(e.path, info.DataOffset + info.DataSize + (info.DataSize & 1), info.FileSize))
+    bytes = info.DataSize;
   e.frames = bytes / info.BlockAlign;
   e.dataOffset = info.DataOffset;
 }
@@ -94,7 +112,7 @@ void MeasureMp3(ArchiveFileEntry& e) {
     e.error = "cannot be opened";
     return;
   }
-  const MpegFrameWalk walk = WalkMpegFrames(file, {});
+  const MpegFrameWalk walk = CountMpegFrames(file);
   if (!walk.error.empty()) {
     e.error = walk.error;
     return;
@@ -185,7 +203,10 @@ std::string ArchiveFormatText(const ArchiveFileEntry& e) {
   return text;
 }
 
-ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel) {
+ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel,
+                           std::optional<ArchiveWindow> window) {
+  constexpr int64_t kBefore = 36 * 3600000LL;
+  constexpr int64_t kAfter = 15 * 3600000LL;
   ArchiveCatalog catalog;
   std::map<int, fs::path> folders;
   std::error_code ec;
@@ -205,6 +226,10 @@ ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> cha
       const auto parts = ParseName(name);
       std::error_code typeEc;
       if (!parts || !it->is_regular_file(typeEc)) continue;
+      if (window) {
+        const int64_t named = EpochMsFromDateTime(parts->local);
+        if (named + kBefore < window->fromMs || named - kAfter > window->toMs) continue;
+      }
       ArchiveFileEntry e;
       e.channel = ch;
       e.path = it->path().string();

@@ -62,10 +62,20 @@ inline constexpr int64_t kArchiveHoleMinMs = 500;
 // "_N", then ".wav" or ".mp3" (case as the writer writes it: lower).
 bool IsArchiveFileName(std::string_view name);
 
+// Only what may touch [fromMs, toMs): files named more than a day and a
+// half before it or after it are not read (a file runs an hour, and a name
+// is local time, at most 14 hours off UTC). The catalogue then holds every
+// file and hole that overlaps the range, and more.
+struct ArchiveWindow {
+  int64_t fromMs = 0;
+  int64_t toMs = 0;
+};
+
 // Scans `dataFolder`'s channel folders (only `channel` when given). Never
 // fails: a folder that cannot be read gives no files, a file that cannot be
 // read is listed with its error.
-ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel = {});
+ArchiveCatalog ScanArchive(const std::string& dataFolder, std::optional<int> channel = {},
+                           std::optional<ArchiveWindow> window = {});
 
 // Reads one file's length and format into `entry` (kind and path set).
 void MeasureArchiveFile(ArchiveFileEntry& entry);

@@ -116,4 +116,50 @@ MpegFrameWalk WalkMpegFrames(const OpenFile& file,
   return walk;
 }
 
+MpegFrameWalk CountMpegFrames(const OpenFile& file) {
+  // The first frames tell the layout (a tag frame, the first audio frame).
+  int64_t seen = 0;
+  const MpegFrameWalk head = WalkMpegFrames(file, [&](int64_t, int32_t) { return ++seen < 2; });
+  if (!head.error.empty() || head.frames < 2) return WalkMpegFrames(file, {});
+  const MpegFrameHeader& h = head.first;
+  const int64_t size = GetOpenFileSize(file);
+  // Bytes per frame on average. A constant bit rate keeps every frame
+  // within a byte of its share (the padding bit adds the byte that is
+  // due), so frame i starts within a byte of first + i * average.
+  const double average = static_cast<double>(h.samplesPerFrame) / 8.0 * h.kbps * 1000.0 / h.rate;
+  auto agrees = [&](int64_t at) -> std::optional<MpegFrameHeader> {
+    uint8_t b[4];
+    if (at < head.firstAudio || at + 4 > size || !ReadOpenFile(file, b, 4, at) ||
+        !IsFrameSync(b[0], b[1]))
+      return std::nullopt;
+    const auto got = DecodeFrameHeader(b);
+    if (!got || !SameStream(*got, h) || got->kbps != h.kbps) return std::nullopt;
+    return got;
+  };
+  // A frame near `predicted` that the next one follows.
+  auto frameNear = [&](double predicted) -> std::optional<int64_t> {
+    const auto base = static_cast<int64_t>(predicted);
+    for (const int64_t at : {base, base + 1, base - 1, base + 2}) {
+      const auto got = agrees(at);
+      // The next header, unless the file ends before one fits.
+      if (got && (at + got->frameBytes + 4 > size || agrees(at + got->frameBytes))) return at;
+    }
+    return std::nullopt;
+  };
+  const auto guess = static_cast<int64_t>((static_cast<double>(size - head.firstAudio)) / average);
+  // The last whole frame is the guess or one of its neighbours.
+  for (int64_t n = guess + 1; n >= std::max<int64_t>(2, guess - 1); --n) {
+    const auto last = frameNear(head.firstAudio + static_cast<double>(n - 1) * average);
+    if (!last) continue;
+    const auto lastHeader = agrees(*last);
+    if (*last + lastHeader->frameBytes > size) continue;  // cut short: not a whole frame
+    if (!frameNear(head.firstAudio + static_cast<double>(n / 2) * average)) break;
+    MpegFrameWalk walk = head;
+    walk.frames = n;
+    walk.end = *last + lastHeader->frameBytes;
+    return walk;
+  }
+  return WalkMpegFrames(file, {});
+}
+
 }  // namespace varn

@@ -163,12 +163,24 @@ ExtractPlan PlanExtract(const ArchiveCatalog& catalog, const ExtractRequest& req
   plan.channels = ref.channels;
   plan.bits = PcmBits(ref);
   if (request.format == ExtractFormat::Mp3) {
+    if (plan.channels > 2) {
+      plan.error = "MP3 carries one or two channels, and the archive has " +
+                   std::to_string(plan.channels) + ": extract to WAV";
+      return plan;
+    }
     plan.kbps =
         request.kbps > 0 ? request.kbps : (ref.kind == ArchiveKind::Mp3 ? ref.kbps : kDefaultKbps);
-    if (plan.channels > 2 || !CanEncodeMp3(plan.rate, plan.channels, plan.kbps)) {
-      plan.error = "MP3 cannot carry " + std::to_string(plan.channels) + " channels at " +
-                   std::to_string(plan.rate) + " Hz and " + std::to_string(plan.kbps) +
-                   " kbit/s: extract to WAV";
+    // From WAV sources, the default is the highest rate up to it that MP3
+    // has at the sources' sample rate.
+    if (request.kbps <= 0 && ref.kind == ArchiveKind::Wav)
+      for (const int32_t k : kBitRateCandidates)
+        if (k <= kDefaultKbps && CanEncodeMp3(plan.rate, plan.channels, k)) {
+          plan.kbps = k;
+          break;
+        }
+    if (!CanEncodeMp3(plan.rate, plan.channels, plan.kbps)) {
+      plan.error = "MP3 has no " + std::to_string(plan.kbps) + " kbit/s at " +
+                   std::to_string(plan.rate) + " Hz";
       return plan;
     }
   }

@@ -22,17 +22,18 @@ struct CheckField {
   const char* caption;
   std::string_view key;
 };
-inline constexpr CheckField kBasicChecks[4] = {
+inline constexpr CheckField kBasicChecks[5] = {
     {"録音/出力ボタン表示", "ShowRecButton"},
     {"最大/最小レベル表示", "ShowLevelValues"},
     {"系統名表示", "ShowChName"},
     {"ラウドネス表示", "LoudnessView"},
+    {"警報表示", "AlarmView"},
 };
 
 struct BasicSettingsValues {
   std::array<std::string, 4> numbers;  // the texts of kBasicFields
   std::string dataFolder;
-  std::array<int, 4> checks{};  // kBasicChecks, 0 or 1
+  std::array<int, 5> checks{};  // kBasicChecks, 0 or 1
 };
 
 BasicSettingsValues LoadBasicSettings();

@@ -45,6 +45,7 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"ShowRecButton", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"ShowChName", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"LoudnessView", Global, Integer, "0", DefaultKind::Fixed, kFlag},
+  SettingKeyInfo{"AlarmView", Global, Integer, "1", DefaultKind::Fixed, kFlag},
   SettingKeyInfo{"VULevelTrim", Global, Text, "-20.0", DefaultKind::Fixed, DialogRange{-60, 60, "0.0"}},
   SettingKeyInfo{"MonDeviceName", Global, Text, ""},
   SettingKeyInfo{"BufferDelay", Global, Integer, "300", DefaultKind::Fixed, DialogRange{1, 2000, "0"}},

@@ -21,6 +21,7 @@ constexpr std::array kNotes = {
   SettingNotes{"ShowRecButton", "", "1 shows each panel's record and listen buttons; 0 hides them and every line records from the start"},
   SettingNotes{"ShowChName", "", "1 shows each panel's line name"},
   SettingNotes{"LoudnessView", "", "1 adds the LUFS mode to the meters (RMS, Peak, PH, LUFS)"},
+  SettingNotes{"AlarmView", "", "1 frames a panel in red, amber or grey while its line is over level, low or without input, latched paler until its waveform is clicked or 10 minutes pass, with badges for failing writes and the default device"},
   SettingNotes{"VULevelTrim", "dBFS", "level from which the meter bar is drawn red"},
   SettingNotes{"MonDeviceName", "", "output device a line is played through for listening: a name, a number from varn devices, or empty for the system's default"},
   SettingNotes{"BufferDelay", "ms", "how far the listening output runs behind capture"},

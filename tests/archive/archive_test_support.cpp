@@ -3,13 +3,31 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 
 #include "archive/wav_file.h"
 #include "support/run_command.h"
 
 namespace varn::test {
+
+ScopedTimeZone::ScopedTimeZone(const char* tz) {
+  const char* old = std::getenv("TZ");
+  had_ = old != nullptr;
+  if (old) old_ = old;
+  setenv("TZ", tz, 1);
+  tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (had_)
+    setenv("TZ", old_.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+}
 
 std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels) {
   std::vector<int16_t> s(static_cast<size_t>(frames * channels));
@@ -18,6 +36,10 @@ std::vector<int16_t> Ramp(int64_t start, int64_t frames, int channels) {
       s[static_cast<size_t>(i * channels + c)] =
           static_cast<int16_t>(static_cast<uint16_t>(start + i));
   return s;
+}
+
+void WriteRampWav(const std::string& path, int seconds, int64_t first, int rate, int channels) {
+  WriteWav(path, rate, channels, Ramp(first, int64_t{seconds} * rate, channels));
 }
 
 std::vector<int16_t> ToneFrames(double hz, int rate, int64_t frames, int channels) {

@@ -22,6 +22,26 @@ std::vector<int16_t> ToneFrames(double hz, int rate, int64_t frames, int channel
 // The samples of a 16-bit WAV file's data chunk.
 std::vector<int16_t> ReadPcmWav(const std::string& path);
 
+// Sets the process's time zone (a POSIX TZ text) while it lives.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* tz);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::string old_;
+  bool had_ = false;
+};
+// Central European time: summer time from 2026-03-29 02:00 (an hour
+// skipped) to 2026-10-25 03:00 (02:00..03:00 comes twice).
+inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+// A 16-bit WAV file of `seconds` holding Ramp(first, ...).
+void WriteRampWav(const std::string& path, int seconds, int64_t first = 0, int rate = 8000,
+                  int channels = 1);
+
 // Runs a shell command line; true when it exits with 0.
 bool Shell(const std::string& commandLine);
 

@@ -146,13 +146,13 @@ TEST_F(ChannelPanelTest, EveryTextIsInTheUiFace) {
   EXPECT_EQ(face(DisplayFont(QString(), 9.0)), PackagedUiFace());
 }
 
-TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
+TEST_F(ChannelPanelTest, ALongNameShrinksToSixtyPercentThenIsCutAndAShortOneKeepsItsSize) {
   NameLabel* name = panel_->Name();
   ASSERT_EQ(QFontInfo(name->font()).family(), PackagedUiFace());  // the face measured
   const int room = name->contentsRect().width();
   panel_->Name()->ShowName("系統名1");
   EXPECT_EQ(name->font().pixelSize(), 24);  // 18 points at 15 twips a pixel
-  const QString longName = "FM東京 本線 第二スタジオ 送出";
+  const QString longName = "第二スタジオ送出";
   ASSERT_GT(QFontMetrics(name->font()).horizontalAdvance(longName), room);
   name->ShowName(longName);
   EXPECT_EQ(name->text(), longName);
@@ -161,6 +161,21 @@ TEST_F(ChannelPanelTest, ALongNameShrinksToFitWholeAndAShortOneKeepsItsSize) {
   QFont larger = name->font();  // no smaller than it must be
   larger.setPixelSize(larger.pixelSize() + 1);
   EXPECT_GT(QFontMetrics(larger).horizontalAdvance(longName), room);
+  EXPECT_EQ(name->toolTip(), QString());  // shown whole: nothing to add
+
+  // Too long even at 60 %: cut with "…" at that size, whole as the tooltip.
+  const QString longer = "第二スタジオ送出本線と予備系統の切替監視用の回線";
+  name->ShowName(longer);
+  EXPECT_EQ(name->font().pixelSize(), 14);  // 60 % of 18 points: 10.8 points
+  EXPECT_TRUE(name->text().endsWith(QChar(0x2026))) << name->text().toStdString();
+  EXPECT_TRUE(longer.startsWith(name->text().chopped(1)));
+  EXPECT_LE(QFontMetrics(name->font()).horizontalAdvance(name->text()), room);
+  EXPECT_EQ(name->toolTip(), longer);
+  EXPECT_EQ(name->FullName(), longer);
+  name->SetNameFont(PackagedUiFace(), 18.0f);  // a new font cuts the whole name afresh
+  EXPECT_EQ(name->toolTip(), longer);
+  name->ShowName("系統名1");
+  EXPECT_EQ(name->toolTip(), QString());
 }
 
 TEST_F(ChannelPanelTest, ALevelFigureTooWideForItsCellShrinksToFitWhole) {

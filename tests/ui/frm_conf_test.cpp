@@ -47,6 +47,8 @@ TEST_F(FrmConfTest, OkClampsShowsAndStoresTheTypedValuesThenApplies) {
   test::ClickCentre(dialog->Check(2));
   ASSERT_EQ(dialog->Check(3)->Value(), 0);
   test::ClickCentre(dialog->Check(3));
+  ASSERT_EQ(dialog->Check(4)->Value(), 1);  // 警報表示 is on at first
+  test::ClickCentre(dialog->Check(4));
   QTest::keyClick(dialog->TextValue(3), Qt::Key_Return);
 
   EXPECT_EQ(Stored("TimerUpdateInt"), "1");
@@ -58,6 +60,7 @@ TEST_F(FrmConfTest, OkClampsShowsAndStoresTheTypedValuesThenApplies) {
   EXPECT_EQ(Stored("ShowChName"), "0");
   EXPECT_EQ(Stored("ShowRecButton"), "1");
   EXPECT_EQ(Stored("LoudnessView"), "1");
+  EXPECT_EQ(Stored("AlarmView"), "0");
   EXPECT_EQ(applied, 1);
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(test::Gone(open));
@@ -109,7 +112,7 @@ TEST_F(FrmConfTest, TheBrowseButtonPutsTheChosenFolderInTheField) {
 
 TEST_F(FrmConfTest, TabFollowsTheFieldsDownTheWindowAndNothingOverlaps) {
   Open();
-  const std::vector<QWidget*> walk = test::TabWalk(dialog, dialog->TextValue(0), 11);
+  const std::vector<QWidget*> walk = test::TabWalk(dialog, dialog->TextValue(0), 12);
   const std::vector<QWidget*> expected{dialog->TextValue(0),
                                        dialog->TextValue(1),
                                        dialog->TextValue(2),
@@ -120,6 +123,7 @@ TEST_F(FrmConfTest, TabFollowsTheFieldsDownTheWindowAndNothingOverlaps) {
                                        dialog->Check(1),
                                        dialog->Check(2),
                                        dialog->Check(3),
+                                       dialog->Check(4),
                                        dialog->OKCancelButtons()};
   EXPECT_EQ(walk, expected);
   EXPECT_EQ(test::LayoutFaults(*dialog), std::vector<std::string>{});

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QTest>
 
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
@@ -72,7 +73,7 @@ TEST_F(FrmMainTest, BuildsOnePanelPerChannelWithTheCaptionAndMenu) {
   EXPECT_EQ(window->windowTitle(), "varn - VarnAudio");
   ASSERT_EQ(window->PanelCount(), 3);
   EXPECT_EQ(window->Layout().rows, 1);
-  EXPECT_EQ(window->Panel(1).Name()->text(), "系統名2");
+  EXPECT_EQ(window->Panel(1).Name()->FullName(), "系統名2");
   EXPECT_EQ(window->MenuButton(3)->text(), "ログ");
   EXPECT_TRUE(window->StartedFlag());
   EXPECT_FALSE(E().Capturing(0));  // the record buttons are shown: nothing starts by itself
@@ -166,19 +167,19 @@ TEST_F(FrmMainTest, RenameStoresTheTrimmedAnswerAndACancelChangesNothing) {
     return std::optional<QString>("  スタジオA  ");
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   EXPECT_EQ(ReadSetting("ChName_1", ""), "スタジオA");
   window->askText = [](const QString&, const QString&, const QString&) {
     return std::optional<QString>();
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   // A name the setting cannot hold whole is refused, not stored cut.
   window->askText = [](const QString&, const QString&, const QString&) {
     return std::optional<QString>(QString(100, QChar(0x7CFB)));  // 系: 300 bytes
   };
   window->RenameChannel(0);
-  EXPECT_EQ(window->Panel(0).Name()->text(), "スタジオA");
+  EXPECT_EQ(window->Panel(0).Name()->FullName(), "スタジオA");
   EXPECT_EQ(ReadSetting("ChName_1", ""), "スタジオA");
   ASSERT_FALSE(notices.texts.empty());
   EXPECT_EQ(notices.texts.back(),
@@ -282,6 +283,60 @@ TEST_F(FrmMainTest, SwitchingTheLoudnessViewOffTakesALufsMeterBackToRms) {
   E().GetMiscSetting();
   EXPECT_EQ(E().Channel(0).analysis.meterTextMode, MeterTextMode::Rms);
   EXPECT_EQ(window->Panel(0).Vu().NumValue(), 1);
+}
+
+// A line whose device is missing: recording the default in its place gets
+// the badge; waiting for its own device, the grey frame and "デバイス異常".
+// With 警報表示 off neither shows.
+TEST_F(FrmMainTest, AMissingDeviceShowsTheDefaultDeviceBadgeAndAlarmViewOffHidesIt) {
+  Open(
+      "NumRec=2\nShowRecButton=0\nDeviceName_1=Missing Mixer\nDeviceName_2=Sim Tone 1kHz\n"
+      "BitRate_1=0\nBitRate_2=0\n");
+  ASSERT_TRUE(E().Capturing(0));
+  window->UpdateAlarms();
+  ChannelPanel& missing = window->Panel(0);
+  ASSERT_NE(missing.DefaultDeviceBadge(), nullptr);
+  EXPECT_FALSE(missing.DefaultDeviceBadge()->isHidden());
+  EXPECT_EQ(missing.ShownAlarm().frame, AlarmColour::None);
+  EXPECT_EQ(window->Panel(1).ShownAlarm(), AlarmLook{});
+
+  WriteSetting("AlarmView", 0);  // as the basic settings dialog's OK does
+  window->ReadAlarmView();
+  EXPECT_TRUE(missing.DefaultDeviceBadge()->isHidden());
+  window->UpdateAlarms();  // the conditions still hold, but are not shown
+  EXPECT_TRUE(missing.DefaultDeviceBadge()->isHidden());
+}
+
+TEST_F(FrmMainTest, ALineWaitingForItsOwnDeviceIsFramedGreyWithTheDeviceFault) {
+  Open(
+      "NumRec=1\nShowRecButton=0\nDeviceFallback=0\nDeviceName_1=Missing Mixer\nBitRate_1=0\n"
+      "ChName_1=A\n");
+  ASSERT_FALSE(E().Capturing(0));
+  const auto picture = [this] { return window->grab().toImage(); };
+  const QImage plain = picture();  // before the window looked at the line
+  window->UpdateAlarms();
+  EXPECT_FALSE(picture() == plain);
+  // 警報表示 off: every pixel as without it, the condition still holding.
+  WriteSetting("AlarmView", 0);
+  window->ReadAlarmView();
+  EXPECT_TRUE(picture() == plain);
+  WriteSetting("AlarmView", 1);
+  window->ReadAlarmView();
+  const AlarmLook& look = window->Panel(0).ShownAlarm();
+  EXPECT_EQ(look.frame, AlarmColour::Grey);
+  EXPECT_FALSE(look.latched);
+  EXPECT_EQ(look.inputText, kDeviceFailedText);
+  EXPECT_FALSE(window->Panel(0).InputText()->isHidden());
+
+  // Stopped by hand, the line stops waiting: the frame stays, paler, with
+  // its count, until a click on the waveform.
+  window->RecButtonClicked(0, 0, 0);
+  window->UpdateAlarms();
+  EXPECT_TRUE(window->Panel(0).ShownAlarm().latched);
+  EXPECT_EQ(window->Panel(0).ShownAlarm().count, 1);
+  EXPECT_TRUE(window->Panel(0).InputText()->isHidden());
+  QTest::mouseClick(window->Panel(0).Wave(), Qt::LeftButton);
+  EXPECT_EQ(window->Panel(0).ShownAlarm(), AlarmLook{});
 }
 
 }  // namespace

@@ -104,19 +104,23 @@ std::string StampText(int64_t ms) {
 
 }  // namespace
 
-ArchiveCatalog ArchiveRoutes::Listing(const std::string& dataFolder, int channel) {
+ArchiveCatalog ArchiveRoutes::Listing(const std::string& dataFolder, int channel,
+                                      std::optional<ArchiveWindow> window) {
   const auto now = std::chrono::steady_clock::now();
+  const auto key = std::make_tuple(dataFolder, channel, window ? window->fromMs : INT64_MIN,
+                                   window ? window->toMs : INT64_MAX);
   {
     std::lock_guard lock(mutex_);
-    auto it = scans_.find({dataFolder, channel});
+    auto it = scans_.find(key);
     if (it != scans_.end() &&
         now - it->second.at < std::chrono::duration<double>(kArchiveListingSec))
       return it->second.catalog;
   }
   // Scanned outside the lock: a slow disk holds up this request alone.
-  ArchiveCatalog catalog = ScanArchive(dataFolder, channel);
+  ArchiveCatalog catalog = ScanArchive(dataFolder, channel, window);
   std::lock_guard lock(mutex_);
-  scans_[{dataFolder, channel}] = Scan{now, catalog};
+  if (scans_.size() > 64) scans_.clear();  // many ranges asked for: start afresh
+  scans_[key] = Scan{now, catalog};
   return catalog;
 }
 
@@ -129,7 +133,9 @@ int ArchiveRoutes::List(MHD_Connection* c, const std::string& dataFolder) {
   if (!TimeArgument(c, "from", from, error) || !TimeArgument(c, "to", to, error))
     return Error(c, MHD_HTTP_BAD_REQUEST, error);
   if (from && to && *to <= *from) return Error(c, MHD_HTTP_BAD_REQUEST, "to must be after from");
-  const ArchiveCatalog catalog = Listing(dataFolder, channel);
+  std::optional<ArchiveWindow> window;
+  if (from || to) window = ArchiveWindow{from.value_or(INT64_MIN / 2), to.value_or(INT64_MAX / 2)};
+  const ArchiveCatalog catalog = Listing(dataFolder, channel, window);
   const int64_t lo = from.value_or(INT64_MIN / 2);
   const int64_t hi = to.value_or(INT64_MAX / 2);
   nlohmann::json files = nlohmann::json::array();
@@ -184,7 +190,7 @@ int ArchiveRoutes::Extract(MHD_Connection* c, const std::string& dataFolder) {
   if (download && std::string_view(download) != "1" && std::string_view(download) != "0")
     return Error(c, MHD_HTTP_BAD_REQUEST, "download must be 0 or 1");
 
-  ExtractPlan plan = PlanExtract(Listing(dataFolder, channel), request);
+  ExtractPlan plan = PlanExtract(Listing(dataFolder, channel, ArchiveWindow{*from, *to}), request);
   if (!plan.error.empty()) return Error(c, MHD_HTTP_NOT_FOUND, plan.error);
   if (!TakeExtractionSlot(extracting_)) {
     MHD_Response* r = MHD_create_response_from_buffer(
@@ -217,7 +223,14 @@ int ArchiveRoutes::File(MHD_Connection* c, std::string_view url, const std::stri
   const int channel = digit - '0';
   const std::string_view name = url.substr(kPrefix.size() + 2);
   if (!IsArchiveFileName(name)) return NotFound(c);
-  const ArchiveCatalog catalog = Listing(dataFolder, channel);
+  // The name is the file's local start time: only its neighbours are read.
+  const std::string digits(name.substr(0, 14));
+  const ArchiveTimeRead start = ReadArchiveTime(
+      digits.substr(0, 4) + "-" + digits.substr(4, 2) + "-" + digits.substr(6, 2) + " " +
+      digits.substr(8, 2) + ":" + digits.substr(10, 2) + ":" + digits.substr(12, 2));
+  if (!start.error.empty()) return NotFound(c);
+  const ArchiveCatalog catalog =
+      Listing(dataFolder, channel, ArchiveWindow{start.epochMs, start.epochMs + 1});
   const ArchiveFileEntry* entry = nullptr;
   for (const ArchiveFileEntry& f : catalog.files)
     if (f.channel == channel && f.name == name && f.error.empty()) entry = &f;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "archive/archive_catalog.h"
 
@@ -29,14 +30,17 @@ class ArchiveRoutes {
   int File(MHD_Connection* connection, std::string_view url, const std::string& dataFolder);
 
  private:
-  ArchiveCatalog Listing(const std::string& dataFolder, int channel);
+  // The catalogue of `channel`, only what may touch `window` when given
+  // (a long archive is not read whole for an hour of it).
+  ArchiveCatalog Listing(const std::string& dataFolder, int channel,
+                         std::optional<ArchiveWindow> window);
 
   struct Scan {
     std::chrono::steady_clock::time_point at;
     ArchiveCatalog catalog;
   };
   std::mutex mutex_;
-  std::map<std::pair<std::string, int>, Scan> scans_;
+  std::map<std::tuple<std::string, int, int64_t, int64_t>, Scan> scans_;
   std::atomic<int> extracting_{0};
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 // FrmConf, "基本設定": the update interval, the channel count, the panels per
-// row, the meter's red point, the data folder and four display switches.
-// The interval and the loudness view take effect at once; the rest at the
-// next start.
+// row, the meter's red point, the data folder and five display switches.
+// The interval, the loudness view and the alarm frames take effect at once;
+// the rest at the next start.
 
 #include <QLineEdit>
 #include <array>
@@ -28,7 +28,7 @@ class FrmConf final : public DialogCanvas {
   QLineEdit* TextValue(int i) { return textValue_.at(static_cast<size_t>(i)); }
   UC_PathText* TextSoundpath() { return textSoundpath_; }
   // 0 CheckShowRecButton, 1 CheckShowLevelValues, 2 CheckShowChName,
-  // 3 CheckLoudnessView.
+  // 3 CheckLoudnessView, 4 CheckAlarmView.
   UC_Check* Check(int i) { return checks_.at(static_cast<size_t>(i)); }
   UC_Buttons* OKCancelButtons() { return buttons_; }
 
@@ -37,7 +37,7 @@ class FrmConf final : public DialogCanvas {
 
   std::vector<QLineEdit*> textValue_;
   UC_PathText* textSoundpath_ = nullptr;
-  std::array<UC_Check*, 4> checks_{};
+  std::array<UC_Check*, 5> checks_{};
   UC_Buttons* buttons_ = nullptr;
 };
 

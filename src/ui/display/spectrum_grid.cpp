@@ -63,21 +63,33 @@ std::vector<GridLine> GridLines(const QSize& size, float fftOffset, const QFont&
     if (bottom < 0 || lines[i].y > lines[static_cast<size_t>(bottom)].y)
       bottom = static_cast<int>(i);
   }
-  const size_t keptAlways = order.size() + (top >= 0) + (bottom >= 0 && bottom != top);
   if (top >= 0) order.push_back(static_cast<size_t>(top));
   if (bottom >= 0 && bottom != top) order.push_back(static_cast<size_t>(bottom));
   for (size_t i = 0; i < lines.size(); ++i)
     if (std::find(order.begin(), order.end(), i) == order.end()) order.push_back(i);
 
-  // Labels keep a pixel of air between them; the marker's arrow only needs
-  // to leave the glyphs alone.
+  // A label keeps a pixel of air to every other label and to every other
+  // line, and lies wholly in view; its own line, should it pass through
+  // the label, starts after it. The
+  // marker's arrow only needs to leave the glyphs alone (the 0 dB label
+  // sits under it by design).
   const QRegion marker = MarkerArea(GridRow(0, fftOffset, size.height()), markerPixels);
   QRegion taken;
-  for (size_t k = 0; k < order.size(); ++k) {
-    GridLine& line = lines[order[k]];
+  for (const size_t index : order) {
+    GridLine& line = lines[index];
     const QRect room = line.ink.adjusted(-1, -1, 1, 1);
-    line.labelled = k < keptAlways || (!taken.intersects(room) && !marker.intersects(line.ink));
-    if (line.labelled) taken += room;
+    bool clear = view.contains(line.ink) && !taken.intersects(room) &&
+                 (line.value == 0 || !marker.intersects(line.ink));
+    for (size_t other = 0; clear && other < lines.size(); ++other)
+      if (other != index && room.right() >= kGridLineLeft && lines[other].y >= room.top() &&
+          lines[other].y <= room.bottom())
+        clear = false;
+    line.labelled = clear;
+    if (clear) {
+      taken += room;
+      if (line.y >= room.top() && line.y <= room.bottom())
+        line.lineLeft = std::max(kGridLineLeft, line.ink.right() + 3);
+    }
   }
   return lines;
 }

@@ -18,7 +18,6 @@ constexpr int kGridColor = 0x505050;
 constexpr int kZeroLineColor = 0x303080;
 constexpr int kBarColor = 0x909000;
 constexpr int kHoldColor = 0xA0A0A0;
-constexpr int kGridLeft = 20;
 // The averaged value of a full-scale sine; 60 dB below it is the floor.
 constexpr double kFullScaleBin = 2950000.0;
 constexpr int kLastBin = 1024;
@@ -74,7 +73,7 @@ bool SpectrumView::PrepareGrid(const QSize& size, float fftOffset) {
   painter.setFont(font_);
   for (const GridLine& line : GridLines(size, fftOffset, font_, markerPixels_)) {
     const QColor colour = ToQColor(line.value == 0 ? kZeroLineColor : kGridColor);
-    painter.fillRect(QRect(QPoint(kGridLeft, line.y), QPoint(size.width(), line.y)), colour);
+    painter.fillRect(QRect(QPoint(line.lineLeft, line.y), QPoint(size.width(), line.y)), colour);
     if (!line.labelled) continue;
     painter.setPen(colour);
     painter.drawText(line.textAt, line.text);

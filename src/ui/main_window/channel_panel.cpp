@@ -19,6 +19,8 @@ constexpr int kMarkerPixels = 12;
 constexpr float kNamePoints = 18.0f;
 // A name too wide for its label shrinks in steps of this many points.
 constexpr float kNameStepPoints = 0.5f;
+// The smallest a name is drawn, as a share of its size.
+constexpr float kNameLeastShare = 0.6f;
 
 QWidget* BlackFrame(QWidget* parent, const TwipRect& rect) {
   auto* frame = new QWidget(parent);
@@ -47,26 +49,36 @@ void PlaceInTwips(QWidget* widget, const TwipRect& rect) {
 void NameLabel::SetNameFont(const QString& face, float points) {
   face_ = face;
   points_ = points;
-  ShowName(text());
+  ShowName(full_);
 }
 
 void NameLabel::ShowName(const QString& name) {
   const int room = contentsRect().width() - 2 * margin();
   QFont font = CachedControlFont(points_, false, face_).font;
+  QString shown = name;
   const int width = QFontMetrics(font).horizontalAdvance(name);
   if (width > room && room > 0) {
-    // From about the size that fits, down in half points until it does.
+    // From about the size that fits, down in half points until it does, but
+    // never below kNameLeastShare of the size: further down a name cannot be
+    // read from across the room, so there it is cut instead.
+    const float least = points_ * kNameLeastShare;
     float points = std::floor(points_ * static_cast<float>(room) / static_cast<float>(width) /
                               kNameStepPoints) *
                    kNameStepPoints;
-    for (points = std::max(points, kNameStepPoints); points >= kNameStepPoints;
-         points -= kNameStepPoints) {
+    for (points = std::max(points, least); points > least; points -= kNameStepPoints) {
       font = CachedControlFont(points, false, face_).font;
       if (QFontMetrics(font).horizontalAdvance(name) <= room) break;
     }
+    if (points <= least) {
+      font = CachedControlFont(least, false, face_).font;
+      shown = QFontMetrics(font).elidedText(name, Qt::ElideRight, room);
+    }
   }
   setFont(font);
-  setText(name);
+  setText(shown);
+  full_ = name;
+  // The whole name is at hand under the pointer once it is cut.
+  setToolTip(shown == name ? QString() : name);
 }
 
 void NameLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -114,6 +126,10 @@ ChannelPanel::ChannelPanel(int ch, QWidget* container, const PanelRects& rects,
   name_->SetNameFont(options_.fontFamily, kNamePoints);
   name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   name_->setVisible(options.showChName);
+  namePalette_ = name_->palette();
+  nameGeometry_ = name_->geometry();
+  box_ = TwipRect{rects.meter.left, rects.buttons.top, rects.meter.width,
+                  rects.scale.Bottom() - rects.buttons.top};
 
   meter_ = new ImageView(container);
   PlaceInTwips(meter_, rects.meter);

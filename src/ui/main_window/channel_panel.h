@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <span>
@@ -20,6 +21,7 @@
 #include "ui/display/waveform_view.h"
 #include "ui/main_window/image_view.h"
 #include "ui/main_window/level_figures.h"
+#include "ui/main_window/panel_alarm.h"
 #include "ui/main_window/panel_geometry.h"
 #include "ui/main_window/record_buttons.h"
 
@@ -28,14 +30,25 @@ namespace varn {
 class C_VU;
 class RepaintPacer;
 
-// The name label: shows the channel name whole, in its face at its size or,
-// when the name is too wide for the label, at the largest size that fits;
-// reports a released mouse button.
+// A frame's colours: while its condition holds, once it has ended, and the
+// text on the first.
+struct FrameColours {
+  QColor strong;
+  QColor pale;
+  QColor text;
+};
+
+// The name label: shows the channel name in its face at its size or, when
+// the name is too wide for the label, at the largest size that fits down to
+// 60 % of it; a name that does not fit even then is cut with "…" and shows
+// whole as the tooltip. Reports a released mouse button.
 class NameLabel : public QLabel {
  public:
   using QLabel::QLabel;
   void SetNameFont(const QString& face, float points);
   void ShowName(const QString& name);
+  // The name as given, whether shown whole or cut.
+  const QString& FullName() const { return full_; }
   std::function<void()> onRelease;
 
  protected:
@@ -43,6 +56,7 @@ class NameLabel : public QLabel {
 
  private:
   QString face_;
+  QString full_;
   float points_ = 18.0f;
 };
 
@@ -133,6 +147,20 @@ class ChannelPanel {
   void ShowFrequency(const QString& text);
   // Puts the marker's centre `percent` of the view's height above its bottom.
   void PlaceMarker(float percent);
+  // The line's trouble at a glance: the frame round the panel and the
+  // name's background in its colour, the input's trouble over the
+  // waveform, a latched frame's count and the badges. The empty look
+  // leaves the panel exactly as it is without them.
+  void ShowAlarm(const AlarmLook& look);
+  const AlarmLook& ShownAlarm() const { return shownAlarm_; }
+  // The frame's edges: top, bottom, left, right (nullptr before the first
+  // alarm); the text over the waveform; the count and badges (in the
+  // container, like the name).
+  QWidget* FrameEdge(int i) const { return frameEdges_.at(static_cast<size_t>(i)); }
+  QLabel* InputText() const { return inputText_; }
+  QLabel* CountText() const { return count_; }
+  QLabel* WriteFailBadge() const { return writeBadge_; }
+  QLabel* DefaultDeviceBadge() const { return defaultBadge_; }
 
  private:
   // The meter renderer's sizes, margins and fonts from the panel scale.
@@ -140,6 +168,8 @@ class ChannelPanel {
   void CopyBackgroundToMeter();
   void DrawScale(int sampleRate);
   void DrawOrDefer();
+  void BuildAlarmWidgets();
+  void PlaceMarks(const AlarmLook& look, const FrameColours& colours);
 
   int ch_;
   float panelScale_;
@@ -174,6 +204,15 @@ class ChannelPanel {
   float pendingRate_ = 0.0f;
   bool spectrumPending_ = false;
   bool drawQueued_ = false;  // DrawPending waits in the pacer for the frame
+  TwipRect box_;             // the whole panel, in the container
+  QPalette namePalette_;     // the name's own colours, without an alarm
+  QRect nameGeometry_;       // the name's row, pixels
+  AlarmLook shownAlarm_;
+  std::array<QWidget*, 4> frameEdges_{};
+  QLabel* inputText_ = nullptr;
+  QLabel* count_ = nullptr;
+  QLabel* writeBadge_ = nullptr;
+  QLabel* defaultBadge_ = nullptr;
 };
 
 // Places a widget at a rectangle given in twips.

@@ -110,6 +110,7 @@ void FrmMain::TimerStart() {
     // A frame that falls due inside the tick is shown right after it.
     pacer_.Hold();
     engine_->Tick();
+    UpdateAlarms();
     pacer_.Release();
   });
   EngineServices services;
@@ -180,6 +181,8 @@ void FrmMain::BuildPanels() {
   options.fontFamily = UiFontName();
   options.redPoint = ReadKeyReal("VULevelTrim");
   options.pacer = &pacer_;
+  alarms_.assign(static_cast<size_t>(engine_->ChannelCount()), PanelAlarm{});
+  alarmView_ = ReadKeyInt("AlarmView") != 0;
   for (int ch = 0; ch < engine_->ChannelCount(); ++ch) {
     const ChannelRecord& c = engine_->Channel(ch);
     options.stereo = c.analysis.stereoMode == StereoMode::Stereo;
@@ -198,6 +201,9 @@ void FrmMain::BuildPanels() {
     panel->Meter()->onRelease = [this, ch](const PointerEvent& e) { MeterReleased(ch, e); };
     panel->Meter()->onMove = [this, ch](const PointerEvent&) { ClearFrequencyReadout(ch); };
     panel->Wave()->onMove = [this, ch](const PointerEvent&) { ClearFrequencyReadout(ch); };
+    panel->Wave()->onRelease = [this, ch](const PointerEvent& e) {
+      if (e.button == Qt::LeftButton) AcknowledgeAlarm(ch);
+    };
     panel->Spectrum()->onMove = [this, ch](const PointerEvent& e) {
       SpectrumPointerMoved(ch, e.xTwips);
     };

@@ -20,6 +20,7 @@
 #include "engine/program_start.h"
 #include "engine/systemd_notify.h"
 #include "ui/main_window/image_view.h"
+#include "ui/main_window/panel_alarm.h"
 #include "ui/main_window/panel_geometry.h"
 #include "ui/main_window/qt_tick_timer.h"
 #include "ui/main_window/repaint_pacer.h"
@@ -87,6 +88,14 @@ class FrmMain : public QWidget, public EngineView {
   // at the left edge to half the rate at the width of channel 0's scale.
   float FreqAtX(int xTwips, int sampleRate) const;
   void SetMeterTextMode(int ch, int mode);
+  // A click on a panel's waveform: its latched alarm frame is seen.
+  void AcknowledgeAlarm(int ch);
+  // Every panel's alarm look from its line's conditions now (after each
+  // tick); a panel is redrawn only when its look changed.
+  void UpdateAlarms();
+  // AlarmView again from the settings (at the start and after 基本設定).
+  void ReadAlarmView();
+  bool AlarmView() const { return alarmView_; }
   // The log window's command: show, hide or restore it, or load it afresh.
   void ToggleLogWindow();
   // The log window while it is loaded, else nullptr.
@@ -145,6 +154,8 @@ class FrmMain : public QWidget, public EngineView {
   QWidget* container_ = nullptr;  // every panel sits in it
   std::array<QPushButton*, 5> menuButtons_{};
   std::vector<std::unique_ptr<ChannelPanel>> panels_;
+  std::vector<PanelAlarm> alarms_;  // one per panel
+  bool alarmView_ = true;           // AlarmView
   PanelLayout layout_;
   QMenu* stereoMenu_ = nullptr;
   FrmLog* logWindow_ = nullptr;  // a child window; dropped before the main window goes

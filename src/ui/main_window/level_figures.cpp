@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 #include "ui/fonts/ui_font.h"
 #include "ui/main_window/repaint_pacer.h"
@@ -53,9 +54,27 @@ void LevelFigures::MarkChanged() {
     update();
 }
 
-int LevelFigures::CellRoom(int cell) const {
+int LevelFigures::CellLeft(int cell) const {
   if (cell < 0 || cell > 7) return 0;
   const int left = TwipsToPixels(kCells[static_cast<size_t>(cell)].left);
+  if (cell > 3) return left;
+  // A face with wider Latin letters than the program's own (DejaVu Sans)
+  // runs the caption past the figure's place: the figure then starts a
+  // space after the caption, so its minus sign is never drawn under the
+  // colon.
+  const size_t caption = static_cast<size_t>(cell) + 4;
+  QFont f(family_);
+  f.setPointSizeF(kCells[caption].points);
+  const QFontMetrics metrics(f);
+  const int captionEnd = TwipsToPixels(kCells[caption].left) +
+                         metrics.horizontalAdvance(texts_[caption]) +
+                         metrics.horizontalAdvance(QLatin1Char(' ')) / 2;
+  return std::max(left, captionEnd);
+}
+
+int LevelFigures::CellRoom(int cell) const {
+  if (cell < 0 || cell > 7) return 0;
+  const int left = CellLeft(cell);
   // Max figures run up to the Min captions, Min figures to the box's edge.
   const int right = cell < 2 ? TwipsToPixels(kCells[static_cast<size_t>(cell) + 6].left) : width();
   return right - left;
@@ -81,7 +100,7 @@ void LevelFigures::paintEvent(QPaintEvent*) {
   p.setPen(palette().color(QPalette::WindowText));
   for (size_t i = 0; i < kCells.size(); ++i) {
     p.setFont(CellFont(static_cast<int>(i)));
-    const int x = TwipsToPixels(kCells[i].left);
+    const int x = CellLeft(static_cast<int>(i));
     const int y = TwipsToPixels(kCells[i].top);
     p.drawText(QPoint(x, y + p.fontMetrics().ascent()), texts_[i]);
   }

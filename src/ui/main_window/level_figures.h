@@ -27,6 +27,9 @@ class LevelFigures : public QWidget {
   // than the room up to the next cell (a Min below -100 dB), the largest that
   // fits it whole.
   QFont CellFont(int cell) const;
+  // Where a cell starts, pixels: its own place, or for a figure whose
+  // caption runs into that place, just after the caption.
+  int CellLeft(int cell) const;
   // The pixels from a cell's left edge to the next cell or the box's edge.
   int CellRoom(int cell) const;
 

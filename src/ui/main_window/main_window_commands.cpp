@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <algorithm>
 
 #include "analysis/level_math.h"
 #include "settings/folders.h"
@@ -14,6 +15,7 @@
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/main_window/channel_panel.h"
 #include "ui/main_window/frm_main.h"
+#include "ui/main_window/line_conditions.h"
 #include "ui/twips.h"
 #include "util/error_catch.h"
 #include "util/text.h"
@@ -38,6 +40,7 @@ void FrmMain::MenuButtonClicked(int button) {
         // the running channels with them.
         ShowSettingsDialog(button, this, start_.Audio(), [this] {
           if (engine_) engine_->GetMiscSetting();
+          ReadAlarmView();
         });
         break;
       case 3:
@@ -67,7 +70,7 @@ void FrmMain::RenameChannel(int ch) {
   const std::optional<QString> answer =
       askText(QString::fromUtf8(kRenamePrompt),
               QString::fromUtf8(kAppTitle.data(), static_cast<int>(kAppTitle.size())),
-              panel.Name()->text());
+              panel.Name()->FullName());
   if (!answer || answer->isEmpty()) return;
   const std::string name = TrimBlanks(answer->toStdString());
   // Stored cut, the name would change at the next start.
@@ -79,6 +82,33 @@ void FrmMain::RenameChannel(int ch) {
   }
   panel.Name()->ShowName(QString::fromStdString(name));
   engine_->RenameChannel(ch, name);
+}
+
+void FrmMain::AcknowledgeAlarm(int ch) {
+  if (ch < 0 || ch >= static_cast<int>(alarms_.size())) return;
+  if (alarms_[static_cast<size_t>(ch)].Acknowledge() && alarmView_)
+    Panel(ch).ShowAlarm(alarms_[static_cast<size_t>(ch)].Look());
+}
+
+void FrmMain::UpdateAlarms() {
+  if (!engine_) return;
+  TrappedStep([&] {
+    const double now = engine_->Services().clock->Steady();
+    const int n = std::min(PanelCount(), static_cast<int>(alarms_.size()));
+    for (int ch = 0; ch < n; ++ch) {
+      PanelAlarm& alarm = alarms_[static_cast<size_t>(ch)];
+      if (alarm.Update(ConditionsOf(*engine_, ch), now) && alarmView_)
+        Panel(ch).ShowAlarm(alarm.Look());
+    }
+  });
+}
+
+void FrmMain::ReadAlarmView() {
+  TrappedStep([&] {
+    alarmView_ = ReadKeyInt("AlarmView") != 0;
+    for (int ch = 0; ch < std::min(PanelCount(), static_cast<int>(alarms_.size())); ++ch)
+      Panel(ch).ShowAlarm(alarmView_ ? alarms_[static_cast<size_t>(ch)].Look() : AlarmLook{});
+  });
 }
 
 void FrmMain::SetMeterTextMode(int ch, int mode) {
