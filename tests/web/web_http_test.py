@@ -314,7 +314,8 @@ class WebHttpTest(unittest.TestCase):
                           ["--http", str(port)])
         self.assertIn("console on https://127.0.0.1:%d/" % port, varn.err())
         self.assertEqual(request(port, "/metrics", tls_ca=cert)[0], 200)
-        self.assertEqual(request(port, "/api/v1/status", tls_ca=cert)[0], 200)
+        self.assertTrue(wait_until(
+            lambda: request(port, "/api/v1/status", tls_ca=cert)[0] == 200, 5))  # first snapshot
         with self.assertRaises((OSError, Exception)):
             request(port, "/metrics", timeout=2)  # plain HTTP is not spoken there
 
