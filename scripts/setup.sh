@@ -24,8 +24,12 @@ PACKAGES=(
   x11-utils x11-apps
   # independent MP3 encoder and decoder, used by the tests to check our files
   lame mpg123
-  # the metrics endpoint's HTTP server
-  libmicrohttpd-dev
+  # the HTTP listener (metrics and web console), its HTTPS (GnuTLS) and the
+  # console's password hashes (libcrypt's yescrypt)
+  libmicrohttpd-dev libgnutls28-dev libcrypt-dev
+  # the web console's tests: a headless browser driven by Selenium, curl for
+  # the HTTP cases and openssl for their self-signed certificate
+  chromium chromium-driver python3-selenium curl openssl
   # SHA-256 of the archive files (ArchiveChecksum): nettle, GnuTLS's hashing
   nettle-dev
   # fuzzing (scripts/fuzz_smoke.sh): clang 16 (clang 14 lacks

@@ -33,7 +33,12 @@ int main(int argc, char** argv) {
   std::string metrics;
   app.add_option("--metrics", metrics,
                  "Serve Prometheus metrics on [ADDR:]PORT (default address 127.0.0.1; "
-                 "[::1]:PORT for IPv6) at /metrics; overrides the MetricsListen setting")
+                 "[::1]:PORT for IPv6) at /metrics; the same listener as --http")
+      ->type_name("[ADDR:]PORT");
+  std::string http;
+  app.add_option("--http", http,
+                 "Serve the web console and the metrics on [ADDR:]PORT (default address "
+                 "127.0.0.1); overrides the HttpListen and MetricsListen settings")
       ->type_name("[ADDR:]PORT");
   app.require_subcommand(0, 1);
   int exitCode = 0;
@@ -46,12 +51,23 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : 2;
   }
   if (!app.get_subcommands().empty()) return exitCode;
-  if (app.count("--metrics") > 0) {
-    if (const varn::ListenParse p = varn::ParseListenAddress(metrics); !p.address) {
-      std::cerr << "varn: --metrics " << p.error << "\n";
+  for (const char* option : {"--metrics", "--http"}) {
+    if (app.count(option) == 0) continue;
+    const std::string& value = std::string_view(option) == "--http" ? http : metrics;
+    if (const varn::ListenParse p = varn::ParseListenAddress(value); !p.address) {
+      std::cerr << "varn: " << option << " " << p.error << "\n";
       return 2;
     }
   }
+  // One listener under two names: both given must agree.
+  if (app.count("--metrics") > 0 && app.count("--http") > 0 &&
+      varn::ParseListenAddress(metrics).address->Text() !=
+          varn::ParseListenAddress(http).address->Text()) {
+    std::cerr << "varn: --http " << http << " and --metrics " << metrics
+              << " differ: they name the same listener, so give one of them\n";
+    return 2;
+  }
+  if (metrics.empty()) metrics = http;
 
   if (!headless) {
     const varn::DisplayCheck display = varn::CheckDisplay();

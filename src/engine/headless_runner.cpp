@@ -173,8 +173,15 @@ int RunHeadless(const HeadlessOptions& options, std::ostream& out, std::ostream&
   services.uncleanEnd = start.UncleanEnd();
   services.runMarker = start.RunMarker();
   services.unattended = true;
+  std::string fatal;
   std::unique_ptr<MetricsEndpoint> metrics =
-      MetricsEndpoint::Start(options.metricsListen, program.Log(), &err);
+      MetricsEndpoint::Start(options.metricsListen, program.Log(), &err, &fatal);
+  if (!fatal.empty()) {
+    program.Log().SetEcho(nullptr);
+    for (const std::string& line : start.Finish(kLastLinesSec, true))
+      err << "varn: " << line << std::endl;
+    return kExitBadListener;
+  }
   TickObservers observers;
   observers.Add(services.observer);
   if (metrics) observers.Add(metrics->Observer());

@@ -15,12 +15,16 @@ inline constexpr int kExitAlreadyRunning = 3;
 // Exit status when the data folder cannot be made or written: nothing the
 // monitor did would reach the disk.
 inline constexpr int kExitDataFolderFailed = 2;
+// Exit status when the HTTP listener's settings cannot be used (a users
+// or TLS file, two listen keys that differ): the program would be open in
+// a way the operator did not ask for.
+inline constexpr int kExitBadListener = 2;
 
 struct HeadlessOptions {
   std::string appFolder;       // empty: the executable's folder
   std::string audio = "auto";  // pulse, sim or auto
   double durationSec = 0.0;    // > 0: shut down after this long
-  std::string metricsListen;   // --metrics [ADDR:]PORT; empty: the MetricsListen setting
+  std::string metricsListen;   // --http or --metrics [ADDR:]PORT; empty: the settings
 };
 
 // Runs until a stop signal (or the duration) and returns the exit status:

@@ -1,47 +1,37 @@
 #pragma once
-// The metrics endpoint's HTTP server (libmicrohttpd, one thread of its own):
-// GET /metrics answers with the page, any other path 404 and any other
-// method on /metrics 405. It reads nothing of the program but what the page
-// function returns. One client address holds at most four connections at a
-// time, so clients that open many and say nothing cannot keep a scrape from
-// another address out.
+// The metrics alone on a listener of their own: GET /metrics answers with
+// the page, any other path 404 and any other method on /metrics 405. The
+// runners serve the metrics through the web console's site (which answers
+// /metrics the same way); this stands by itself for a port taken in tests.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "ops/http_server.h"
 #include "ops/listen_address.h"
-
-struct MHD_Daemon;
 
 namespace varn {
 
 class MetricsServer {
  public:
-  // The body of GET /metrics, called on the server's thread.
+  // The body of GET /metrics, called on a connection's thread.
   using Page = std::function<std::string()>;
 
   // Listens on `address` (port 0: any free port). Null, with `error`
-  // saying why ("cannot listen on 127.0.0.1:9464: Address already in use"),
-  // when it cannot.
+  // saying why, when it cannot.
   static std::unique_ptr<MetricsServer> Start(const ListenAddress& address, Page page,
                                               std::string& error);
-  // Stops the thread and closes the socket.
-  ~MetricsServer();
-  MetricsServer(const MetricsServer&) = delete;
-  MetricsServer& operator=(const MetricsServer&) = delete;
 
-  uint16_t Port() const { return port_; }
-  // What a scrape answers; the server's thread only.
-  std::string RenderPage() const { return page_(); }
+  uint16_t Port() const { return http_->Port(); }
 
  private:
-  MetricsServer(Page page) : page_(std::move(page)) {}
-
-  Page page_;
-  MHD_Daemon* daemon_ = nullptr;
-  uint16_t port_ = 0;
+  std::unique_ptr<HttpServer> http_;
 };
+
+// The answer to a request for /metrics; `page` is built only for a GET.
+int AnswerMetrics(MHD_Connection* connection, std::string_view method,
+                  const std::function<std::string()>& page);
 
 }  // namespace varn

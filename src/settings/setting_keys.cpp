@@ -58,6 +58,13 @@ constexpr std::array kCatalogue = {
   LongValue(SettingKeyInfo{"ArchiveCommand", Global, Text, ""}),
   SettingKeyInfo{"HookTimeoutSec", Global, Real, "30", DefaultKind::Fixed, DialogRange{1, 3600, "0.0"}},
   LongValue(SettingKeyInfo{"MetricsListen", Global, Text, ""}),  // [ADDR:]PORT of the metrics endpoint; "" none
+  // The web console: the same listener as MetricsListen under its own name,
+  // who may use it, and HTTPS.
+  LongValue(SettingKeyInfo{"HttpListen", Global, Text, ""}),
+  LongValue(SettingKeyInfo{"HttpUsersFile", Global, Text, ""}),
+  SettingKeyInfo{"HttpOpen", Global, Integer, "0", DefaultKind::Fixed, kFlag},
+  LongValue(SettingKeyInfo{"HttpTlsCert", Global, Text, ""}),
+  LongValue(SettingKeyInfo{"HttpTlsKey", Global, Text, ""}),
   SettingKeyInfo{"WindowLeft", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowTop", Global, Integer, "", DefaultKind::WindowCurrent},
   SettingKeyInfo{"WindowHeight", Global, Real, "", DefaultKind::WindowCurrent},

@@ -33,8 +33,14 @@ int RunWindow(const WindowOptions& options, int& argc, char** argv) {
   start.OpenAudio(options.audio);
   std::cerr << "varn: " << start.AudioNote() << std::endl;
   // Made before the window and gone after it: the engine tells it every tick.
+  std::string fatal;
   std::unique_ptr<MetricsEndpoint> metrics =
-      MetricsEndpoint::Start(options.metricsListen, start.Program().Log(), &std::cerr);
+      MetricsEndpoint::Start(options.metricsListen, start.Program().Log(), &std::cerr, &fatal);
+  if (!fatal.empty()) {
+    for (const std::string& line : start.Finish(kLastLinesSec, true))
+      std::cerr << "varn: " << line << std::endl;
+    return 2;
+  }
 
   FrmMain window(start);
   if (metrics) window.SetMetricsObserver(metrics->Observer());

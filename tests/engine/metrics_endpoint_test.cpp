@@ -15,6 +15,7 @@
 
 #include "engine/engine_fixture.h"
 #include "ops/metrics_endpoint.h"
+#include "ops/metrics_server.h"
 #include "support/http_client.h"
 #include "support/text_lines.h"
 
@@ -42,7 +43,8 @@ class MetricsEndpointTest : public EngineFixture {
 
 TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
   ASSERT_TRUE(StartEndpoint("127.0.0.1:" + Port())) << err.str();
-  EXPECT_EQ(err.str(), "varn: metrics on http://127.0.0.1:" + Port() + "/metrics\n");
+  EXPECT_EQ(err.str(), "varn: metrics on http://127.0.0.1:" + Port() +
+                           "/metrics\nvarn: console on http://127.0.0.1:" + Port() + "/\n");
   observer = endpoint->Observer();
   Build("NumRec=1\nDeviceName_1=Sim Tone 1kHz\nRecFreq_1=8000\nBitRate_1=0\n");
   engine->BeginRunning(true);
@@ -61,11 +63,25 @@ TEST_F(MetricsEndpointTest, ScrapesWhileTheEngineTicksReadWholeSnapshots) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   });
+  // Another client at the same time, on its own connection's thread: the
+  // metrics' snapshot has one reader at a time, the console's status any.
+  int otherIncomplete = 0;
+  int statuses = 0;
+  std::thread other([&] {
+    while (scrapes < kScrapes) {
+      const HttpReply m = HttpGet(port, "/metrics");
+      otherIncomplete += m.status != 200 || !m.body.ends_with("\n");
+      statuses += HttpGet(port, "/api/v1/status").status == 200;
+    }
+  });
   // The engine ticks on (in simulated time, much faster than real time)
   // until the scrapes are done.
   for (int i = 0; i < 600 && scrapes < kScrapes; ++i) Run(0.1, {kToneDevice}, kEndpointRate);
   scraper.join();
+  other.join();
   EXPECT_EQ(incomplete, 0);
+  EXPECT_EQ(otherIncomplete, 0);
+  EXPECT_GT(statuses, 0);
   EXPECT_EQ(counts.size(), static_cast<size_t>(kScrapes));
   EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
   EXPECT_GT(counts.back(), counts.front());  // the snapshots moved on meanwhile
@@ -108,7 +124,7 @@ TEST_F(MetricsEndpointTest, ABadSettingOrATakenPortIsSaidAndTheProgramGoesOnWith
   EXPECT_FALSE(StartEndpoint(""));
   const std::string bad =
       "MetricsListen \"94640\": the port must be a number from 1 to 65535; running without "
-      "the metrics endpoint";
+      "the HTTP listener";
   EXPECT_EQ(err.str(), "varn: " + bad + "\n");
   EXPECT_NE(Diagnostics().find(bad), std::string::npos);
 
@@ -118,7 +134,7 @@ TEST_F(MetricsEndpointTest, ABadSettingOrATakenPortIsSaidAndTheProgramGoesOnWith
   ASSERT_TRUE(other) << error;
   err.str("");
   EXPECT_FALSE(StartEndpoint(Port()));
-  const std::string taken = "metrics endpoint: cannot listen on 127.0.0.1:" + Port() +
+  const std::string taken = "HTTP listener: cannot listen on 127.0.0.1:" + Port() +
                             ": Address already in use; running without it";
   EXPECT_EQ(err.str(), "varn: " + taken + "\n");
   EXPECT_NE(Diagnostics().find(taken), std::string::npos);

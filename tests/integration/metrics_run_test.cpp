@@ -149,18 +149,18 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
       10))
       << text << run.Err();
   EXPECT_NE(run.Err().find("varn: metrics on http://" + listen + "/metrics"), std::string::npos);
-  for (const char* family : {"varn_build_info gauge", "varn_channel_recording gauge",
-                             "varn_level_dbfs gauge", "varn_events_total counter",
-                             "varn_audio_lost_seconds_total counter", "varn_input_stalled gauge",
-                             "varn_archive_bytes_total counter", "varn_tick_seconds histogram",
-                             "varn_low_level_active gauge", "varn_over_level_active gauge",
-                             "varn_archive_write_failing gauge", "varn_channel_expect_audio gauge",
-                             "varn_loudness_target_lufs gauge",
-                             "varn_last_tick_timestamp_seconds gauge"})
+  for (const char* family :
+       {"varn_build_info gauge", "varn_channel_recording gauge", "varn_level_dbfs gauge",
+        "varn_events_total counter", "varn_audio_lost_seconds_total counter",
+        "varn_input_stalled gauge", "varn_archive_bytes_total counter",
+        "varn_tick_seconds histogram", "varn_low_level_active gauge",
+        "varn_over_level_active gauge", "varn_archive_write_failing gauge",
+        "varn_channel_expect_audio gauge", "varn_loudness_target_lufs gauge",
+        "varn_last_tick_timestamp_seconds gauge"})
     EXPECT_NE(text.find(std::string("# TYPE ") + family + "\n"), std::string::npos) << family;
   EXPECT_NEAR(test::SeriesValue(text, "varn_level_dbfs{channel=\"1\",side=\"L\",kind=\"peak\"}"),
               -20, 0.2);
-  EXPECT_EQ(test::HttpGet(port, "/").status, 404);
+  EXPECT_EQ(test::HttpGet(port, "/metricsx").status, 404);
   EXPECT_EQ(test::HttpRequest("127.0.0.1", port, "POST", "/metrics").status, 405);
 
   test::WriteText(app / "scrape.txt", text);
@@ -207,10 +207,10 @@ TEST_F(MetricsRunTest, AHeadlessRunIsScrapedByPrometheus) {
   EXPECT_EQ(Results(query("varn_events_total{event=\"start\"}"), "channel")[""], "1");
   // The rules' joins work on these labels: both lines record, are meant to
   // carry audio and have their detectors' say; each keeps its name.
-  const std::string lines =
-      query("(min without (side) (varn_low_level_active) >= 0)"
-            " * ignoring (name) group_left (name) (varn_channel_recording == 1)"
-            " and ignoring (name) (varn_channel_expect_audio == 1)");
+  const std::string lines = query(
+      "(min without (side) (varn_low_level_active) >= 0)"
+      " * ignoring (name) group_left (name) (varn_channel_recording == 1)"
+      " and ignoring (name) (varn_channel_expect_audio == 1)");
   const auto named = Results(lines, "name");
   EXPECT_EQ(named.size(), 2u) << lines;
   EXPECT_EQ(named.count("系統名2"), 1u) << lines;
@@ -250,7 +250,7 @@ TEST_F(MetricsRunTest, ABadAddressIsRefusedAndATakenPortOnlySaidSo) {
   test::VarnRun second(app.Path(), {"--headless", "--audio", "sim", "--duration", "1.5",
                                     "--metrics", std::to_string(port)});
   EXPECT_EQ(second.Wait(20), 0) << second.Err();
-  const std::string said = "metrics endpoint: cannot listen on 127.0.0.1:" + std::to_string(port) +
+  const std::string said = "HTTP listener: cannot listen on 127.0.0.1:" + std::to_string(port) +
                            ": Address already in use; running without it";
   EXPECT_NE(second.Err().find("varn: " + said + "\n"), std::string::npos) << second.Err();
   EXPECT_NE(test::DiagnosticsFiles(app.Path()).find(said), std::string::npos);
