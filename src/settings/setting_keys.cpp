@@ -70,6 +70,9 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"TabWidth_LV_", Column, Integer, "900"},
   // The loudness each line's hour should have, in LUFS (for the alert rules).
   SettingKeyInfo{"LoudnessTarget", Global, Real, "-23", DefaultKind::Fixed, DialogRange{-70, 0, "0.0"}},
+  // Network streams as input devices: "NAME|URL", and their jitter buffer.
+  LongValue(SettingKeyInfo{"Stream_", KeyScope::Stream, Text, ""}),
+  SettingKeyInfo{"StreamBufferMs", Global, Integer, "2000", DefaultKind::Fixed, DialogRange{200, 30000, "0"}},
   // Channel keys.
   SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
   SettingKeyInfo{"DeviceName_", Channel, Text, ""},
@@ -117,6 +120,8 @@ int ScopeCount(KeyScope scope) {
       return 8;
     case Column:
       return 5;
+    case KeyScope::Stream:
+      return 16;
   }
   return 0;
 }

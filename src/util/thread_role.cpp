@@ -6,5 +6,6 @@ ThreadRole gProgramThreadRole;
 ThreadRole gArchiveThreadRole;
 ThreadRole gLogThreadRole;
 ThreadRole gAudioThreadRole;
+ThreadRole gStreamThreadRole;
 
 }  // namespace varn
