@@ -156,12 +156,12 @@ asan_stage() {
   wait_build asan || return 1
   # Most of the longest tests wait on real time: three at once keep two
   # cores busy.
-  ctest_in build-asan -E "$RAMP_TEST" -j3
+  ctest_in build-asan -LE live -E "$RAMP_TEST" -j3
 }
 
 asan_realtime_stage() {
   wait_build asan || return 1
-  ctest_in build-asan -R "$RAMP_TEST"
+  ctest_in build-asan -LE live -R "$RAMP_TEST"
 }
 
 tsan_stage() {
@@ -174,7 +174,7 @@ tsan_stage() {
   # Only these programs are built here; the others' placeholders are left
   # out. A ramp heard without a break needs real-time speed, which the
   # sanitizer does not leave: that test runs in the other stages.
-  ctest_in build-tsan -E "_NOT_BUILT\$|$RAMP_TEST" -j3
+  ctest_in build-tsan -LE live -E "_NOT_BUILT\$|$RAMP_TEST" -j3
 }
 
 fuzz_stage() {

@@ -64,6 +64,9 @@ int StreamDecoder::Interrupted(void* self) {
 }
 
 bool StreamDecoder::Open(const std::string& url) {
+  // The libraries' own messages would go to standard error; what matters
+  // reaches the diagnostics file through Reason.
+  av_log_set_level(AV_LOG_QUIET);
   Parts& p = *p_;
   p.format = avformat_alloc_context();
   p.packet = av_packet_alloc();
@@ -116,10 +119,15 @@ bool StreamDecoder::Open(const std::string& url) {
   return true;
 }
 
+bool StreamDecoder::Live() const {
+  const Parts& p = *p_;
+  return !p.format || p.format->duration == AV_NOPTS_VALUE || p.format->duration <= 0;
+}
+
 std::string StreamDecoder::FormatText() const {
   const Parts& p = *p_;
   if (!p.codec || !p.format) return "";
-  std::string text = std::string(p.format->iformat->name) + ", " +
+  std::string text = std::string(p.format->iformat->name) + "/" +
                      avcodec_get_name(p.codec->codec_id) + ", " +
                      std::to_string(p.codec->sample_rate) + " Hz, " +
                      std::to_string(p.codec->ch_layout.nb_channels) + " channels";

@@ -39,7 +39,10 @@ class StreamDecoder {
 
   // Why Open or Next failed.
   const std::string& Reason() const { return reason_; }
-  // The stream's own format: "mp3, 44100 Hz, 2 channels, 128 kbit/s".
+  // True for a stream without an end (a radio mount, a live playlist);
+  // false for a file or a finished playlist, which can be read ahead.
+  bool Live() const;
+  // The stream's own format: "mp3/mp3, 44100 Hz, 2 channels, 128 kbit/s".
   std::string FormatText() const;
   // The title sent since the last call, raw; "" when none arrived.
   std::string TakeTitle();

@@ -108,7 +108,7 @@ bool StreamInStream::Prime(bool ended) {
   // A stream that ended sends what it has left at once.
   if (fill < target && !(ended && fill > 0)) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (fill > target && !ended) ring.Read(nullptr, (fill - target) * channels);
+  if (fill > target && !ended && reader_->Live()) ring.Read(nullptr, (fill - target) * channels);
   primed_ = true;
   startTime_ = now;
   settleUntil_ = now + kSettleTime;
@@ -135,7 +135,7 @@ void StreamInStream::Pace() {
     return;
   }
   const auto now = std::chrono::steady_clock::now();
-  if (now < settleUntil_ && !ended) {
+  if (now < settleUntil_ && !ended && reader.Live()) {
     const size_t target = reader.TargetFrames();
     const size_t fill = ring.Size() / channels;
     if (fill > target + target / 4) ring.Read(nullptr, (fill - target) * channels);

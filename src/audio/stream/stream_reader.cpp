@@ -119,7 +119,9 @@ void StreamReader::Session() {
   lastNoted_.clear();
   smoothedFill_ = -1.0;
   framesSinceSteer_ = 0;
-  Note(false, "connected: " + decoder.FormatText());
+  live_.store(decoder.Live(), std::memory_order_release);
+  Note(false,
+       std::string(Live() ? "connected: " : "connected (not live): ") + decoder.FormatText());
   state_.store(State::Playing, std::memory_order_release);
   std::vector<int16_t> samples;
   bool failed = false;
@@ -151,6 +153,11 @@ void StreamReader::Session() {
 
 void StreamReader::Push(const int16_t* samples, size_t count) {
   if (count == 0 || !attached_.load(std::memory_order_acquire)) return;
+  // A file or a finished playlist is read no faster than it is played: it
+  // waits for room rather than lose audio.
+  while (!Live() && ring_.Capacity() - ring_.Size() < count && attached_.load() &&
+         !quit_.load(std::memory_order_acquire))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const size_t written = ring_.Write(samples, count);
   if (written < count)
     dropped_.fetch_add((count - written) / static_cast<size_t>(channels_),
@@ -161,7 +168,7 @@ void StreamReader::Push(const int16_t* samples, size_t count) {
 void StreamReader::SteerDrift(StreamDecoder& decoder) {
   if (framesSinceSteer_ < static_cast<uint64_t>(rate_)) return;
   framesSinceSteer_ = 0;
-  if (!releasing_.load(std::memory_order_acquire)) {
+  if (!releasing_.load(std::memory_order_acquire) || !Live()) {
     smoothedFill_ = -1.0;
     return;
   }

@@ -62,6 +62,9 @@ class StreamReader {
   void Want() { wantedAt_.store(NowTicks(), std::memory_order_release); }
   void SetAttached(bool attached) { attached_.store(attached, std::memory_order_release); }
   bool Attached() const { return attached_.load(std::memory_order_acquire); }
+  // False while the connection is a file or a finished playlist: read no
+  // faster than it is played, never trimmed or steered.
+  bool Live() const { return live_.load(std::memory_order_acquire); }
   // The consumer releases audio now: steering may begin.
   void SetReleasing(bool on) { releasing_.store(on, std::memory_order_release); }
 
@@ -99,6 +102,7 @@ class StreamReader {
   std::atomic<bool> attached_{false};
   std::atomic<bool> releasing_{false};
   std::atomic<bool> quit_{false};
+  std::atomic<bool> live_{true};
   // The reason text and the open connection (for Abort); no thread that
   // fills headers takes this lock.
   mutable std::mutex mutex_;
@@ -110,6 +114,7 @@ class StreamReader {
   uint64_t framesSinceSteer_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = 0;
   double smoothedFill_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = -1.0;
   int64_t steeredFrames_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = 0;
+
   std::thread thread_;
 };
 
