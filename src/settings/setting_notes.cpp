@@ -31,7 +31,7 @@ constexpr std::array kNotes = {
   SettingNotes{"ArchiveCommand", "", "program run for every finished archive file, as EventCommand"},
   SettingNotes{"HookTimeoutSec", "s", "a run of EventCommand or ArchiveCommand longer than this is ended"},
   SettingNotes{"LoudnessTarget", "LUFS", "the loudness each line should have; published for the alert rule on the last hour's loudness"},
-  SettingNotes{"Stream_", "", "a network stream listed as an input device after the sound server's: NAME|URL, the URL http:// or https:// (Icecast or shoutcast mount, audio file, HLS playlist); pick it by NAME in DeviceName_"},
+  SettingNotes{"Stream_", "", "a network stream listed as an input device after the sound server's: its device name and its URL, separated by a vertical bar; the URL http:// or https:// (Icecast or shoutcast mount, audio file, HLS playlist); a line records it when DeviceName_ names it"},
   SettingNotes{"StreamBufferMs", "ms", "a stream's jitter buffer: audio held back to ride out network bursts and whole HLS segments; its fill steers the stream's clock"},
   SettingNotes{"MetricsListen", "", "[ADDR:]PORT of the Prometheus metrics endpoint (address 127.0.0.1 unless given); empty: none; read at start-up"},
   SettingNotes{"WindowLeft", "twips", "left edge of the main window, kept by the window"},

@@ -92,6 +92,9 @@ void StreamReader::Fail(const std::string& reason) {
     std::lock_guard lock(mutex_);
     failure_ = reason;
   }
+  // The capture stream that was attached plays out what it holds and
+  // fails: nothing of a later connection may follow that in its buffer.
+  attached_.store(false, std::memory_order_release);
   losses_.fetch_add(1, std::memory_order_acq_rel);
   state_.store(State::Down, std::memory_order_release);
   // A stream that stays away says so once, not every second.
@@ -152,7 +155,13 @@ void StreamReader::Session() {
 }
 
 void StreamReader::Push(const int16_t* samples, size_t count) {
-  if (count == 0 || !attached_.load(std::memory_order_acquire)) return;
+  if (count == 0) return;
+  if (!attached_.load(std::memory_order_acquire)) {
+    // Kept connected for a channel's retry: a file is not fetched again and
+    // again meanwhile.
+    if (!Live()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return;
+  }
   // A file or a finished playlist is read no faster than it is played: it
   // waits for room rather than lose audio.
   while (!Live() && ring_.Capacity() - ring_.Size() < count && attached_.load() &&

@@ -60,6 +60,8 @@ class StreamReader {
   std::string LastFailure() const;
   // A channel wants the stream now: keeps it connected a while longer.
   void Want() { wantedAt_.store(NowTicks(), std::memory_order_release); }
+  // A capture stream takes the buffer; a connection that ends lets it go
+  // (the stream plays out what it holds, then fails).
   void SetAttached(bool attached) { attached_.store(attached, std::memory_order_release); }
   bool Attached() const { return attached_.load(std::memory_order_acquire); }
   // False while the connection is a file or a finished playlist: read no

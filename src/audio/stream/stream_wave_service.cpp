@@ -51,18 +51,21 @@ int StreamWaveService::OpenStream(size_t index, const WaveFormat& format,
                 "The stream \"" + s.name + "\" cannot be captured in that format.");
   const int rate = static_cast<int>(format.samplesPerSec);
   const int channels = format.channels;
-  std::shared_ptr<StreamReader> reader;
-  for (const Entry& e : readers_) {
+  Entry* entry = nullptr;
+  for (Entry& e : readers_) {
+    // One capture stream at a time reads a reader's buffer.
     if (e.index == index && e.reader->Rate() == rate && e.reader->Channels() == channels &&
-        !e.reader->Attached()) {
-      reader = e.reader;
+        e.user.expired()) {
+      entry = &e;
       break;
     }
   }
-  if (!reader) {
-    reader = std::make_shared<StreamReader>(s.name, s.url, rate, channels, inputs_.bufferMs);
-    readers_.push_back({index, reader});
+  if (!entry) {
+    readers_.push_back(
+        {index, std::make_shared<StreamReader>(s.name, s.url, rate, channels, inputs_.bufferMs), {}});
+    entry = &readers_.back();
   }
+  const std::shared_ptr<StreamReader> reader = entry->reader;
   reader->Want();
   const StreamReader::State state = reader->CurrentState();
   if (state == StreamReader::State::Down || state == StreamReader::State::Connecting) {
@@ -73,6 +76,7 @@ int StreamWaveService::OpenStream(size_t index, const WaveFormat& format,
   }
   if (!pacer_) pacer_ = std::make_shared<SimPacer>();
   stream = std::make_shared<StreamInStream>(reader, format, pacer_);
+  entry->user = stream;
   return kWaveOk;
 }
 

@@ -48,6 +48,7 @@ class StreamWaveService final : public WaveService {
   struct Entry {
     size_t index;
     std::shared_ptr<StreamReader> reader;
+    std::weak_ptr<WaveInStream> user;  // the capture stream reading it, if any
   };
   std::unique_ptr<WaveService> inner_;
   StreamInputs inputs_;
