@@ -287,8 +287,10 @@ TEST(StreamInputs, EightStreamsAgainstRealServers) {
   test::WriteText(app / "varn.ini", conf);
 
   constexpr double kRunSec = 30;
+  const int metricsPort = FreePort();
   test::VarnRun run(app.Path(),
-                    {"--headless", "--audio", "sim", "--duration", std::to_string(kRunSec)});
+                    {"--headless", "--audio", "sim", "--duration", std::to_string(kRunSec),
+                     "--metrics", std::to_string(metricsPort)});
   // The second server dies at 8 s and is back at 14 s; the pausing source
   // stops sending from 8 s to 18 s while its server stays up.
   std::this_thread::sleep_for(std::chrono::seconds(8));
@@ -305,6 +307,18 @@ TEST(StreamInputs, EightStreamsAgainstRealServers) {
   test::RunCommand(
       "curl -s -m 2 -o /dev/null 'http://admin:pw@127.0.0.1:" + std::to_string(main.Port()) +
       "/admin/metadata?mount=/tone.mp3&mode=updinfo&song=Station%20%22Jingle%22'");
+  // The title reaches the metrics, escaped as a label value.
+  std::string metrics;
+  EXPECT_TRUE(test::WaitFor(
+      [&] {
+        metrics = test::RunCommand("curl -s -m 1 http://127.0.0.1:" + std::to_string(metricsPort) +
+                                   "/metrics")
+                      .output;
+        return metrics.find("varn_stream_info{channel=\"1\",title=\"Station \\\"Jingle\\\"\"} 1") !=
+               std::string::npos;
+      },
+      6.0))
+      << metrics;
   EXPECT_EQ(run.Wait(kRunSec + 10), 0) << run.Err();
 
   const std::string events = test::EventFiles(app.Path());

@@ -62,7 +62,9 @@ int StreamWaveService::OpenStream(size_t index, const WaveFormat& format,
   }
   if (!entry) {
     readers_.push_back(
-        {index, std::make_shared<StreamReader>(s.name, s.url, rate, channels, inputs_.bufferMs), {}});
+        {index,
+         std::make_shared<StreamReader>(s.name, s.url, rate, channels, inputs_.bufferMs),
+         {}});
     entry = &readers_.back();
   }
   const std::shared_ptr<StreamReader> reader = entry->reader;
