@@ -86,6 +86,7 @@ class WaveInStream {
   virtual std::vector<Note> TakeNotes() VARN_PROGRAM_THREAD { return {}; }
   // True for a network stream: nothing ever stands in for it.
   virtual bool IsStream() const { return false; }
+  bool Closed() const { return closed_; }
 
  protected:
   void SetDeviceName(std::string name) { deviceName_ = std::move(name); }

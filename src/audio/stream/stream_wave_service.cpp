@@ -54,12 +54,14 @@ int StreamWaveService::OpenStream(size_t index, const WaveFormat& format,
   Entry* entry = nullptr;
   for (Entry& e : readers_) {
     // One capture stream at a time reads a reader's buffer.
+    const std::shared_ptr<WaveInStream> user = e.user.lock();
     if (e.index == index && e.reader->Rate() == rate && e.reader->Channels() == channels &&
-        e.user.expired()) {
+        (!user || user->Closed())) {
       entry = &e;
       break;
     }
   }
+  const bool created = !entry;
   if (!entry) {
     readers_.push_back(
         {index,
@@ -70,7 +72,10 @@ int StreamWaveService::OpenStream(size_t index, const WaveFormat& format,
   const std::shared_ptr<StreamReader> reader = entry->reader;
   reader->Want();
   const StreamReader::State state = reader->CurrentState();
-  if (state == StreamReader::State::Down || state == StreamReader::State::Connecting) {
+  // A new reader is given its chance: its first connection, refused or
+  // not, is then the stream's to report as a failed device.
+  if (!created &&
+      (state == StreamReader::State::Down || state == StreamReader::State::Connecting)) {
     const std::string why = reader->LastFailure();
     return Fail(false, kWaveErrDeviceFailed,
                 "The stream \"" + s.name + "\" cannot be reached" +
