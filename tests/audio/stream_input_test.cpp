@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "audio/sim/sim_service.h"
+#include "audio/stream/drift_steer.h"
+#include "audio/stream/sample_ring.h"
 #include "audio/stream/stream_title.h"
 #include "audio/stream/stream_wave_service.h"
 #include "settings/setting_check.h"
@@ -60,6 +64,58 @@ TEST(StreamTitle, TakesTheIcyTitleAndCleansRemoteText) {
   std::string japanese;
   for (int i = 0; i < 300; ++i) japanese += "\xe6\x97\xa5";
   EXPECT_EQ(CleanStreamTitle(japanese).size(), 256u * 3);
+}
+
+// Two hours of a stream whose clock runs `drift` fast (negative: slow),
+// second by second: the server sends rate * (1 + drift) frames, steering
+// adds or drops its share, the line takes rate frames. Returns the fill's
+// lowest and highest value over the second hour.
+std::pair<double, double> SteeredFill(double drift) {
+  constexpr int kRate = 44100;
+  constexpr double kTarget = 88200;  // 2 s
+  DriftSteer steer(kRate, static_cast<size_t>(kTarget));
+  double fill = kTarget;
+  double low = 1e12;
+  double high = -1e12;
+  for (int second = 0; second < 7200; ++second) {
+    const int delta = steer.Next(static_cast<size_t>(std::max(fill, 0.0)));
+    EXPECT_LE(std::abs(delta), kRate * DriftSteer::kMaxSteer + 1);
+    fill += kRate * (1 + drift) + delta - kRate;
+    if (second >= 3600) {
+      low = std::min(low, fill);
+      high = std::max(high, fill);
+    }
+  }
+  return {low, high};
+}
+
+TEST(DriftSteer, HoldsTheBufferNearItsAimWhateverTheStreamsClock) {
+  for (const double drift : {0.003, -0.003, 0.0005, 0.0}) {
+    const auto [low, high] = SteeredFill(drift);
+    // Within 100 ms of the aim, and not wandering.
+    EXPECT_NEAR(low, 88200, 4410) << drift;
+    EXPECT_NEAR(high, 88200, 4410) << drift;
+    EXPECT_LT(high - low, 100) << drift;
+  }
+  // Beyond what it may correct (1 % fast), the backlog grows: the buffer
+  // then overflows, which is lost audio, not a silent stretch.
+  EXPECT_GT(SteeredFill(0.01).second, 88200 + 44100 * 0.004 * 3600);
+}
+
+TEST(SampleRing, GivesBackWhatWasWrittenInOrderAcrossTheWrap) {
+  SampleRing ring(10);
+  const int16_t a[] = {1, 2, 3, 4, 5, 6, 7};
+  EXPECT_EQ(ring.Write(a, 7), 7u);
+  int16_t out[10] = {};
+  EXPECT_EQ(ring.Read(out, 5), 5u);
+  EXPECT_EQ(ring.Write(a, 7), 7u);  // wraps
+  EXPECT_EQ(ring.Write(a, 7), 1u);  // full: only what fits
+  EXPECT_EQ(ring.Size(), 10u);
+  EXPECT_EQ(ring.Read(nullptr, 2), 2u);  // dropped unread
+  EXPECT_EQ(ring.Read(out, 10), 8u);
+  const int16_t expected[] = {1, 2, 3, 4, 5, 6, 7, 1};
+  EXPECT_TRUE(std::equal(expected, expected + 8, out));
+  EXPECT_EQ(ring.Size(), 0u);
 }
 
 WaveFormat Stereo44k() {

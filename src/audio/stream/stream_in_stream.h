@@ -29,7 +29,7 @@ class StreamInStream final : public WaveInStream, public SimPaced {
   int Stop() override;
   int Reset() override;
   int Close() override;
-  std::vector<Note> TakeNotes() override;
+  std::vector<Note> TakeNotes() VARN_PROGRAM_THREAD override;
   bool IsStream() const override { return true; }
 
   void Pace() override;

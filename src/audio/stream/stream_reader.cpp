@@ -18,11 +18,6 @@ size_t RingSamples(int rate, int channels, int bufferMs) {
   return static_cast<size_t>(ms * rate / 1000) * static_cast<size_t>(channels);
 }
 
-// Steering stretches the audio by at most this share (0.5 %), and corrects
-// a thirtieth of the smoothed error each second.
-constexpr double kMaxSteer = 0.005;
-constexpr double kSteerShare = 1.0 / 30.0;
-
 }  // namespace
 
 StreamReader::StreamReader(std::string name, std::string url, int rate, int channels, int bufferMs)
@@ -32,7 +27,8 @@ StreamReader::StreamReader(std::string name, std::string url, int rate, int chan
       channels_(channels == 1 ? 1 : 2),
       targetFrames_(static_cast<size_t>(int64_t{std::max(bufferMs, 1)} * rate / 1000)),
       ring_(RingSamples(rate, channels == 1 ? 1 : 2, std::max(bufferMs, 1))),
-      wantedAt_(NowTicks()) {
+      wantedAt_(NowTicks()),
+      steer_(rate, targetFrames_) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -120,7 +116,7 @@ void StreamReader::Session() {
     return;
   }
   lastNoted_.clear();
-  smoothedFill_ = -1.0;
+  steer_.Reset();
   framesSinceSteer_ = 0;
   live_.store(decoder.Live(), std::memory_order_release);
   Note(false,
@@ -178,14 +174,10 @@ void StreamReader::SteerDrift(StreamDecoder& decoder) {
   if (framesSinceSteer_ < static_cast<uint64_t>(rate_)) return;
   framesSinceSteer_ = 0;
   if (!releasing_.load(std::memory_order_acquire) || !Live()) {
-    smoothedFill_ = -1.0;
+    steer_.Reset();
     return;
   }
-  const double fill = static_cast<double>(ring_.Size() / static_cast<size_t>(channels_));
-  smoothedFill_ = smoothedFill_ < 0 ? fill : 0.8 * smoothedFill_ + 0.2 * fill;
-  const double error = smoothedFill_ - static_cast<double>(targetFrames_);
-  const double limit = kMaxSteer * rate_;
-  const int delta = static_cast<int>(std::lround(std::clamp(-error * kSteerShare, -limit, limit)));
+  const int delta = steer_.Next(ring_.Size() / static_cast<size_t>(channels_));
   if (delta != 0 && decoder.Steer(delta, rate_)) steeredFrames_ += delta;
 }
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "audio/header_queue.h"
+#include "audio/stream/drift_steer.h"
 #include "audio/stream/sample_ring.h"
 #include "audio/wave_service.h"
 #include "util/spsc_ring.h"
@@ -114,7 +115,7 @@ class StreamReader {
 
   // The reader's own.
   uint64_t framesSinceSteer_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = 0;
-  double smoothedFill_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = -1.0;
+  DriftSteer steer_ VARN_GUARDED_BY(::varn::gStreamThreadRole);
   int64_t steeredFrames_ VARN_GUARDED_BY(::varn::gStreamThreadRole) = 0;
 
   std::thread thread_;
