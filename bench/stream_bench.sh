@@ -71,11 +71,12 @@ for i in $(seq 1 $STREAMS); do
     -content_type audio/mpeg -f mp3 "icecast://source:pw@127.0.0.1:$PORT/s$i.mp3" 2>"$WORK/source$i.err" &
   PIDS+=($!)
 done
-for _ in $(seq 1 50); do
-  curl -s -m 1 -o /dev/null -r 0-100 "http://127.0.0.1:$PORT/s$STREAMS.mp3" && break
-  sleep 0.2
+# mount_up N: the mount sends audio (a live mount never ends: its first bytes do).
+mount_up() { [[ $(curl -s -m 2 "http://127.0.0.1:$PORT/s$1.mp3" | head -c 100 | wc -c) == 100 ]]; }
+for i in $(seq 1 $STREAMS); do
+  for _ in $(seq 1 25); do mount_up "$i" && break; sleep 0.2; done
+  mount_up "$i" || fail "the Icecast mount s$i.mp3 did not come up: $(cat "$WORK/source$i.err")"
 done
-curl -s -m 1 -o /dev/null -r 0-100 "http://127.0.0.1:$PORT/s$STREAMS.mp3" || fail "the Icecast mounts did not come up"
 
 # settings FOLDER streams|cards: a program folder with eight lines, on the
 # eight streams or on the virtual pink noise; the streams are listed either way.
