@@ -151,8 +151,7 @@ SettingCheck CheckSettingValue(std::string_view key, std::string_view value) {
   const SettingKeyInfo& info = *FindSettingKey(key);
   if (info.scope == KeyScope::Stream) {
     const StreamSettingParse parse = ParseStreamSetting(value);
-    if (!parse.problem.empty())
-      return {false, "", std::string(key) + ": " + parse.problem, ""};
+    if (!parse.problem.empty()) return {false, "", std::string(key) + ": " + parse.problem, ""};
     return {true, std::string(value), "", ""};
   }
   const std::optional<double> number = ParseNumber(value);
