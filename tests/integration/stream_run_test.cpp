@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -380,6 +381,84 @@ TEST(StreamInputs, EightStreamsAgainstRealServers) {
   EXPECT_NE(run.Err().find("the scheme \"file\" is refused"), std::string::npos);
   EXPECT_TRUE(Has(ChannelEvents(events, 8), "入力デバイス異常"));
   EXPECT_FALSE(Has(ChannelEvents(events, 8), "録音開始"));
+}
+
+// An HTTP server of the test's own that sends an MP3 as a live mount would
+// (no length, no end), but `speed` times faster than it plays.
+class FastMount {
+ public:
+  FastMount(std::vector<uint8_t> mp3, int bytesPerSecond, double speed)
+      : mp3_(std::move(mp3)), chunk_(static_cast<size_t>(bytesPerSecond * speed / 10)) {
+    listen_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    listen(listen_, 4);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~FastMount() {
+    quit_ = true;
+    shutdown(listen_, SHUT_RDWR);
+    close(listen_);
+    thread_.join();
+  }
+  int Port() const { return port_; }
+
+ private:
+  void Serve() {
+    while (!quit_) {
+      const int fd = accept(listen_, nullptr, nullptr);
+      if (fd < 0) return;
+      char request[2048];
+      (void)!read(fd, request, sizeof request);
+      const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+      bool ok = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      for (size_t at = 0; ok && !quit_; at = (at + chunk_) % mp3_.size()) {
+        const size_t n = std::min(chunk_, mp3_.size() - at);
+        ok = send(fd, mp3_.data() + at, n, MSG_NOSIGNAL) == static_cast<ssize_t>(n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      close(fd);
+    }
+  }
+
+  std::vector<uint8_t> mp3_;
+  size_t chunk_;
+  int listen_ = -1;
+  int port_ = 0;
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+TEST(StreamInputs, AStreamFasterThanRealTimeForLongerThanItsBufferIsLostAudio) {
+  if (!Installed("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed (scripts/setup.sh)";
+  test::TempDir dir;
+  ASSERT_EQ(
+      test::RunCommand("ffmpeg -loglevel error -f lavfi -i sine=frequency=1000:sample_rate=44100 "
+                       "-ac 2 -t 10 -c:a libmp3lame -b:a 128k " +
+                       dir / "tone.mp3")
+          .exitCode,
+      0);
+  // Three times as fast: the buffer (0.5 s, and the 8 s beyond it) fills
+  // at two seconds a second once the connect burst has been trimmed.
+  FastMount mount(test::ReadBytes(dir / "tone.mp3"), 16000, 3.0);
+  test::TempDir app;
+  test::WriteText(app / "varn.ini",
+                  "[conf]\nNumRec=1\nStreamBufferMs=500\nArcOn_1=0\n"
+                  "Stream_1=Fast|http://127.0.0.1:" +
+                      std::to_string(mount.Port()) + "/fast.mp3\nDeviceName_1=Fast\n");
+  test::VarnRun run(app.Path(), {"--headless", "--audio", "sim", "--duration", "12"});
+  EXPECT_EQ(run.Wait(25), 0) << run.Err();
+  const std::string events = test::EventFiles(app.Path());
+  SCOPED_TRACE(events + test::DiagnosticsFiles(app.Path()));
+  const auto e = ChannelEvents(events, 1);
+  EXPECT_TRUE(Has(e, "録音開始"));
+  EXPECT_TRUE(Has(e, "音声欠落"));
+  EXPECT_FALSE(Has(e, "入力デバイス異常"));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ constexpr size_t kChunkFrames = 4096;
 // server's connect burst, the first HLS segments at once) is trimmed to the
 // aim for this long, rather than steered away over many minutes.
 constexpr std::chrono::seconds kSettleTime{4};
+// Drops this far apart are one loss.
+constexpr std::chrono::milliseconds kLossQuiet{250};
 // The reader's note says why (the pacer thread does not build texts).
 constexpr const char* kStreamLostText = "the stream failed or ended";
 
@@ -127,14 +129,24 @@ void StreamInStream::Pace() {
     ring.Read(nullptr, ring.Size());
     skipStale_ = false;
   }
-  if (const uint64_t dropped = reader.TakeDroppedFrames()) queue_.ReportLost(dropped);
+  // What the reader dropped while the buffer stays full is one loss, told
+  // when the dropping ends, or each second while it goes on.
+  const auto now = std::chrono::steady_clock::now();
+  if (const uint64_t dropped = reader.TakeDroppedFrames()) {
+    pendingLost_ += dropped;
+    lastDrop_ = now;
+  }
+  if (pendingLost_ > 0 &&
+      (now - lastDrop_ > kLossQuiet || pendingLost_ >= Format().samplesPerSec)) {
+    queue_.ReportLost(pendingLost_);
+    pendingLost_ = 0;
+  }
   const bool ended = reader.Losses() != lossesAtOpen_;
   if (!primed_ && !Prime(ended)) {
     if (ended && ring.Size() == 0 && !Failed()) failed_.Set(kStreamLostText);
     gate_.Leave();
     return;
   }
-  const auto now = std::chrono::steady_clock::now();
   if (now < settleUntil_ && !ended && reader.Live()) {
     const size_t target = reader.TargetFrames();
     const size_t fill = ring.Size() / channels;
@@ -142,7 +154,7 @@ void StreamInStream::Pace() {
   }
   const std::chrono::duration<double> elapsed = now - startTime_;
   const uint64_t rate = Format().samplesPerSec;
-  uint64_t due = static_cast<uint64_t>(elapsed.count() * static_cast<double>(rate));
+  uint64_t due = static_cast<uint64_t>(std::max(0.0, elapsed.count()) * static_cast<double>(rate));
   if (due > released_ + rate) released_ = due - rate;  // the pacer itself was held up
   const size_t wanted = static_cast<size_t>(due - std::min(due, released_));
   const size_t got = Release(wanted);

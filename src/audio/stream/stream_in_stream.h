@@ -53,6 +53,8 @@ class StreamInStream final : public WaveInStream, public SimPaced {
   std::chrono::steady_clock::time_point startTime_ VARN_AUDIO_OWNED;
   std::chrono::steady_clock::time_point settleUntil_ VARN_AUDIO_OWNED;
   uint64_t released_ VARN_AUDIO_OWNED = 0;
+  uint64_t pendingLost_ VARN_AUDIO_OWNED = 0;  // dropped by the reader, not yet told
+  std::chrono::steady_clock::time_point lastDrop_ VARN_AUDIO_OWNED;
   std::vector<int16_t> scratch_;
 };
 
