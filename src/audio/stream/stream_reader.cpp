@@ -33,12 +33,14 @@ StreamReader::StreamReader(std::string name, std::string url, int rate, int chan
 }
 
 StreamReader::~StreamReader() {
-  quit_.store(true, std::memory_order_release);
-  {
-    std::lock_guard lock(mutex_);
-    if (decoder_) decoder_->Abort();
-  }
+  RequestStop();
   if (thread_.joinable()) thread_.join();
+}
+
+void StreamReader::RequestStop() {
+  quit_.store(true, std::memory_order_release);
+  std::lock_guard lock(mutex_);
+  if (decoder_) decoder_->Abort();
 }
 
 int64_t StreamReader::NowTicks() {
@@ -81,6 +83,7 @@ void StreamReader::Run() {
     Session();
     if (CurrentState() == State::Down) Pause(kStreamRetryDelay);
   }
+  finished_.store(true, std::memory_order_release);
 }
 
 void StreamReader::Fail(const std::string& reason) {

@@ -78,6 +78,10 @@ class StreamReader {
 
   // ---- the program's thread
   bool TakeNote(StreamNote& note) VARN_PROGRAM_THREAD { return notes_.TryPop(note); }
+  // Asks the thread to end, breaking off a network call under way. Most
+  // end at once; one still resolving a host name may take longer.
+  void RequestStop();
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
 
  private:
   static int64_t NowTicks();
@@ -106,6 +110,7 @@ class StreamReader {
   std::atomic<bool> releasing_{false};
   std::atomic<bool> quit_{false};
   std::atomic<bool> live_{true};
+  std::atomic<bool> finished_{false};
   // The reason text and the open connection (for Abort); no thread that
   // fills headers takes this lock.
   mutable std::mutex mutex_;

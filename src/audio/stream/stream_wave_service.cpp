@@ -1,15 +1,33 @@
 #include "audio/stream/stream_wave_service.h"
 
+#include <chrono>
+#include <thread>
+
 #include "audio/sim/sim_pacer.h"
 #include "audio/stream/stream_in_stream.h"
 #include "audio/stream/stream_reader.h"
+#include "util/keep_until_exit.h"
 
 namespace varn {
+
+namespace {
+constexpr std::chrono::milliseconds kStopBudget{1000};
+}  // namespace
 
 StreamWaveService::StreamWaveService(std::unique_ptr<WaveService> inner, StreamInputs inputs)
     : inner_(std::move(inner)), inputs_(std::move(inputs)) {}
 
-StreamWaveService::~StreamWaveService() = default;
+StreamWaveService::~StreamWaveService() {
+  // Shutdown has a budget: a reader still in the network after it (a host
+  // name that does not resolve) is left to the end of the process.
+  for (const Entry& e : readers_) e.reader->RequestStop();
+  const auto deadline = std::chrono::steady_clock::now() + kStopBudget;
+  for (Entry& e : readers_) {
+    while (!e.reader->Finished() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!e.reader->Finished()) KeepUntilExit(std::move(e.reader));
+  }
+}
 
 int StreamWaveService::DeviceCount(bool isInput) {
   const int count = inner_->DeviceCount(isInput);
