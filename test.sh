@@ -161,7 +161,7 @@ asan_stage() {
 
 asan_realtime_stage() {
   wait_build asan || return 1
-  ctest_in build-asan -R "$RAMP_TEST"
+  ctest_in build-asan -LE live -R "$RAMP_TEST"
 }
 
 tsan_stage() {

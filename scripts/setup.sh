@@ -13,6 +13,11 @@ PACKAGES=(
   libsystemd-dev libxcb1-dev
   # EBU R128 loudness and true peak; JSON output of varn analyze
   libebur128-dev nlohmann-json3-dev
+  # network streams as inputs: demuxing, decoding and conversion (FFmpeg)
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  # the streams' live test and bench/stream_bench.sh: a real Icecast server
+  # (its packaged server is not left running, below)
+  icecast2
   # tests and benchmarks; ffmpeg is the yardstick of bench/analysis_vs_ffmpeg.sh
   # and of the loudness (its ebur128 filter), on speech espeak-ng makes
   libgtest-dev libgmock-dev libbenchmark-dev ffmpeg espeak-ng
@@ -66,6 +71,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   # it, as in most containers): stop and disable it, but only when this run
   # installed it, so a server that was there before stays as its owner set
   # it up.
+  if [[ " ${missing[*]} " == *" icecast2 "* ]]; then
+    if [ -d /run/systemd/system ]; then
+      $SUDO systemctl disable --now icecast2.service >/dev/null 2>&1 || true
+    elif [ -x /etc/init.d/icecast2 ]; then
+      $SUDO /etc/init.d/icecast2 stop >/dev/null 2>&1 || true
+      $SUDO update-rc.d icecast2 disable >/dev/null 2>&1 || true
+    fi
+  fi
   if [[ " ${missing[*]} " == *" prometheus "* ]]; then
     if [ -d /run/systemd/system ]; then
       $SUDO systemctl disable --now prometheus.service >/dev/null 2>&1 || true

@@ -17,6 +17,16 @@ namespace {
 
 std::string Label(int ch) { return std::to_string(ch + 1); }
 
+// Remote text inside double quotes on a diagnostics line.
+std::string QuotedText(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 WaveFormat BuildFormat(int32_t formatCode, int32_t rate) {
   WaveFormat f;
   f.formatTag = 1;
@@ -41,6 +51,17 @@ void ReportTrouble(int ch, CaptureChannel& capture) VARN_PROGRAM_THREAD {
     WriteLogLine(std::string(kOverrunText) + Label(ch) + " (" + device +
                      "): " + std::to_string(frames) + " frames lost",
                  true);
+  }
+  for (WaveInStream::Note& note : capture.Device->TakeNotes()) {
+    if (note.title) {
+      capture.StreamTitle = std::move(note.text);
+      WriteLogLine(std::string(kStreamNoteText) + Label(ch) + " (" + device + "): title \"" +
+                       QuotedText(capture.StreamTitle) + "\"",
+                   true);
+    } else {
+      WriteLogLine(std::string(kStreamNoteText) + Label(ch) + " (" + device + "): " + note.text,
+                   true);
+    }
   }
   if (!capture.FailureReported && capture.Device->Failed()) {
     capture.FailureReported = true;
@@ -96,6 +117,7 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
   else
     capture.RecordBlocks.clear();
   capture.LostFrames = 0;
+  capture.StreamTitle.clear();
   capture.FailureReported = false;
 
   std::shared_ptr<WaveInStream> device;
@@ -158,8 +180,9 @@ bool StartCaptureSteps(int ch, CaptureChannel& capture, ArchiveChannel& archive,
 
 bool StartCapture(int ch, CaptureChannel& capture, ArchiveChannel& archive, WaveService& service,
                   ChannelRecorder* recorder) {
-  const bool ok =
-      Trapped(false, [&]() VARN_PROGRAM_THREAD { return StartCaptureSteps(ch, capture, archive, service, recorder); });
+  const bool ok = Trapped(false, [&]() VARN_PROGRAM_THREAD {
+    return StartCaptureSteps(ch, capture, archive, service, recorder);
+  });
   if (!ok && archive.Capturing == 0 && (capture.Device || capture.ArchiveStarted))
     StopCapture(ch, capture, archive, recorder);
   return ok;
@@ -198,8 +221,8 @@ int ProgressionRecord(int ch, CaptureChannel& capture, ArchiveChannel& archive, 
       }
     }
     if (filling >= 0 && capture.Format.blockAlign > 0)
-      framesAfter = static_cast<double>(capture.Headers[filling].BytesRecorded() /
-                                        capture.Format.blockAlign);
+      framesAfter =
+          static_cast<double>(capture.Headers[filling].BytesRecorded() / capture.Format.blockAlign);
     framesAfter += static_cast<double>(std::max(doneCount - 1, 0)) * capture.SamplesPerBuffer;
   }
   int last = -1;
@@ -271,9 +294,8 @@ int ShowWaveError(int code, bool isOutput, bool toLog, const WaveService& servic
 
 uint64_t FramesInFlight(const CaptureChannel& capture) {
   if (!capture.Headers || capture.BufferCount < 1 || capture.Format.blockAlign == 0) return 0;
-  const int32_t n = capture.NextBuffer >= 0 && capture.NextBuffer < capture.BufferCount
-                        ? capture.NextBuffer
-                        : 0;
+  const int32_t n =
+      capture.NextBuffer >= 0 && capture.NextBuffer < capture.BufferCount ? capture.NextBuffer : 0;
   const WaveHeader& h = capture.Headers[n];
   if (h.Done()) return 0;
   return h.BytesRecorded() / capture.Format.blockAlign;

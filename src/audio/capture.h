@@ -24,6 +24,7 @@ inline constexpr std::string_view kOverrunText = "Capture overrun ch";
 inline constexpr std::string_view kDeviceFailedText = "Capture device failed ch";
 inline constexpr std::string_view kStartFailedText = "Capture start failed ch";
 inline constexpr std::string_view kBufferSizeText = "Capture buffer size out of range ch";
+inline constexpr std::string_view kStreamNoteText = "Stream ch";
 
 // The largest ring a channel may allocate (samples of all B blocks): far
 // beyond any sane setting, and small enough that a mistyped BufferSec_

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/segment_table.h"
@@ -45,6 +46,7 @@ struct CaptureChannel {
   uint64_t BuffersCompleted = 0;  // times ProgressionRecord advanced NextBuffer
   bool FailureReported = false;   // the device's failure is in the diagnostics
   bool ArchiveStarted = false;    // StartArchive was called; StopArchive is due
+  std::string StreamTitle;        // a network stream's now-playing title (cleaned)
 
   // Sample storage: B blocks of S frames each, interleaved 16-bit PCM
   // (SampleBlocks), and the archive's copies (RecordBlocks, archiving only).

@@ -85,6 +85,12 @@ size_t HeaderQueue::Fill(const uint8_t* data, size_t bytes) {
   return bytes;
 }
 
+void HeaderQueue::ReportLost(uint64_t frames) {
+  if (frames == 0) return;
+  EndOverrun();
+  if (!endedOverruns_.TryPush(frames)) spilledFrames_.fetch_add(frames, std::memory_order_acq_rel);
+}
+
 void HeaderQueue::CompletePartial() {
   WaveHeader** front = queue_.Front();
   if (!front || (*front)->bytesRecorded.load(std::memory_order_relaxed) == 0) return;

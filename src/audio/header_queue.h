@@ -47,6 +47,10 @@ class HeaderQueue {
   // headers in order; a full header is returned done. What finds no header
   // is lost and counted as an overrun. Returns the bytes lost.
   size_t Fill(const uint8_t* data, size_t bytes) VARN_AUDIO_THREAD;
+  // Capture: `frames` that the device's source lost before they reached
+  // the queue (a network stream's full jitter buffer), told as an overrun
+  // of their own.
+  void ReportLost(uint64_t frames) VARN_AUDIO_THREAD;
 
   // Playback: hands up to `maxBytes` of the queued headers, in order, to
   // `sink(const uint8_t*, size_t)`; a header whose last byte went out is
@@ -72,12 +76,12 @@ class HeaderQueue {
   void EndOverrun() VARN_AUDIO_THREAD;
 
   SpscRing<WaveHeader*> queue_;
-  size_t prepared_ VARN_PROGRAM_OWNED = 0;  // headers prepared on the stream
+  size_t prepared_ VARN_PROGRAM_OWNED = 0;   // headers prepared on the stream
   size_t drainOffset_ VARN_AUDIO_OWNED = 0;  // bytes of the first header already played
   uint64_t lostBytes_ VARN_AUDIO_OWNED = 0;  // bytes lost in the running overrun
-  uint32_t frameBytes_ = 1;           // set before the stream runs
-  SpscRing<uint64_t> endedOverruns_;  // backend -> program: frames of each overrun
-  std::atomic<uint64_t> spilledFrames_{0};  // overruns that found that ring full
+  uint32_t frameBytes_ = 1;                  // set before the stream runs
+  SpscRing<uint64_t> endedOverruns_;         // backend -> program: frames of each overrun
+  std::atomic<uint64_t> spilledFrames_{0};   // overruns that found that ring full
 };
 
 template <class Sink>

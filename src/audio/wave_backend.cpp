@@ -6,7 +6,9 @@
 
 namespace varn {
 
-std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::string* note) {
+namespace {
+
+std::unique_ptr<WaveService> CreateBackend(std::string_view choice, std::string* note) {
   const std::string c = ToLowerAscii(TrimBlanks(choice));
   auto sim = [] {
     return std::make_unique<SimWaveService>(SimPace::RealTime,
@@ -30,6 +32,16 @@ std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::str
   if (note)
     *note = "audio: no PulseAudio server answered (" + reason + "); using virtual devices (sim)";
   return sim();
+}
+
+}  // namespace
+
+std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::string* note,
+                                               StreamInputs streams) {
+  std::unique_ptr<WaveService> backend = CreateBackend(choice, note);
+  if (streams.streams.empty()) return backend;
+  if (note) *note += "; " + std::to_string(streams.streams.size()) + " network stream(s)";
+  return std::make_unique<StreamWaveService>(std::move(backend), std::move(streams));
 }
 
 }  // namespace varn

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "audio/stream/stream_wave_service.h"
 #include "audio/wave_service.h"
 
 namespace varn {
@@ -14,8 +15,10 @@ namespace varn {
 inline constexpr int kAutoProbeTimeoutMs = 1000;
 
 // The service for `choice` (case ignored; anything else counts as "auto").
-// `note` says what was chosen and why, for the operator.
-std::unique_ptr<WaveService> CreateWaveService(std::string_view choice,
-                                               std::string* note = nullptr);
+// `note` says what was chosen and why, for the operator. The catalogue is
+// built here: the backend's devices, then every stream of `streams` as an
+// input device.
+std::unique_ptr<WaveService> CreateWaveService(std::string_view choice, std::string* note = nullptr,
+                                               StreamInputs streams = {});
 
 }  // namespace varn

@@ -77,6 +77,17 @@ class WaveInStream {
   const std::string& DeviceName() const { return deviceName_; }
   const WaveFormat& Format() const { return format_; }
 
+  // What a network stream tells since the last call (connections, titles);
+  // a sound card tells nothing.
+  struct Note {
+    bool title = false;  // a new now-playing title, else a diagnostics line
+    std::string text;
+  };
+  virtual std::vector<Note> TakeNotes() VARN_PROGRAM_THREAD { return {}; }
+  // True for a network stream: nothing ever stands in for it.
+  virtual bool IsStream() const { return false; }
+  bool Closed() const { return closed_; }
+
  protected:
   void SetDeviceName(std::string name) { deviceName_ = std::move(name); }
   HeaderQueue queue_;

@@ -10,6 +10,7 @@
 #include "engine/engine_texts.h"
 #include "settings/folders.h"
 #include "settings/setting_keys.h"
+#include "settings/stream_setting.h"
 #include "util/error_catch.h"
 #include "util/user_notice.h"
 
@@ -76,9 +77,10 @@ bool Engine::StartChannel(int ch, bool quiet) {
 
   SetFmt(ch);
   const std::string stored = ReadKeyText(ChannelKey("DeviceName_", ch));
-  const DeviceChoice choice = c.afterLoss
-                                  ? ChooseAfterLoss(stored, c.onDefaultDevice, *s_.audio)
-                                  : ChooseAtStart(stored, misc_.deviceFallback, *s_.audio);
+  // Nothing stands in for a network stream, whatever DeviceFallback says.
+  const bool fallback = misc_.deviceFallback && !NamesStream(stored);
+  const DeviceChoice choice = c.afterLoss ? ChooseAfterLoss(stored, c.onDefaultDevice, *s_.audio)
+                                          : ChooseAtStart(stored, fallback, *s_.audio);
   if (choice.kind == DeviceChoice::Kind::Missing) {
     // Nothing stands in for the line's own device: it waits for it.
     if (!c.missingNoted) {
@@ -99,7 +101,9 @@ bool Engine::StartChannel(int ch, bool quiet) {
   const bool ok = StartCapture(ch, c.capture, c.archive, *s_.audio, c.lane);
   if (ok) {
     // Detector and meter state start afresh, sized for this run's format.
-    TrappedStep([&]() VARN_PROGRAM_THREAD { c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring); });
+    TrappedStep([&]() VARN_PROGRAM_THREAD {
+      c.analysis.Start(AnalysisFormatOf(c.capture), misc_.monitoring);
+    });
     c.awaitingDevice = false;
     c.retryNotes.clear();
     c.afterLoss = false;
@@ -115,10 +119,10 @@ bool Engine::StartChannel(int ch, bool quiet) {
     s_.log->LogEvent(kRecordStartText, ch);
     if (c.onDefaultDevice) {
       s_.log->LogEvent(kDefaultDeviceText, ch);
-      WriteLogLine(std::string(kDeviceMissingText) + std::to_string(ch + 1) + ": \"" +
-                       choice.stored + "\" is not among the input devices; recording the default \"" +
-                       c.openedDevice + "\"",
-                   true);
+      WriteLogLine(
+          std::string(kDeviceMissingText) + std::to_string(ch + 1) + ": \"" + choice.stored +
+              "\" is not among the input devices; recording the default \"" + c.openedDevice + "\"",
+          true);
     }
     return true;
   }

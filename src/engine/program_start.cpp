@@ -10,7 +10,9 @@
 #include "log/event_log.h"
 #include "ops/setting_rules.h"
 #include "settings/folders.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_file_check.h"
+#include "settings/stream_setting.h"
 #include "util/keep_until_exit.h"
 #include "util/process_priority.h"
 #include "util/text.h"
@@ -102,7 +104,11 @@ std::vector<std::string> ProgramStart::Finish(double seconds, bool clean) {
 }
 
 void ProgramStart::OpenAudio(const std::string& choice) {
-  audio_ = CreateWaveService(choice, &audioNote_);
+  // The check of the settings file has told of a refused stream already.
+  StreamInputs streams;
+  streams.streams = ReadStreamSettings();
+  streams.bufferMs = ReadKeyInt("StreamBufferMs");
+  audio_ = CreateWaveService(choice, &audioNote_, std::move(streams));
 }
 
 }  // namespace varn

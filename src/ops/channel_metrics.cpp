@@ -50,6 +50,17 @@ void AddChannelMetrics(MetricSet& metrics, const Engine& engine) {
                1.0);
   }
 
+  MetricFamily& streamInfo = metrics.Family(
+      "varn_stream_info",
+      "1 for each running channel whose network stream has sent a now-playing title, "
+      "naming it (cut to 256 characters).",
+      MetricType::Gauge);
+  for (int ch = 0; ch < channels; ++ch) {
+    const ChannelRecord& c = engine.Channel(ch);
+    if (c.archive.Capturing != 1 || c.capture.StreamTitle.empty()) continue;
+    streamInfo.Add({{"channel", ChannelLabel(ch)}, {"title", c.capture.StreamTitle}}, 1.0);
+  }
+
   MetricFamily& level = metrics.Family(
       "varn_level_dbfs",
       "Level the channel's meter shows, in dBFS over its 0.3 s window: mean RMS or highest "

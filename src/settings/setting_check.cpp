@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "settings/setting_keys.h"
+#include "settings/stream_setting.h"
 #include "util/numeric.h"
 #include "util/text.h"
 
@@ -148,6 +149,11 @@ SettingCheck CheckSettingValue(std::string_view key, std::string_view value) {
     return {false, "", refusal,
             "at most " + std::to_string(SettingValueLimit(key)) + " bytes long"};
   const SettingKeyInfo& info = *FindSettingKey(key);
+  if (info.scope == KeyScope::Stream) {
+    const StreamSettingParse parse = ParseStreamSetting(value);
+    if (!parse.problem.empty()) return {false, "", std::string(key) + ": " + parse.problem, ""};
+    return {true, std::string(value), "", ""};
+  }
   const std::optional<double> number = ParseNumber(value);
   if (!info.choices.empty()) return CheckChoice(key, info, number);
   if (info.range) return CheckRange(key, *info.range, number);

@@ -83,6 +83,9 @@ constexpr std::array kCatalogue = {
   SettingKeyInfo{"ArchiveKeepDays", Global, Integer, "0", DefaultKind::Fixed, DialogRange{0, 3650, "0"}},
   SettingKeyInfo{"ArchiveMinFreeMB", Global, Integer, "0", DefaultKind::Fixed, DialogRange{0, 100000000, "0"}},
   SettingKeyInfo{"ArchiveChecksum", Global, Integer, "0", DefaultKind::Fixed, kFlag},
+  // Network streams as input devices: "NAME|URL", and their jitter buffer.
+  LongValue(SettingKeyInfo{"Stream_", KeyScope::Stream, Text, ""}),
+  SettingKeyInfo{"StreamBufferMs", Global, Integer, "2000", DefaultKind::Fixed, DialogRange{200, 30000, "0"}},
   // Channel keys.
   SettingKeyInfo{"ChName_", Channel, Text, "", DefaultKind::ChannelName},
   SettingKeyInfo{"DeviceName_", Channel, Text, ""},
@@ -132,6 +135,8 @@ int ScopeCount(KeyScope scope) {
       return 8;
     case Column:
       return 5;
+    case KeyScope::Stream:
+      return 16;
   }
   return 0;
 }

@@ -15,8 +15,9 @@ namespace varn {
 enum class SettingType { Integer, Short, Real, Text };
 
 // Global keys have a fixed name; the others end in "_" and take a number:
-// the 1-based channel number, the setting set 1..8, or a log column 1..5.
-enum class KeyScope { Global, Channel, Set, Column };
+// the 1-based channel number, the setting set 1..8, a log column 1..5, or
+// a network stream 1..16.
+enum class KeyScope { Global, Channel, Set, Column, Stream };
 
 enum class DefaultKind {
   Fixed,          // defaultText
@@ -57,7 +58,7 @@ constexpr SettingKeyInfo LongValue(SettingKeyInfo info) {
 }
 
 // How many numbered keys a scope has: channels and setting sets 1..8, log
-// columns 1..5; 0 for global keys.
+// columns 1..5, streams 1..16; 0 for global keys.
 int ScopeCount(KeyScope scope);
 
 std::span<const SettingKeyInfo> SettingCatalogue();

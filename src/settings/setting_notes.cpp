@@ -41,6 +41,8 @@ constexpr std::array kNotes = {
   SettingNotes{"HttpOpen", "", "1 opens the console and its API beyond loopback without a users file; 0 answers them there with 403 (/metrics stays open)"},
   SettingNotes{"HttpTlsCert", "", "PEM certificate file: with HttpTlsKey the listener speaks HTTPS; a file that cannot be used ends varn with status 2"},
   SettingNotes{"HttpTlsKey", "", "PEM private key file of HttpTlsCert"},
+  SettingNotes{"Stream_", "", "a network stream listed as an input device after the sound server's: its device name and its URL, separated by a vertical bar; the URL http:// or https:// (Icecast or shoutcast mount, audio file, HLS playlist); a line records it when DeviceName_ names it"},
+  SettingNotes{"StreamBufferMs", "ms", "a stream's jitter buffer: audio held back to ride out network bursts and whole HLS segments; its fill steers the stream's clock"},
   SettingNotes{"WindowLeft", "twips", "left edge of the main window, kept by the window"},
   SettingNotes{"WindowTop", "twips", "top edge of the main window, kept by the window"},
   SettingNotes{"WindowHeight", "twips", "height of the main window, kept by the window"},

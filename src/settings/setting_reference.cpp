@@ -24,6 +24,8 @@ std::string ScopeText(KeyScope scope) {
       return "per setting set (N 1 to 8)";
     case KeyScope::Column:
       return "per log column (N 1 to 5)";
+    case KeyScope::Stream:
+      return "per stream (N 1 to 16)";
   }
   return "";
 }

@@ -7,5 +7,6 @@ ThreadRole gArchiveThreadRole;
 ThreadRole gLogThreadRole;
 ThreadRole gSweepThreadRole;
 ThreadRole gAudioThreadRole;
+ThreadRole gStreamThreadRole;
 
 }  // namespace varn

@@ -15,6 +15,10 @@
 //   an audio thread       a backend's thread: fills or drains the queued
 //                         headers (or the program's thread, while it holds
 //                         the backend's thread off)
+//   a stream thread       a network stream's reader: connects, decodes and
+//                         fills the stream's jitter buffer, on the audio
+//                         side of the rings; it may block on the network,
+//                         so it never touches a header
 
 #if defined(__clang__)
 #define VARN_TSA(x) __attribute__((x))
@@ -40,6 +44,7 @@ extern ThreadRole gArchiveThreadRole;
 extern ThreadRole gLogThreadRole;
 extern ThreadRole gSweepThreadRole;
 extern ThreadRole gAudioThreadRole;
+extern ThreadRole gStreamThreadRole;
 
 // Takes on a role for the rest of a scope: where a thread's work begins.
 class VARN_SCOPED_CAPABILITY ThreadRoleScope {
@@ -68,3 +73,4 @@ inline void OnArchiveThread() VARN_ASSERT_CAPABILITY(gArchiveThreadRole) {}
 #define VARN_ARCHIVE_OWNED VARN_GUARDED_BY(::varn::gArchiveThreadRole)
 #define VARN_SWEEP_OWNED VARN_GUARDED_BY(::varn::gSweepThreadRole)
 #define VARN_AUDIO_OWNED VARN_GUARDED_BY(::varn::gAudioThreadRole)
+#define VARN_STREAM_THREAD VARN_REQUIRES(::varn::gStreamThreadRole)

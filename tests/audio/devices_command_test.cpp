@@ -15,6 +15,22 @@ test::CommandResult Varn(const std::string& env, const std::string& args) {
   return test::RunCommand(env + " " + VARN_EXE + " " + args + " 2>/dev/null");
 }
 
+TEST(DevicesCommand, ListsStreamsAfterTheSoundServersInputs) {
+  test::TempDir app;
+  test::WriteText(app / "varn.ini",
+                  "[conf]\nStream_1=Radio|http://127.0.0.1:1/live.mp3\n"
+                  "Stream_2=Local|file:///etc/passwd\nStream_3=Second|https://127.0.0.1:1/a\n");
+  const auto r = Varn("", "--app-folder " + app.Path() + " devices --audio sim");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.output.find("in 4 Sim Ramp\nin 5 Radio (stream)\nin 6 Second (stream)\nout 0"),
+            std::string::npos)
+      << r.output;
+  const auto refusal = test::RunCommand(std::string(VARN_EXE) + " --app-folder " + app.Path() +
+                                        " devices --audio sim 2>&1 >/dev/null");
+  EXPECT_NE(refusal.output.find("Stream_2: the scheme \"file\" is refused"), std::string::npos)
+      << refusal.output;
+}
+
 TEST(DevicesCommand, ListsTheVirtualDevicesWithTheirNumbers) {
   test::TempDir files;
   ASSERT_TRUE(WriteWavHeader(8000, 16, 1, files / "jingle.wav", 0));
