@@ -217,9 +217,12 @@ TEST_F(HeadlessPulseTest, AStalledSourceLeavesSilenceOfItsLengthAndTheFileKeepsT
   const WavInfo wav = ReadWavInfo(files[0]);
   ASSERT_EQ(wav.Valid, 1);
   const double seconds = static_cast<double>(wav.DataSize) / (48000.0 * 4);
-  // The run's length, less the block still filling at the stop (0.288 s).
+  // The run's length, less the block still filling at the stop (0.288 s);
+  // the file began before this test read its start line, which on a busy
+  // machine may come a while later. Silence written twice over the stall
+  // (3 s and more) would still show.
   EXPECT_GT(seconds, ran - 0.6) << "the stall is missing from the file";
-  EXPECT_LT(seconds, ran + 0.3);
+  EXPECT_LT(seconds, ran + 1.0);
 }
 
 }  // namespace
