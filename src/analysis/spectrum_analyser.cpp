@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t kFirstChangeBin = 2;
 constexpr int32_t kLastChangeBin = 1023;
 constexpr double kChangeScale = 1200000.0;
-constexpr double kQuietFloorDb = -40.0;
+constexpr double kSpectrumQuietFloorDb = -40.0;
 constexpr float kChangeSpacingSec = 3.0f;
 constexpr int32_t kChangeFirstTick = 8;  // reports only once TickCount exceeds this
 
@@ -164,7 +164,7 @@ double SpectrumAnalyser::ChangeValue(const SpectrumInputs& in) {
     ++sides;
   }
   float level = static_cast<float>(levelSum / sides);
-  if (level < kQuietFloorDb) level = static_cast<float>(kQuietFloorDb);
+  if (level < kSpectrumQuietFloorDb) level = static_cast<float>(kSpectrumQuietFloorDb);
 
   // The reference sums the newer half of the averaged spectra but divides by
   // all m rows.

@@ -21,9 +21,9 @@ constexpr int64_t kWavBufferSeconds = 4;
 constexpr int64_t kMp3BytesPerKbps = 1408;
 constexpr int32_t kArchiveBits = 16;
 
-void Diagnostic(const std::string& text) { WriteLogLine(text, true); }
+void DiskDiagnostic(const std::string& text) { WriteLogLine(text, true); }
 
-std::string Num(int64_t v) { return std::to_string(v); }
+std::string DiskNum(int64_t v) { return std::to_string(v); }
 
 int32_t Clamp32(int64_t v) {
   return v < 0                           ? 0
@@ -142,8 +142,8 @@ void Flush(DiskBuffer& buffer, int32_t ch) {
   if (!ok) {
     buffer.Dropped += static_cast<uint64_t>(buffer.Fill);
     Widen(buffer, buffer.Bytes.data(), buffer.Fill);
-    Diagnostic(WithLastFileError("WriteDiskBuffer err2 pl=" + Num(ch) + " FN=" + buffer.FileName +
-                                 " CurrentSize=" + Num(buffer.Fill)));
+    DiskDiagnostic(WithLastFileError("WriteDiskBuffer err2 pl=" + DiskNum(ch) + " FN=" + buffer.FileName +
+                                 " CurrentSize=" + DiskNum(buffer.Fill)));
     if (!buffer.WriteFailing) LogEvent(kArchiveWriteFailed, ch);
     buffer.WriteFailing = true;
   } else {
@@ -183,13 +183,13 @@ int32_t WriteDiskBuffer(DiskBuffer& buffer, int32_t ch, const uint8_t* source, i
                         const std::string& fileName, int32_t flush) {
   return Trapped<int32_t>(0, [&]() -> int32_t {
     if (buffer.Capacity < length) {
-      Diagnostic("WriteDiskBuffer err1a pl=" + Num(ch) + " FN=" + buffer.FileName +
-                 "pLen=" + Num(length));
+      DiskDiagnostic("WriteDiskBuffer err1a pl=" + DiskNum(ch) + " FN=" + buffer.FileName +
+                 "pLen=" + DiskNum(length));
       return 0;
     }
     if (source && length <= 0) {
-      Diagnostic("WriteDiskBuffer err1b pl=" + Num(ch) + " FN=" + buffer.FileName +
-                 "pLen=" + Num(length) + " pSrcVar=" + Num(reinterpret_cast<uintptr_t>(source)));
+      DiskDiagnostic("WriteDiskBuffer err1b pl=" + DiskNum(ch) + " FN=" + buffer.FileName +
+                 "pLen=" + DiskNum(length) + " pSrcVar=" + DiskNum(reinterpret_cast<uintptr_t>(source)));
       return 0;
     }
     const bool changeOfFile = fileName != buffer.FileName;

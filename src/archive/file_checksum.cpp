@@ -17,7 +17,7 @@ namespace varn {
 
 namespace {
 
-constexpr size_t kChunk = 1u << 16;
+constexpr size_t kHashChunk = 1u << 16;
 constexpr size_t kHexDigits = 2 * SHA256_DIGEST_SIZE;
 
 struct FileCloser {
@@ -44,7 +44,7 @@ std::string Sha256OfFile(const std::string& path, std::string* error) {
   }
   sha256_ctx ctx;
   sha256_init(&ctx);
-  std::array<uint8_t, kChunk> buffer;
+  std::array<uint8_t, kHashChunk> buffer;
   for (;;) {
     const size_t n = std::fread(buffer.data(), 1, buffer.size(), f.get());
     if (n > 0) sha256_update(&ctx, n, buffer.data());

@@ -8,7 +8,7 @@ namespace varn {
 
 namespace {
 
-std::string Bound(double v) {
+std::string ReferenceBound(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", v);
   return text;
@@ -54,7 +54,7 @@ std::string ValuesText(const SettingKeyInfo& info) {
   }
   if (info.range) {
     if (info.range->min == 0 && info.range->max == 1 && info.range->pattern == "0") return "0 or 1";
-    return Bound(info.range->min) + " to " + Bound(info.range->max);
+    return ReferenceBound(info.range->min) + " to " + ReferenceBound(info.range->max);
   }
   if (info.type == SettingType::Text) return "up to " + std::to_string(info.maxBytes) + " bytes";
   if (info.type == SettingType::Short) return "-32768 to 32767";

@@ -9,7 +9,7 @@
 namespace varn::test {
 namespace {
 
-constexpr int kRate = 8000;  // WAV buffers of 2304 frames, a ring of 10 (2.88 s)
+constexpr int kEventsRate = 8000;  // WAV buffers of 2304 frames, a ring of 10 (2.88 s)
 
 class LineEventsTest : public EngineFixture {
  protected:
@@ -26,14 +26,14 @@ class LineEventsTest : public EngineFixture {
 
 TEST_F(LineEventsTest, AnInputThatPausesIsReportedOnceAndItsReturnWithTheGap) {
   BuildOne();
-  Run(6.0, {kToneDevice}, kRate);
+  Run(6.0, {kToneDevice}, kEventsRate);
   Quiet(2.9);
   EXPECT_EQ(CountEvents("入力途絶"), 0);
   Quiet(0.2);  // 3 s (the default) since the last audio
   EXPECT_EQ(CountEvents("ch1 入力途絶"), 1);
   Quiet(2.0);
   EXPECT_EQ(CountEvents("入力途絶"), 1);  // once per interruption
-  Run(1.0, {kToneDevice}, kRate);
+  Run(1.0, {kToneDevice}, kEventsRate);
   EXPECT_EQ(CountEvents("ch1 入力再開 5.1秒"), 1);
   EXPECT_EQ(CountEvents("音声欠落"), 0);  // late is not lost
   EXPECT_TRUE(engine->Capturing(0));      // the channel and its file go on
@@ -45,23 +45,23 @@ TEST_F(LineEventsTest, TheTimeoutIsASettingAndADeviceThatNeverDeliversIsReported
   EXPECT_EQ(CountEvents("入力途絶"), 0);
   Quiet(0.2);
   EXPECT_EQ(CountEvents("ch1 入力途絶"), 1);
-  Run(0.5, {kToneDevice}, kRate);
+  Run(0.5, {kToneDevice}, kEventsRate);
   EXPECT_EQ(CountEvents("ch1 入力再開 6.6秒"), 1);  // nothing since the start
 }
 
 TEST_F(LineEventsTest, ABacklogThatOverrunsTheRingIsAudioLostWrittenOnceTheIncidentIsOver) {
   BuildOne();
-  Run(1.0, {kToneDevice}, kRate);
+  Run(1.0, {kToneDevice}, kEventsRate);
   // Five seconds arrive at once: the ring takes 2.88 s of it.
-  Feed(kToneDevice, 5 * kRate);
+  Feed(kToneDevice, 5 * kEventsRate);
   TickAfter(0.01);
-  Run(0.5, {kToneDevice}, kRate);
+  Run(0.5, {kToneDevice}, kEventsRate);
   // A second burst half a second later belongs to the same incident.
-  Feed(kToneDevice, 4 * kRate);
+  Feed(kToneDevice, 4 * kEventsRate);
   TickAfter(0.01);
-  Run(0.9, {kToneDevice}, kRate);
+  Run(0.9, {kToneDevice}, kEventsRate);
   EXPECT_EQ(CountEvents("音声欠落"), 0);  // not over yet
-  Run(0.3, {kToneDevice}, kRate);
+  Run(0.3, {kToneDevice}, kEventsRate);
   // 16960 + 9,000-odd frames: 5 s - 2.88 s, then 4 s less what the ring had room for.
   const std::vector<std::string> texts = EventTexts();
   int lines = 0;
@@ -79,10 +79,10 @@ TEST_F(LineEventsTest, ABacklogThatOverrunsTheRingIsAudioLostWrittenOnceTheIncid
 
 TEST_F(LineEventsTest, AStopEndsAnOpenIncidentBeforeItsStopLine) {
   BuildOne();
-  Run(1.0, {kToneDevice}, kRate);
-  Feed(kToneDevice, 4 * kRate);
+  Run(1.0, {kToneDevice}, kEventsRate);
+  Feed(kToneDevice, 4 * kEventsRate);
   TickAfter(0.01);
-  Run(0.2, {kToneDevice}, kRate);
+  Run(0.2, {kToneDevice}, kEventsRate);
   engine->StopChannel(0);
   const std::vector<std::string> texts = EventTexts();
   ASSERT_GE(texts.size(), 2u);

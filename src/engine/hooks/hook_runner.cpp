@@ -41,7 +41,7 @@ std::vector<std::string> InheritedEnvironment() {
   return out;
 }
 
-std::string Seconds(double s) {
+std::string HookSeconds(double s) {
   const auto whole = static_cast<long long>(s);
   return whole == s ? std::to_string(whole) : std::to_string(s);
 }
@@ -321,7 +321,7 @@ void HookRunner::Reap() {
     }
     if (r.terminated >= 0)
       Fail(r.what,
-           "timed out after " + Seconds(timeoutSec_.load(std::memory_order_relaxed)) + " s");
+           "timed out after " + HookSeconds(timeoutSec_.load(std::memory_order_relaxed)) + " s");
     else if (done < 0)
       Fail(r.what, std::string("lost track of the run: ") + std::strerror(errno));
     else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)

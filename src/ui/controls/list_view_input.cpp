@@ -22,8 +22,6 @@ namespace varn {
 namespace {
 constexpr int kGripPixels = 3;    // either side of a tab border
 constexpr int kMinTabPixels = 8;  // a dragged column keeps this much
-constexpr int kHScrollStep = 20;
-constexpr int kCellPadding = 4;
 }  // namespace
 
 int UC_ListView::TabBorderAt(QPoint point) const {
@@ -125,10 +123,10 @@ void UC_ListView::keyPressEvent(QKeyEvent* event) {
       VBarMove(vbar_->Max());
       return;
     case Qt::Key_Left:
-      HBarMove(hbar_->Value() - kHScrollStep);
+      HBarMove(hbar_->Value() - kListHScrollStep);
       return;
     case Qt::Key_Right:
-      HBarMove(hbar_->Value() + kHScrollStep);
+      HBarMove(hbar_->Value() + kListHScrollStep);
       return;
     default:
       QWidget::keyPressEvent(event);
@@ -145,7 +143,7 @@ bool UC_ListView::event(QEvent* event) {
     const int row = RowAt(help->pos());
     if (column >= 0 && (row >= 0 || HeaderRect().contains(help->pos()))) {
       const QString full = row >= 0 ? CellText(row, column) : TabName(column);
-      if (metrics.horizontalAdvance(full) > ColumnRect(column).width() - 2 * kCellPadding)
+      if (metrics.horizontalAdvance(full) > ColumnRect(column).width() - 2 * kListCellPadding)
         text = full;
     }
   }

@@ -15,7 +15,6 @@ namespace varn {
 
 namespace {
 constexpr int kHeaderStyle = 5;  // background painter style of the tab row
-constexpr int kCellPadding = 4;
 constexpr QColor kStripe{244, 246, 250};
 
 Qt::Alignment AlignmentOf(int align) {
@@ -54,7 +53,7 @@ void UC_ListView::PaintTabs(QPainter& painter) const {
     if (r.width() <= 0) continue;
     r.setHeight(header.height());
     DrawEdgeBox(painter, r, false);
-    DrawFitCaption(painter, r.adjusted(kCellPadding, 0, -kCellPadding, 0), TabName(c), font,
+    DrawFitCaption(painter, r.adjusted(kListCellPadding, 0, -kListCellPadding, 0), TabName(c), font,
                    isEnabled() ? QColor(Qt::black) : DisabledTextColour(),
                    AlignmentOf(TabAlign(c)));
   }
@@ -83,7 +82,7 @@ void UC_ListView::PaintRows(QPainter& painter) const {
     for (int c = 0; c < NumData(); ++c) {
       const QRect column = ColumnRect(c);
       if (column.width() <= 0) continue;
-      const QRect cell(column.left() + kCellPadding, y, column.width() - 2 * kCellPadding, rowPx);
+      const QRect cell(column.left() + kListCellPadding, y, column.width() - 2 * kListCellPadding, rowPx);
       DrawFitCaption(painter, cell, CellText(row, c), font, ink, AlignmentOf(TabAlign(c)));
     }
     if (HLine(row)) {

@@ -13,8 +13,6 @@ namespace varn {
 namespace {
 constexpr int kFramePixels = 2;   // the sunken edge around the list
 constexpr int kBarPixels = 16;    // thickness of the scroll bars
-constexpr int kHScrollStep = 20;  // pixels per arrow click or key
-constexpr int kCellPadding = 4;   // pixels, left and right of a cell's text
 // The row height is at least this many times the visible height of a line.
 constexpr double kRowToTextHeight = 1.4;
 }  // namespace
@@ -32,7 +30,7 @@ UC_ListView::UC_ListView(QWidget* parent)
     bar->SetMax(0);
     bar->hide();
   }
-  hbar_->SetSmallChange(kHScrollStep);
+  hbar_->SetSmallChange(kListHScrollStep);
   vbar_->onScrolled = [this] { update(); };
   hbar_->onScrolled = [this] { update(); };
   columns_.resize(1);
@@ -146,7 +144,7 @@ void UC_ListView::SetTabWidthAuto(int column) {
   int widest = metrics.horizontalAdvance(TabName(column));
   for (int row = 0; row < ItemCount(); ++row)
     widest = std::max(widest, metrics.horizontalAdvance(CellText(row, column)));
-  SetTabWidth(column, PixelsToTwips(widest + 2 * kCellPadding + 2));
+  SetTabWidth(column, PixelsToTwips(widest + 2 * kListCellPadding + 2));
 }
 
 void UC_ListView::ReDrawTab(int column) {
@@ -273,7 +271,7 @@ void UC_ListView::HBarMove(int value) {
 
 void UC_ListView::HBarScroll(int notches) {
   if (!hbarShown_ || notches == 0) return;
-  HBarMove(hbar_->Value() + notches * kHScrollStep);
+  HBarMove(hbar_->Value() + notches * kListHScrollStep);
 }
 
 void UC_ListView::ShowItem(int row) {

@@ -18,6 +18,11 @@
 
 namespace varn {
 
+// Pixels per arrow click or key when the list scrolls sideways, and left and
+// right of a cell's text.
+inline constexpr int kListHScrollStep = 20;
+inline constexpr int kListCellPadding = 4;
+
 class UC_Slider;
 
 class UC_ListView : public QWidget {

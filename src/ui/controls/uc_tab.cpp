@@ -13,7 +13,7 @@
 namespace varn {
 
 namespace {
-constexpr int kCaptionPadding = 10;  // pixels, left and right together: 2 x 5
+constexpr int kTabCaptionPadding = 10;  // pixels, left and right together: 2 x 5
 // Unselected tabs sit this much lower, so the selected one stands out.
 constexpr int kLoweredPixels = 3;
 }  // namespace
@@ -87,7 +87,7 @@ int UC_Tab::WidthPixels(int tab) const {
   auto own = [&](int i) {
     return std::max(
         TwipsToPixels(minWidthTwips_),
-        metrics.horizontalAdvance(tabs_[static_cast<size_t>(i)].caption) + kCaptionPadding);
+        metrics.horizontalAdvance(tabs_[static_cast<size_t>(i)].caption) + kTabCaptionPadding);
   };
   if (useIndpWidth_ != 0) return own(tab);
   int widest = 0;
@@ -134,7 +134,7 @@ void UC_Tab::paintEvent(QPaintEvent*) {
     look.down = !chosen;  // the chosen tab is the raised, light one
     look.enabled = isEnabled();
     DrawButtonFace(painter, r, look);
-    DrawFitCaption(painter, r.adjusted(kCaptionPadding / 2, 0, -kCaptionPadding / 2, 0),
+    DrawFitCaption(painter, r.adjusted(kTabCaptionPadding / 2, 0, -kTabCaptionPadding / 2, 0),
                    tabs_[static_cast<size_t>(i)].caption, font,
                    isEnabled() ? QColor(Qt::black) : DisabledTextColour(), Qt::AlignHCenter);
     if (chosen && hasFocus()) DrawFocusMark(painter, r);

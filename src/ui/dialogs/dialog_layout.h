@@ -8,6 +8,9 @@
 
 namespace varn {
 
+// The check boxes' caption size, in points.
+inline constexpr float kCheckPoints = 9.0f;
+
 // Space around the contents of a dialog, pixels.
 inline constexpr int kDialogMargin = 12;
 // Space before the OK/Cancel bar, pixels.

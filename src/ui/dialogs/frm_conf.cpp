@@ -18,7 +18,6 @@ namespace varn {
 namespace {
 
 constexpr int kPathWidthChars = 40;
-constexpr float kCheckPoints = 9.0f;
 
 }  // namespace
 

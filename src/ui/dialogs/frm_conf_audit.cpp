@@ -18,7 +18,6 @@ namespace varn {
 namespace {
 
 constexpr int kTabMinWidthTwips = 900;
-constexpr float kCheckPoints = 9.0f;
 // Between the tab strip and the first field, and between a unit and the check box.
 constexpr int kSectionGap = 10;
 constexpr int kCheckGap = 16;

@@ -23,7 +23,6 @@ namespace varn {
 
 namespace {
 
-constexpr float kCheckPoints = 9.0f;
 constexpr int kColumnGap = 8;
 // The device lists grow with the names they hold, up to this width.
 constexpr const char* kDeviceMinText = "Built-in Audio Analog Stereo";

@@ -17,7 +17,7 @@ namespace {
 constexpr float kSilentDb = -99.9f;
 
 // Real to integer as everywhere in the program: nearest, ties to even.
-float RoundEven(double value) { return static_cast<float>(std::nearbyint(value)); }
+float RoundToPixel(double value) { return static_cast<float>(std::nearbyint(value)); }
 
 float OnePixel() { return static_cast<float>(TwipsPerPixel()); }
 
@@ -72,8 +72,8 @@ void C_VU::SetMargin(float pBarXStart, float pBarXEnd, float pLabelX, float pDBX
   if (pDBXneg != -1) textMargin_ = pDBXneg;
 }
 
-int C_VU::BarXStart() const { return static_cast<int>(RoundEven(barXStart_)); }
-int C_VU::BarXEnd() const { return static_cast<int>(RoundEven(barXEnd_)); }
+int C_VU::BarXStart() const { return static_cast<int>(RoundToPixel(barXStart_)); }
+int C_VU::BarXEnd() const { return static_cast<int>(RoundToPixel(barXEnd_)); }
 
 void C_VU::SetStrType(int pIsNum) {
   for (size_t i = 0; i < labels_.size(); ++i) {
@@ -94,7 +94,7 @@ void C_VU::MakeFonts() {
     fonts_[k] = DisplayFont(fontFamily_, fontSize_[k]);
     const QFontMetrics metrics(fonts_[k]);
     textHeight_[k] = static_cast<float>(metrics.height()) * pixel;
-    halfHeight_[k] = RoundEven(textHeight_[k] / 2.0);
+    halfHeight_[k] = RoundToPixel(textHeight_[k] / 2.0);
     wideCharWidth_[k] =
         static_cast<float>(metrics.horizontalAdvance(QString::fromUtf8("漢"))) * pixel;
     ascent_[k] = metrics.ascent();
@@ -110,7 +110,7 @@ void C_VU::UpdateLabelOffsets() {
   const QFontMetrics metrics(fonts_[1]);
   for (size_t i = 0; i < labels_.size(); ++i) {
     const float width = static_cast<float>(metrics.horizontalAdvance(labels_[i])) * OnePixel();
-    labelOffset_[i] = RoundEven(wideCharWidth_[1] - width / 2.0);
+    labelOffset_[i] = RoundToPixel(wideCharWidth_[1] - width / 2.0);
   }
 }
 
@@ -119,7 +119,7 @@ void C_VU::SetParms() {
   barLength_ = static_cast<float>(PictureWidthTwips()) - barXStart_ - barXEnd_;
   // Red x lies on a whole pixel, so the green part ends on the pixel before
   // the first red one.
-  const int red = static_cast<int>(RoundEven(NearestX(redPoint_)));
+  const int red = static_cast<int>(RoundToPixel(NearestX(redPoint_)));
   redX_ = static_cast<float>((red >= 0 ? red / pixel : -((-red + pixel - 1) / pixel)) * pixel);
 
   const size_t n = static_cast<size_t>(barWidth_);
@@ -127,8 +127,8 @@ void C_VU::SetParms() {
   green_.resize(n);
   grey_.resize(n);
   for (int i = 0; i < barWidth_; ++i) {
-    const int g = static_cast<int>(RoundEven(120.0 / barWidth_ * i + 50));
-    const int l = static_cast<int>(RoundEven(80.0 / barWidth_ * i + 10));
+    const int g = static_cast<int>(RoundToPixel(120.0 / barWidth_ * i + 50));
+    const int l = static_cast<int>(RoundToPixel(80.0 / barWidth_ * i + 10));
     red_[static_cast<size_t>(i)] = QColor(g, l, l);
     green_[static_cast<size_t>(i)] = QColor(l, g, l);
     grey_[static_cast<size_t>(i)] = QColor(g, g, g);
@@ -142,7 +142,7 @@ float C_VU::BarThickness() const { return static_cast<float>(2 * barWidth_ - 1) 
 
 float C_VU::BarCentreY(int index) const {
   const float t = BarThickness();
-  return RoundEven((barMargin_ + t) * static_cast<float>(index) + topMargin_ + t / 2.0f);
+  return RoundToPixel((barMargin_ + t) * static_cast<float>(index) + topMargin_ + t / 2.0f);
 }
 
 float C_VU::LevelX(float db) const {
@@ -342,7 +342,7 @@ void C_VU::DrawScaleToPB(QImage& pPic) {
 int C_VU::PictureHeight() const {
   const float pixel = OnePixel();
   const float t = BarThickness();
-  return static_cast<int>(RoundEven(t * static_cast<float>(numValue_ + 1) + topMargin_ +
+  return static_cast<int>(RoundToPixel(t * static_cast<float>(numValue_ + 1) + topMargin_ +
                                     static_cast<float>(numValue_) * barMargin_ + barMargin_ +
                                     2 * pixel + fontSize_[2] * pixel + 6 * pixel));
 }

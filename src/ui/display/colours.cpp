@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include "ui/display/round_even.h"
 
 namespace varn {
 
@@ -13,7 +14,6 @@ namespace {
 int Limit(int component) { return std::clamp(component, 0, 255); }
 
 // Real to integer as every conversion of the program: nearest, ties to even.
-int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 // Entries stay 0 until computed, so 0 means "not yet".
 std::array<int, 4> gThemeColors{};

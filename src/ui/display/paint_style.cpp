@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ui/display/colours.h"
+#include "ui/display/round_even.h"
 
 namespace varn {
 
@@ -18,7 +19,6 @@ constexpr std::array<int, kTextureRows> kTexture = {
     0xD2CCCD, 0xD5CED0, 0xCDC7C6, 0xCFC8C8, 0xD2CDCE, 0xD8D3D4, 0xCCC6C6, 0xD2CCCD,
     0xD7D1D2, 0xC9C2C2, 0xCDC7C8, 0xD0C9C9, 0xD3CECE};
 
-int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 // Nine steps per component from c1 through c2 and c3 towards black.
 using Ramp = std::array<ColorParts, 9>;

@@ -9,6 +9,7 @@
 #include "ui/display/display_font.h"
 #include "ui/display/image_pixels.h"
 #include "ui/display/spectrum_grid.h"
+#include "ui/display/round_even.h"
 
 namespace varn {
 
@@ -22,7 +23,6 @@ constexpr int kHoldColor = 0xA0A0A0;
 constexpr double kFullScaleBin = 2950000.0;
 constexpr int kLastBin = 1024;
 
-int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 // Bar height above the bottom for a mean bin value: 0 at -60 dB and below.
 double BarUnits(double mean) {

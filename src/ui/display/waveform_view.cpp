@@ -6,13 +6,13 @@
 
 #include "ui/display/colours.h"
 #include "ui/display/image_pixels.h"
+#include "ui/display/round_even.h"
 #include "ui/twips.h"
 
 namespace varn {
 
 namespace {
 
-int RoundEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 void DrawTrace(QImage& picture, int x, int centre, double scale, double mean, QRgb colour) {
   FillColumn(picture, x, RoundEven(centre - scale * mean), RoundEven(centre + scale * mean),
