@@ -7,7 +7,7 @@
 #   asan      every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan      the tests where threads meet (audio backends, the engine's
 #             threaded tests), built with ThreadSanitizer
-#   fuzz      every fuzz target for 6 s from its seed corpus (--long: 20 s)
+#   fuzz      every fuzz target for 4 s from its seed corpus (--long: 20 s)
 #   asan-realtime  the real-time ramp test under AddressSanitizer, once the
 #             checking builds no longer compete with it
 # The last three stages' builds (scripts/sanitizer_builds.sh) run in the
@@ -20,7 +20,7 @@ cd "$(dirname "$0")"
 
 QUICK=0
 SOAK_ARGS=()
-FUZZ_SECONDS=6
+FUZZ_SECONDS=4
 for arg in "$@"; do
   case $arg in
     --quick) QUICK=1 ;;

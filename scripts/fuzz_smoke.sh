@@ -53,7 +53,7 @@ fi
 build_log="$(mktemp)"
 if [ ! -f "$BUILD/build.ninja" ]; then
   if ! CXX="$cxx_path" cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DVARN_FUZZ=ON -DVARN_TESTS=OFF -DVARN_BENCH=OFF > "$build_log" 2>&1; then
     tail -n 30 "$build_log" >&2
     rm -f "$build_log"

@@ -232,8 +232,7 @@ std::string ArchiveLane::Backlog() const {
   std::string line = std::string(kArchiveStopLateText) + Label(archive_.Channel()) + ": " +
                      std::to_string(jobs) + " jobs not written (" + std::to_string(blocks) +
                      " blocks of audio)";
-  const std::string& path = archive_.Record().CurrentPath;
-  return path.empty() ? line : line + " for " + path;
+  return notedPath_.empty() ? line : line + " for " + notedPath_;
 }
 
 std::optional<double> ArchiveLane::LastHourLufs() const {
@@ -418,6 +417,8 @@ size_t ArchiveWorker::WriteNotes() {
   while (notes_.TryPop(note)) {
     switch (note.kind) {
       case ArchiveNote::Kind::FileBegun:
+        for (auto& lane : lanes_)
+          if (lane->Channel() == note.channel) lane->NoteBegun(note.text);
         if (onFileBegun) TrappedStep([&] { onFileBegun(note.channel, note.text); });
         break;
       case ArchiveNote::Kind::FileFinished:

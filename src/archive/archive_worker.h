@@ -56,6 +56,8 @@ struct ArchiveNote {
 class ArchiveLane final : public ChannelRecorder {
  public:
   ArchiveLane(ArchiveWorker& worker, ChannelArchive& archive);
+  // The channel, fixed when the archive was made: any thread.
+  int32_t Channel() const { return archive_.Channel(); }
 
   // ---- the program's thread (capture drives the first four)
   // Queues the run's start: the worker names the file, writes its header
@@ -105,6 +107,8 @@ class ArchiveLane final : public ChannelRecorder {
   // What is still queued, as a line for the diagnostics file (the end of
   // the program, when the disk does not answer): empty when idle.
   std::string Backlog() const VARN_PROGRAM_THREAD;
+  // The worker's note that it began `path` reached the program's thread.
+  void NoteBegun(const std::string& path) VARN_PROGRAM_THREAD { notedPath_ = path; }
   // Queues jobs that found the ring full earlier.
   void Flush() VARN_PROGRAM_THREAD;
   // The run's loudness, measured on the worker's thread; readable anywhere.
@@ -166,6 +170,9 @@ class ArchiveLane final : public ChannelRecorder {
   // Stores of earlier runs and the job count after which the worker is done with them.
   std::vector<std::pair<std::shared_ptr<SlotStore>, uint64_t>> retired_ VARN_PROGRAM_OWNED;
   uint64_t jobsQueued_ VARN_PROGRAM_OWNED = 0;
+  // The file the worker last said it began (its note, read on the program's
+  // thread): what a backlog names, without reading the worker's own record.
+  std::string notedPath_ VARN_PROGRAM_OWNED;
   std::deque<Job> waiting_ VARN_PROGRAM_OWNED;  // jobs the ring could not take yet, in order
   uint64_t lostBlocks_ VARN_PROGRAM_OWNED = 0;
   uint64_t lostFrames_ VARN_PROGRAM_OWNED = 0;
