@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <vector>
 
 #include "archive/archive_time.h"
@@ -95,6 +96,26 @@ std::optional<int64_t> ReadTimeOption(const std::string& option, const std::stri
               << "); write " << offset(second) << " after it for the second\n";
   }
   return r.epochMs;
+}
+
+std::optional<TimeRange> ReadRangeOptions(const std::string& fromText,
+                                          const std::string& toText) {
+  TimeRange range{std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()};
+  if (!fromText.empty()) {
+    const auto t = ReadTimeOption("--from", fromText);
+    if (!t) return std::nullopt;
+    range.from = *t;
+  }
+  if (!toText.empty()) {
+    const auto t = ReadTimeOption("--to", toText);
+    if (!t) return std::nullopt;
+    range.to = *t;
+  }
+  if (range.from >= range.to) {
+    std::cerr << "varn: --to must be later than --from\n";
+    return std::nullopt;
+  }
+  return range;
 }
 
 std::string TimeText(int64_t epochMs, bool utc) {

@@ -41,6 +41,15 @@ std::optional<int> ReadChannelOption(const ArchivePlace& place, const std::strin
 // summer time ends is read as its first pass, with a warning.
 std::optional<int64_t> ReadTimeOption(const std::string& option, const std::string& text);
 
+// Reads optional --from and --to (an empty text: open at that end) as
+// {from, to} in epoch milliseconds; prints the reason and returns nullopt
+// when one cannot be read or --to is not later than --from.
+struct TimeRange {
+  int64_t from = 0;
+  int64_t to = 0;
+};
+std::optional<TimeRange> ReadRangeOptions(const std::string& fromText, const std::string& toText);
+
 // A local or UTC time text, as --utc asks.
 std::string TimeText(int64_t epochMs, bool utc);
 // "1h 02m 03s", "4.5s".

@@ -59,22 +59,10 @@ int RunArchiveList(const CommonOptions& options, const ListArgs& args) {
     if (!n) return 2;
     channel = *n;
   }
-  int64_t from = std::numeric_limits<int64_t>::min();
-  int64_t to = std::numeric_limits<int64_t>::max();
-  if (!args.from.empty()) {
-    const auto t = ReadTimeOption("--from", args.from);
-    if (!t) return 2;
-    from = *t;
-  }
-  if (!args.to.empty()) {
-    const auto t = ReadTimeOption("--to", args.to);
-    if (!t) return 2;
-    to = *t;
-  }
-  if (from >= to) {
-    std::cerr << "varn: --to must be later than --from\n";
-    return 2;
-  }
+  const std::optional<TimeRange> range = ReadRangeOptions(args.from, args.to);
+  if (!range) return 2;
+  const int64_t from = range->from;
+  const int64_t to = range->to;
   const ArchiveCatalog catalog = ScanArchive(
       place.dataFolder, channel != 0 ? std::optional<int>(channel) : std::nullopt,
       args.from.empty() && args.to.empty() ? std::nullopt

@@ -38,22 +38,10 @@ int RunVerify(const CommonOptions& options, const VerifyArgs& args) {
     channel = ReadChannelOption(place, args.channel);
     if (!channel) return 2;
   }
-  int64_t from = std::numeric_limits<int64_t>::min();
-  int64_t to = std::numeric_limits<int64_t>::max();
-  if (!args.from.empty()) {
-    const auto t = ReadTimeOption("--from", args.from);
-    if (!t) return 2;
-    from = *t;
-  }
-  if (!args.to.empty()) {
-    const auto t = ReadTimeOption("--to", args.to);
-    if (!t) return 2;
-    to = *t;
-  }
-  if (from >= to) {
-    std::cerr << "varn: --to must be later than --from\n";
-    return 2;
-  }
+  const std::optional<TimeRange> range = ReadRangeOptions(args.from, args.to);
+  if (!range) return 2;
+  const int64_t from = range->from;
+  const int64_t to = range->to;
   const ArchiveCatalog catalog = ScanArchive(place.dataFolder, channel);
   size_t checked = 0;
   size_t bad = 0;
