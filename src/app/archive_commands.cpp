@@ -98,8 +98,7 @@ std::optional<int64_t> ReadTimeOption(const std::string& option, const std::stri
   return r.epochMs;
 }
 
-std::optional<TimeRange> ReadRangeOptions(const std::string& fromText,
-                                          const std::string& toText) {
+std::optional<TimeRange> ReadRangeOptions(const std::string& fromText, const std::string& toText) {
   TimeRange range{std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()};
   if (!fromText.empty()) {
     const auto t = ReadTimeOption("--from", fromText);
