@@ -67,16 +67,18 @@ std::string CheckFormats(const ExtractPlan& plan) {
   return "";
 }
 
+// The span that holds frame k, or null in a hole.
+const Span* Covering(const std::vector<Span>& spans, int64_t k) {
+  for (const Span& s : spans)
+    if (s.start <= k && k < s.end) return &s;
+  return nullptr;
+}
+
 void PlanPcm(ExtractPlan& plan, const std::vector<Span>& spans, int64_t total, int64_t fromMs) {
   const int64_t holeMin = ToFrames(kArchiveHoleMinMs, plan.rate);
   int64_t k = 0;
   while (k < total) {
-    const Span* cover = nullptr;
-    for (const Span& s : spans)
-      if (s.start <= k && k < s.end) {
-        cover = &s;
-        break;
-      }
+    const Span* cover = Covering(spans, k);
     if (cover) {
       const int64_t end = std::min(cover->end, total);
       plan.pieces.push_back({cover->file, k - cover->start, end - k, false});
@@ -104,12 +106,7 @@ void PlanCopy(ExtractPlan& plan, const std::vector<Span>& spans, int64_t total, 
   std::optional<int64_t> outStart;
   int64_t outFrames = 0;
   while (k < total) {
-    const Span* cover = nullptr;
-    for (const Span& s : spans)
-      if (s.start <= k && k < s.end) {
-        cover = &s;
-        break;
-      }
+    const Span* cover = Covering(spans, k);
     if (cover) {
       const int64_t frames = (cover->end - cover->start) / spf;
       const int64_t first = (k - cover->start) / spf;
